@@ -1,0 +1,136 @@
+// Parsing of tqc-convert's command line.
+#include "cli_options.h"
+
+#include <cstdio>
+
+namespace tqc {
+
+std::string CliUsage() {
+  return R"(Usage: tqc-convert [OPTIONS] FILE...
+Converts C/C++ headers (.h) and IDL files (.idl) into Pascal units (.pas).
+
+  --home DIR          folder that holds tqc.dat, tqc.typ, tqc.def and the inc cache
+                      folder (default: the folder of the program)
+  -o, --output FILE   write the unit to FILE (one input only); "-" = standard output
+  --out-dir DIR       write each unit as DIR/NAME.pas (default: beside its input)
+  --ole               Ole Mode
+  --call CONV         default call type: stdcall | cdecl | pascal | register (default cdecl)
+  --cpp               def __cplusplus
+  --other MODE        Parameter Mode, Other group: normal | pointer | var (default normal)
+  --intf MODE         Parameter Mode, Interface/class group: normal | pointer | var
+  --void-ptr MODE     void * parameters: var | pointer (default var)
+  --def FILE          load a user replacement file (as Load Definition...)
+  --dll NAME          answer to the DLL-name prompt (default: accept the offered name)
+  --dll-cancel        answer the DLL-name prompt with Cancel
+  --date YYYY-MM-DD   date written in the banner (default: today)
+  --codepage N        double-byte code page of the input: 932, 936, 949, 950 (default: none)
+  --order             convert the given headers base-first, by their #include lines
+  -h, --help          show this help
+  --version           show the version
+)";
+}
+
+namespace {
+
+bool SetMode(const std::string& v, int bit, ConversionOptions& o) {
+  if (v == "normal") {
+    o.PointerModeMask &= ~bit;
+    o.VarModeMask &= ~bit;
+  } else if (v == "pointer") {
+    o.PointerModeMask |= bit;
+    o.VarModeMask &= ~bit;
+  } else if (v == "var") {
+    o.VarModeMask |= bit;
+    o.PointerModeMask &= ~bit;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool ParseDate(const std::string& v, BannerDate& d) {
+  int y, m, day;
+  char extra;
+  if (std::sscanf(v.c_str(), "%4d-%2d-%2d%c", &y, &m, &day, &extra) != 3) return false;
+  if (m < 1 || m > 12 || day < 1 || day > 31 || y < 1) return false;
+  d = BannerDate{y, m, day};
+  return true;
+}
+
+}  // namespace
+
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& out, std::string& error) {
+  ConversionOptions& conv = out.Conversion;
+  bool onlyFiles = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (onlyFiles || a.empty() || a[0] != '-' || a == "-") {
+      out.Files.push_back(a);
+      continue;
+    }
+    auto value = [&](std::string& v) {
+      if (i + 1 >= args.size()) {
+        error = "option " + a + " needs a value";
+        return false;
+      }
+      v = args[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--") onlyFiles = true;
+    else if (a == "-h" || a == "--help") out.Help = true;
+    else if (a == "--version") out.Version = true;
+    else if (a == "--home") { if (!value(out.Home)) return false; }
+    else if (a == "-o" || a == "--output") { if (!value(v)) return false; out.Output = v; }
+    else if (a == "--out-dir") { if (!value(v)) return false; out.OutDir = v; }
+    else if (a == "--ole") conv.OleMode = true;
+    else if (a == "--cpp") conv.DefineCplusplus = true;
+    else if (a == "--call") {
+      if (!value(v)) return false;
+      if (v == "stdcall") conv.DefaultCall = CallType::Stdcall;
+      else if (v == "cdecl") conv.DefaultCall = CallType::Cdecl;
+      else if (v == "pascal") conv.DefaultCall = CallType::Pascal;
+      else if (v == "register") conv.DefaultCall = CallType::Register;
+      else { error = "unknown call type '" + v + "'"; return false; }
+    } else if (a == "--other" || a == "--intf") {
+      if (!value(v)) return false;
+      if (!SetMode(v, a == "--other" ? 1 : 2, conv)) {
+        error = "unknown parameter mode '" + v + "' (normal, pointer or var)";
+        return false;
+      }
+    } else if (a == "--void-ptr") {
+      if (!value(v)) return false;
+      if (v == "var") conv.VoidPtrAsPointer = false;
+      else if (v == "pointer") conv.VoidPtrAsPointer = true;
+      else { error = "unknown void pointer mode '" + v + "' (var or pointer)"; return false; }
+    } else if (a == "--def") { if (!value(v)) return false; out.DefFile = v; }
+    else if (a == "--dll") { if (!value(v)) return false; out.DllName = v; }
+    else if (a == "--dll-cancel") out.DllCancel = true;
+    else if (a == "--date") {
+      if (!value(v)) return false;
+      BannerDate d;
+      if (!ParseDate(v, d)) { error = "bad date '" + v + "' (YYYY-MM-DD)"; return false; }
+      conv.Today = d;
+    } else if (a == "--codepage") {
+      if (!value(v)) return false;
+      if (v == "932" || v == "936" || v == "949" || v == "950") conv.CodePage = std::stoi(v);
+      else { error = "unsupported code page '" + v + "' (932, 936, 949 or 950)"; return false; }
+    } else if (a == "--order") out.Order = true;
+    else { error = "unknown option " + a; return false; }
+  }
+  if (out.Help || out.Version) return true;
+  if (out.Files.empty()) { error = "no input file"; return false; }
+  if (out.Output && out.Files.size() > 1) {
+    error = "--output takes one input file only";
+    return false;
+  }
+  if (out.DllName && out.DllCancel) {
+    error = "--dll and --dll-cancel exclude each other";
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::string> OrderBaseFirst(const std::vector<std::string>& files) { return files; }
+
+}  // namespace tqc

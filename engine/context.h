@@ -1,0 +1,117 @@
+// ConversionContext: the whole state of one conversion, created by ConvertHeader and passed
+// to every routine of the engine. It also carries the per-conversion fields that the window
+// used to own (UnitName, DllName, FuncNames, the New...Idx lists), since the engine has no
+// window.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "options.h"
+#include "output_pane.h"
+#include "tables/definition_files.h"
+#include "tables/string_list.h"
+
+namespace tqc {
+
+enum class Section { None = 0, Const = 1, Var = 2, Type = 3 };
+
+struct ConversionContext {
+  ConversionContext(DefinitionTables& defs, const ConversionOptions& options, OutputPane& pane,
+                    ConversionHost& host)
+      : Defs(defs), Options(options), Pane(pane), Host(host) {}
+
+  DefinitionTables& Defs;  // the program's tables; only SkipWords grows during a conversion
+  const ConversionOptions& Options;
+  OutputPane& Pane;
+  ConversionHost& Host;
+
+  // Form-level fields of one conversion.
+  std::string UnitName;
+  std::string DllName;
+  std::string InputPath;    // full path of the file being converted
+  std::string CurrentLine;  // the input line being processed, exactly as read
+  bool IDispatchSeen = false;
+  TStringList2 FuncNames;
+  std::vector<int> NewTypeIdx, NewPointerIdx, NewMakeIdx, NewInterfaceIdx, NewClassIdx,
+      NewFuncIdx;
+
+  // Input and statement assembly.
+  std::deque<std::string> SourceLines;  // remaining input lines; rules may push lines back
+  TStringList2 TokenList;
+  bool Pending = false;
+  bool Retranslate = false;
+  bool RoutineTypedef = false;
+
+  // Tokenizer state.
+  bool PendingStar = false;
+  bool AfterFuncType = false;
+  bool InBlockComment = false;
+  int BodyDepth = 0;
+  bool InString = false;
+  bool EscapeReopened = false;
+  bool InBrackets = false;
+
+  int ErrorCount = 0;
+
+  // Records and enumerations.
+  int OpenStructLine = -1, OpenUnionLine = -1, OpenEnumLine = -1;
+  std::string StructName, UnionName, EnumName;
+  int UnionCaseCount = 0;
+  TStringList2 VariantTexts;
+  bool FirstVariable = true;
+  int EnumCounter = 1;
+  bool SkippingBlock = false;
+
+  // Conditionals and packing.
+  int PackAlign = 3;
+  int PackStack1 = 3, PackStack2 = 3, PackStack3 = 3;
+  std::vector<bool> CondStack;
+
+  // Interfaces and classes.
+  bool InInterface = false;
+  std::string InterfaceName;
+  bool IsComInterface = false;
+  bool UsesOle = false;
+  TStringList2 ForwardRefs;  // tag = output line index
+  TStringList2 ForwardNames, ForwardTexts;
+
+  // Unit assembly.
+  std::string UsesExtra;
+  Section CurrentSection = Section::None;
+  bool SectionReopen = false;
+  TStringList2 DeferredConsts;
+
+  // The conversion's copies of the definition tables it extends.
+  TStringList2 TypeNames, TypeValues;
+  TStringList2 PointeeTypes, PointerTypes;
+  TStringList2 ConstNames;
+  TStringList2 ExportWords, StdcallWords, PascalWords, RegisterWords, CdeclWords;
+  TStringList2 InterfaceNames, ClassNames;
+  TStringList2 MakeNames, MakeValues;
+  TStringList2 IncludeNames;
+  TStringList2 IncludedCaches;
+  TStringList2 VoidNames{"void"};
+
+  // Copies the extended tables from the definition tables.
+  void CopyTables() {
+    TypeNames = Defs.TypeNames;
+    TypeValues = Defs.TypeValues;
+    PointeeTypes = Defs.PointeeTypes;
+    PointerTypes = Defs.PointerTypes;
+    ConstNames = Defs.ConstNames;
+    ExportWords = Defs.ExportWords;
+    StdcallWords = Defs.StdcallWords;
+    PascalWords = Defs.PascalWords;
+    RegisterWords = Defs.RegisterWords;
+    CdeclWords = Defs.CdeclWords;
+  }
+
+  // Token access that throws std::out_of_range on a bad index.
+  const std::string& Tok(int i) const { return TokenList.Text(i); }
+  int TokCount() const { return TokenList.Count(); }
+};
+
+}  // namespace tqc

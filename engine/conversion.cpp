@@ -1,0 +1,232 @@
+// The conversion driver: unit head, loading (with the IDL pre-conversion), the source
+// pre-pass, the line loop with its per-line failure handling, the unit tail and the
+// include cache.
+#include "conversion.h"
+
+#include <sys/stat.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "dispatch.h"
+#include "rules.h"
+#include "tokenizer.h"
+#include "type_mapping.h"
+
+namespace tqc {
+
+namespace fs = std::filesystem;
+
+std::string FormatBannerDate(const BannerDate& date) {
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const char* month = (date.Month >= 1 && date.Month <= 12) ? kMonths[date.Month - 1] : "???";
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.2d %s %d", date.Day, month, date.Year);
+  return buf;
+}
+
+static BannerDate FromTimeT(std::time_t t) {
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return BannerDate{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+}
+
+BannerDate TodayDate() { return FromTimeT(std::time(nullptr)); }
+
+void WriteApplicationError(ConversionContext& ctx);
+
+namespace {
+
+std::string FileNameOf(const std::string& path) { return fs::path(path).filename().string(); }
+
+std::string StemOf(const std::string& path) { return fs::path(path).stem().string(); }
+
+// Registers a name found by the pre-pass in the list and its index list.
+void Register(TStringList2& names, std::vector<int>& idx, const std::string& name) {
+  if (name.empty()) return;
+  idx.push_back(names.Count());
+  names.Add(name);
+}
+
+std::string_view SkipBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  return s;
+}
+
+// Name after leading blanks, up to any of the stop characters.
+std::string NameUpTo(std::string_view s, std::string_view stops) {
+  s = SkipBlanks(s);
+  std::size_t end = s.find_first_of(stops);
+  return std::string(s.substr(0, end));
+}
+
+void WriteHead(ConversionContext& ctx, const std::string& fileName, const BannerDate& fileDate) {
+  OutputPane& pane = ctx.Pane;
+  const BannerDate today = ctx.Options.Today ? *ctx.Options.Today : TodayDate();
+  pane.Add("//  Version : tqc " + ctx.Options.VersionText);
+  pane.Add("//     Date : " + FormatBannerDate(today));
+  pane.Add("//   Source : " + fileName + " (" + FormatBannerDate(fileDate) + ")");
+  pane.Add("");
+  WriteBoldLine(ctx, "unit " + ctx.UnitName + ";", 0, 4);
+  pane.Add("");
+  pane.Add("{$X+}{$Z2}{$A8}");
+  pane.Add("");
+  WriteBoldLine(ctx, "interface", 0, 9);
+  pane.Add("");
+  pane.Add("uses Windows");
+  pane.Add("");
+}
+
+constexpr int kUsesLine = 10;
+
+void WriteTail(ConversionContext& ctx) {
+  OutputPane& pane = ctx.Pane;
+  pane.Add("");
+  WriteBoldLine(ctx, "implementation", 0, 14);
+  pane.Add("");
+  if (!ctx.DeferredConsts.Empty()) {
+    WriteBoldLine(ctx, "const", 0, 5);
+    for (const auto& e : ctx.DeferredConsts.Entries()) pane.Add(e.Text);
+    pane.Add("");
+  }
+  WriteBoldLine(ctx, "end.", 0, 3);
+
+  std::string uses = pane.Line(kUsesLine);
+  if (ctx.UsesOle) uses += ctx.Options.OleMode ? ", Ole2" : ", Activex";
+  uses += ctx.UsesExtra + ";";
+  pane.Replace(kUsesLine, uses);
+  pane.MarkLine(kUsesLine, 0, 4, TextStyle::Bold);
+}
+
+void RunLineLoop(ConversionContext& ctx) {
+  const std::size_t total = ctx.SourceLines.size();
+  std::size_t done = 0;
+  while (!ctx.SourceLines.empty()) {
+    ctx.CurrentLine = std::move(ctx.SourceLines.front());
+    ctx.SourceLines.pop_front();
+    if (!ctx.Pending) ctx.TokenList.Clear();
+    ctx.PendingStar = false;
+    try {
+      TokenizeLine(ctx.CurrentLine, ctx);
+      if (!ctx.TokenList.Empty() && ctx.TokenList.Last() == "\\") {
+        ctx.Pending = true;
+        ctx.TokenList.Delete(ctx.TokenList.Count() - 1);
+      } else {
+        TranslateStatement(ctx);
+        if (ctx.Retranslate) {
+          TranslateStatement(ctx);
+          ctx.Retranslate = false;
+        }
+      }
+    } catch (const std::exception&) {
+      // The line is marked and counted; the conversion always reaches its end.
+      WriteApplicationError(ctx);
+    }
+    ++done;
+    ctx.Host.ShowStatus(" Converting (h -> pas) ... (" + std::to_string(done * 100 / total) +
+                        "%)");
+    ctx.Host.ProcessPendingEvents();
+  }
+}
+
+}  // namespace
+
+void WriteApplicationError(ConversionContext& ctx) {
+  std::size_t pos = ctx.Pane.TextLength();
+  ctx.Pane.Add("// Application Error : ");
+  ctx.Pane.MarkRange(pos + 3, 17, TextStyle::Red);
+  ++ctx.ErrorCount;
+}
+
+void PrepareSource(ConversionContext& ctx) {
+  ctx.InterfaceNames = ctx.Defs.InterfaceNames;
+  ctx.ClassNames = ctx.Defs.ClassNames;
+  const bool resolve = ctx.Options.DefineCplusplus;
+  CplusplusState state;
+  std::deque<std::string> kept;
+  auto& src = ctx.SourceLines;
+  for (std::size_t i = 0; i < src.size(); ++i) {
+    std::string& line = src[i];
+    if (resolve) {
+      CplusplusAction a = ResolveCplusplusLine(line, state);
+      if (a == CplusplusAction::Delete) continue;
+      if (a == CplusplusAction::KeepDirective) {
+        kept.push_back(std::move(line));
+        continue;
+      }
+    }
+    std::string_view s = SkipBlanks(line);
+    if (StartsWith(s, "DECLARE_INTERFACE_")) {
+      std::size_t open = s.find('(');
+      if (open != std::string_view::npos)
+        Register(ctx.InterfaceNames, ctx.NewInterfaceIdx, NameUpTo(s.substr(open + 1), " \t,"));
+    } else if (StartsWith(s, "class") && s.size() > 5 && (s[5] == ' ' || s[5] == '\t')) {
+      Register(ctx.ClassNames, ctx.NewClassIdx, NameUpTo(s.substr(5), " \t:"));
+    } else if (StartsWith(s, "interface DECLSPEC_UUID") || StartsWith(s, "MIDL_INTERFACE")) {
+      kept.push_back(std::move(line));
+      if (i + 1 < src.size()) {
+        ++i;  // the name line is taken as it is and the walk goes on after it
+        Register(ctx.InterfaceNames, ctx.NewInterfaceIdx, NameUpTo(src[i], " \t:"));
+        kept.push_back(std::move(src[i]));
+      }
+      continue;
+    }
+    kept.push_back(std::move(line));
+  }
+  src = std::move(kept);
+}
+
+ConversionResult ConvertText(const std::string& path, std::string_view bytes,
+                             const BannerDate& fileDate, DefinitionTables& tables,
+                             const ConversionOptions& options, ConversionHost& host,
+                             OutputPane& pane) {
+  ConversionContext ctx(tables, options, pane, host);
+  const std::string fileName = FileNameOf(path);
+  ctx.InputPath = path;
+  ctx.UnitName = StemOf(path);
+  ctx.CopyTables();
+  host.ShowStatus(" Converting (h -> pas) ...");
+  pane.Clear();
+  WriteHead(ctx, fileName, fileDate);
+
+  std::vector<std::string> lines = SplitLines(bytes);
+  std::string ext = fs::path(path).extension().string();
+  if (EqualsIgnoreCase(ext, ".idl")) lines = ConvertIdl(lines, host);
+  ctx.SourceLines.assign(std::make_move_iterator(lines.begin()),
+                         std::make_move_iterator(lines.end()));
+  PrepareSource(ctx);
+  RunLineLoop(ctx);
+  WriteTail(ctx);
+
+  ConversionResult result;
+  result.UnitName = ctx.UnitName;
+  result.ErrorCount = ctx.ErrorCount;
+  if (!options.HomeDir.empty() && IncludeCacheNeeded(ctx)) {
+    std::string error;
+    result.CacheWritten = WriteIncludeCache(ctx, error);
+    result.CacheError = error;
+  }
+  host.ShowStatus(" Error = " + std::to_string(ctx.ErrorCount));
+  return result;
+}
+
+ConversionResult ConvertHeader(const std::string& path, DefinitionTables& tables,
+                               const ConversionOptions& options, ConversionHost& host,
+                               OutputPane& pane) {
+  if (fs::is_directory(path)) throw std::runtime_error(path + " is a folder, not a file");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  if (in.bad()) throw std::runtime_error("cannot read " + path);
+  BannerDate fileDate = TodayDate();
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) fileDate = FromTimeT(st.st_mtime);
+  return ConvertText(path, ss.str(), fileDate, tables, options, host, pane);
+}
+
+}  // namespace tqc

@@ -1,0 +1,44 @@
+// ConvertHeader: converts one header or IDL file into the text of a Pascal unit, written
+// into an OutputPane. Window effects go through the ConversionHost.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "context.h"
+#include "host.h"
+#include "options.h"
+#include "output_pane.h"
+#include "tables/definition_files.h"
+
+namespace tqc {
+
+struct ConversionResult {
+  std::string UnitName;
+  int ErrorCount = 0;
+  bool CacheWritten = false;
+  std::string CacheError;  // why the include cache could not be written (empty: no failure)
+};
+
+// Reads the file and converts it. Throws std::runtime_error naming the file when it cannot
+// be read; the pane is then left as it was.
+ConversionResult ConvertHeader(const std::string& path, DefinitionTables& tables,
+                               const ConversionOptions& options, ConversionHost& host,
+                               OutputPane& pane);
+
+// Converts file bytes already read. `path` gives the unit name, the folder that neighbouring
+// headers are looked for in, and the ".idl" test; `fileDate` is the source's modified date.
+ConversionResult ConvertText(const std::string& path, std::string_view bytes,
+                             const BannerDate& fileDate, DefinitionTables& tables,
+                             const ConversionOptions& options, ConversionHost& host,
+                             OutputPane& pane);
+
+// The source pre-pass: interface and class names registered ahead of use, and the
+// __cplusplus resolution when that option is on.
+void PrepareSource(ConversionContext& ctx);
+
+// "05 Mar 2004".
+std::string FormatBannerDate(const BannerDate& date);
+BannerDate TodayDate();
+
+}  // namespace tqc

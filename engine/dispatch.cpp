@@ -1,0 +1,219 @@
+// TranslateStatement: normalisation of the token list, the fixed order in which the rule
+// families are tried, and the epilogue that writes a rule's Outcome.
+#include "dispatch.h"
+
+#include <stdexcept>
+
+#include "rules.h"
+#include "type_mapping.h"
+
+namespace tqc {
+
+void WriteLine(ConversionContext& ctx, std::string_view text) { ctx.Pane.Add(text); }
+
+void WriteBoldLine(ConversionContext& ctx, std::string_view text, int column, int length) {
+  std::size_t pos = ctx.Pane.TextLength();
+  ctx.Pane.Add(text);
+  ctx.Pane.MarkRange(pos + static_cast<std::size_t>(column), static_cast<std::size_t>(length),
+                     TextStyle::Bold);
+}
+
+void WriteErrorLine(ConversionContext& ctx, std::string_view text) {
+  std::size_t pos = ctx.Pane.TextLength();
+  ctx.Pane.Add("// Error : " + std::string(text));
+  ctx.Pane.MarkRange(pos + 3, 5, TextStyle::Red);
+  ++ctx.ErrorCount;
+}
+
+void WriteOutcome(ConversionContext& ctx, const Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  if (st.Outcome == kWriteBuilt) {
+    WriteLine(ctx, st.Built);
+  } else if (st.Outcome < 0) {
+    std::string line = "// ";
+    for (const auto& e : t.Entries()) line += " " + e.Text;
+    WriteLine(ctx, line);
+  } else {
+    std::string text = st.Outcome > 0 ? st.Built : std::string();
+    for (int i = st.Outcome; i < t.Count(); ++i) text += " " + t.Text(i);
+    WriteErrorLine(ctx, text);
+  }
+}
+
+namespace {
+
+bool BodyOpen(const ConversionContext& ctx) {
+  return ctx.OpenStructLine != -1 || ctx.OpenUnionLine != -1 || ctx.OpenEnumLine != -1;
+}
+
+bool IsLineComment(const std::string& t) { return t.size() > 1 && StartsWith(t, "//"); }
+
+// The typedef retry of a typedef that no typedef rule claimed.
+RuleResult TypedefRetry(ConversionContext& ctx, Statement& st) {
+  TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  auto isTag = [](const std::string& s) { return s == "struct" || s == "union" || s == "enum"; };
+  if ((k == 2 && isTag(t.Text(1))) || (k == 3 && isTag(t.Text(1)) && t.Text(2) != "{")) {
+    SwitchSection(ctx, Section::Type);
+    ctx.Pending = true;
+    return RuleResult::Done;
+  }
+  if (k == 1) {
+    ctx.Pending = true;
+    return RuleResult::Done;
+  }
+  if (k > 5 && t.Text(4) == "public") {
+    st.Outcome = 0;
+    ctx.SkippingBlock = true;
+    return RuleResult::Epilogue;
+  }
+  auto findFrom2 = [&](const char* s) {
+    for (int i = 2; i < k; ++i)
+      if (t.Text(i) == s) return true;
+    return false;
+  };
+  if (!findFrom2("(")) {
+    st.Outcome = 0;
+    return RuleResult::Epilogue;
+  }
+  if (!findFrom2(";")) {
+    ctx.Pending = true;
+    return RuleResult::Done;
+  }
+  t.Delete(0);
+  ctx.RoutineTypedef = true;
+  ctx.Retranslate = true;
+  return RuleResult::Done;
+}
+
+// One pass of the dispatch; returns what ended it.
+RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
+  TStringList2& t = ctx.TokenList;
+  int k = t.Count();
+  if (k == 0) {
+    WriteLine(ctx, "");
+    return RuleResult::Done;
+  }
+  if (ctx.InBlockComment && k == 1) {
+    const std::string& tok = t.Text(0);
+    const bool inBody = ctx.OpenStructLine > 0 || ctx.OpenUnionLine > 0 || ctx.OpenEnumLine > 0;
+    if (IsLineComment(tok) || (StartsWith(tok, "(*") && inBody))
+      WriteLine(ctx, "\t" + tok);
+    else
+      WriteLine(ctx, tok);
+    return RuleResult::Done;
+  }
+  st.Outcome = kWriteBuilt;
+  if (k == 1) {
+    const std::string& tok = t.Text(0);
+    if (IsLineComment(tok) || StartsWith(tok, "(*")) {
+      WriteLine(ctx, BodyOpen(ctx) ? "\t" + tok : tok);
+      return RuleResult::Done;
+    }
+    if (tok.size() > 1 && tok.back() == ')') {
+      WriteLine(ctx, tok);
+      return RuleResult::Done;
+    }
+  }
+  if (StartsWith(t.Text(0), "(*")) {
+    st.Built = t.Text(0);
+    t.Delete(0);
+    k = t.Count();
+  }
+  if (k > 3 && (t.Text(0) == "struct" || t.Text(0) == "union" || t.Text(0) == "enum")) {
+    for (int i = 1; i < k; ++i) {
+      if (t.Text(i) == "{") break;
+      if (t.Text(i) == ";") {
+        t.Delete(0);
+        k = t.Count();
+        break;
+      }
+    }
+  }
+  if (k == 2 && t.Text(0) == "}" && StartsWith(t.Text(1), "#")) {
+    WriteLine(ctx, "// }");
+    t.Delete(0);
+    k = t.Count();
+  }
+  if (k > 4 && t.Text(0) == "__declspec" && t.Text(1) == "(" && t.Text(2) == "dllexport" &&
+      t.Text(3) == ")") {
+    for (int i = 0; i < 4; ++i) t.Delete(0);
+    t.Insert(0, "_export");
+    k = t.Count();
+  }
+
+  using Rule = RuleResult (*)(ConversionContext&, Statement&);
+  auto tryRules = [&](std::initializer_list<Rule> rules) {
+    for (Rule r : rules) {
+      RuleResult res = r(ctx, st);
+      if (res != RuleResult::Declined) return res;
+    }
+    return RuleResult::Declined;
+  };
+
+  if (auto r = tryRules({ApplyReplacement, TranslateIf, TranslateIfdef, TranslatePragma});
+      r != RuleResult::Declined)
+    return r;
+
+  if (ctx.SkippingBlock) {
+    st.Outcome = 0;
+    const int n = t.Count();
+    const bool endsBlock =
+        (n >= 2 && t.Text(n - 2) == "}" && t.Text(n - 1) == ";") ||
+        (t.Text(0) == "}" && (t.Text(n - 1) == ";" || (n >= 2 && t.Text(n - 2) == ";")));
+    if (endsBlock) ctx.SkippingBlock = false;
+    return RuleResult::Epilogue;
+  }
+
+  if (auto r = tryRules({TranslateExternC, TranslateGuid, TranslateInclude, TranslateUndef,
+                         TranslateDefine});
+      r != RuleResult::Declined)
+    return r;
+
+  if (StartsWith(t.Text(0), "#")) {
+    st.Outcome = 0;
+    return RuleResult::Epilogue;
+  }
+
+  if (t.Text(0) != "typedef") {
+    if (auto r = TranslateDeclaration(ctx, st); r != RuleResult::Declined) return r;
+  } else {
+    if (auto r = TranslateTypedef(ctx, st); r != RuleResult::Declined) return r;
+    return TypedefRetry(ctx, st);
+  }
+
+  if (auto r = tryRules({TranslateOpenBody, TranslateInterfaceOrClass, TranslatePrototype,
+                         TranslateVariable});
+      r != RuleResult::Declined)
+    return r;
+
+  // No rule claims the statement: it stays visible as an error line.
+  st.Outcome = 0;
+  return RuleResult::Epilogue;
+}
+
+}  // namespace
+
+void TranslateStatement(ConversionContext& ctx) {
+  Statement st;
+  for (;;) {
+    const int before = ctx.TokenList.Count();
+    switch (Dispatch(ctx, st)) {
+      case RuleResult::Restart:
+        // A restart must work on fewer tokens, or the statement would never end.
+        if (ctx.TokenList.Count() >= before)
+          throw std::logic_error("statement restarted without consuming tokens");
+        continue;
+      case RuleResult::Epilogue:
+        WriteOutcome(ctx, st);
+        ctx.Pending = false;
+        ctx.RoutineTypedef = false;
+        return;
+      case RuleResult::Done:
+      case RuleResult::Declined:
+        return;
+    }
+  }
+}
+
+}  // namespace tqc

@@ -1,0 +1,98 @@
+// Number conversion and integer reading shared by the statement rules.
+#include "numbers.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "type_mapping.h"
+
+namespace tqc {
+
+std::string ConvertNumber(std::string_view token) {
+  std::string s(token);
+  if (!s.empty() && (s[0] == '-' || (s[0] >= '0' && s[0] <= '9'))) {
+    char last = s.back();
+    if (last == 'L' || last == 'l' || last == 'U' || last == 'u')
+      s.pop_back();
+    else if (!StartsWithIgnoreCase(s, "0x") && (last == 'F' || last == 'f'))
+      s.pop_back();
+  }
+  if (StartsWithIgnoreCase(s, "0x")) return "$" + s.substr(2);
+  return s;
+}
+
+std::optional<int> ParseInteger(std::string_view v) {
+  while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+  if (v.empty()) return std::nullopt;
+  auto hex = [](std::string_view d) -> std::optional<int> {
+    if (d.empty() || d.size() > 8) return std::nullopt;
+    unsigned int acc = 0;
+    for (char c : d) {
+      unsigned int x;
+      if (c >= '0' && c <= '9') x = static_cast<unsigned>(c - '0');
+      else if (c >= 'a' && c <= 'f') x = static_cast<unsigned>(c - 'a' + 10);
+      else if (c >= 'A' && c <= 'F') x = static_cast<unsigned>(c - 'A' + 10);
+      else return std::nullopt;
+      acc = acc * 16 + x;
+    }
+    return static_cast<int>(acc);
+  };
+  if (v[0] == '$' || v[0] == 'x' || v[0] == 'X') return hex(v.substr(1));
+  if (v.size() > 1 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) return hex(v.substr(2));
+  bool neg = false;
+  if (v[0] == '+' || v[0] == '-') {
+    neg = v[0] == '-';
+    v.remove_prefix(1);
+  }
+  if (v.empty()) return std::nullopt;
+  long long acc = 0;
+  for (char c : v) {
+    if (c < '0' || c > '9') return std::nullopt;
+    acc = acc * 10 + (c - '0');
+    if (acc > 2147483648LL) return std::nullopt;
+  }
+  if (neg) acc = -acc;
+  if (acc > 2147483647LL) return std::nullopt;
+  return static_cast<int>(acc);
+}
+
+std::optional<int> ResolveValue(const ConversionContext& ctx, std::string_view text) {
+  if (auto v = ParseInteger(text)) return v;
+  if (int i = ctx.ConstNames.FindExact(text); i >= 0) return ctx.ConstNames.Tag(i);
+  return std::nullopt;
+}
+
+std::string ConvertEnumOperand(const ConversionContext& ctx, std::string_view token) {
+  std::string s(token);
+  if (StartsWithIgnoreCase(s, "0x")) s = "$" + s.substr(2);
+  if (!s.empty() && (s[0] == '$' || s[0] == '-' || (s[0] >= '0' && s[0] <= '9'))) {
+    char last = s.back();
+    if (last == 'L' || last == 'l' || last == 'U' || last == 'u' ||
+        (s[0] != '$' && (last == 'F' || last == 'f')))
+      s.pop_back();
+    return s;
+  }
+  if (ctx.ConstNames.Contains(s)) return s;
+  return "Integer(" + s + ")";
+}
+
+std::string FormatHexNumber(std::string_view text, int width) {
+  if (width < 1 || width > 16) throw std::invalid_argument("bad hexadecimal width");
+  std::optional<int> v;
+  if (!StartsWithIgnoreCase(text, "0x"))
+    v = ParseInteger(text);
+  else
+    v = ParseInteger("$" + std::string(text.substr(2, static_cast<std::size_t>(width))));
+  if (!v) throw std::invalid_argument("'" + std::string(text) + "' is not a number");
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%0*X", width, static_cast<unsigned int>(*v));
+  return buf;
+}
+
+std::string ArrayParamToPointer(std::string_view text) {
+  std::size_t open = text.find('[');
+  if (open == std::string_view::npos || open == 0) return std::string(text);
+  return "*" + std::string(text.substr(0, open));
+}
+
+}  // namespace tqc

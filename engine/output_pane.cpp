@@ -1,0 +1,111 @@
+// The engine's model of the output text control.
+#include "output_pane.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace tqc {
+
+std::vector<std::string> SplitPaneText(std::string_view text) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      out.emplace_back(text.substr(start, i - start));
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      start = i + 1;
+    }
+  }
+  out.emplace_back(text.substr(start));
+  return out;
+}
+
+void OutputPane::Clear() {
+  lines_.clear();
+  ranges_.clear();
+  textLength_ = 0;
+}
+
+std::size_t OutputPane::CheckLine(int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= lines_.size())
+    throw std::out_of_range("output line " + std::to_string(index) + " out of bounds");
+  return static_cast<std::size_t>(index);
+}
+
+int OutputPane::Add(std::string_view text) {
+  int first = Count();
+  for (auto& line : SplitPaneText(text)) {
+    textLength_ += line.size() + 1;
+    lines_.push_back(std::move(line));
+  }
+  return first;
+}
+
+void OutputPane::InsertOne(int index, std::string line) {
+  textLength_ += line.size() + 1;
+  lines_.insert(lines_.begin() + index, std::move(line));
+  for (auto& r : ranges_)
+    if (r.Line >= index) ++r.Line;
+}
+
+void OutputPane::Insert(int index, std::string_view text) {
+  if (index < 0 || index > Count())
+    throw std::out_of_range("output insert position " + std::to_string(index) + " out of bounds");
+  for (auto& line : SplitPaneText(text)) InsertOne(index++, std::move(line));
+}
+
+void OutputPane::Replace(int index, std::string text) {
+  std::size_t i = CheckLine(index);
+  textLength_ -= lines_[i].size();
+  textLength_ += text.size();
+  lines_[i] = std::move(text);
+  const int len = static_cast<int>(lines_[i].size());
+  for (auto& r : ranges_)
+    if (r.Line == index) r.Length = std::max(0, std::min(r.Length, len - r.Column));
+  std::erase_if(ranges_, [](const StyleRange& r) { return r.Length <= 0; });
+}
+
+const std::string& OutputPane::Line(int index) const { return lines_[CheckLine(index)]; }
+
+void OutputPane::MarkLine(int line, int column, int length, TextStyle style) {
+  std::size_t i = CheckLine(line);
+  if (column < 0 || length <= 0) return;
+  int len = static_cast<int>(lines_[i].size());
+  if (column >= len) return;
+  length = std::min(length, len - column);
+  ranges_.push_back(StyleRange{line, column, length, style});
+}
+
+void OutputPane::MarkRange(std::size_t position, std::size_t length, TextStyle style) {
+  // Ranges are almost always on the last lines: walk from the end.
+  std::size_t start = textLength_;
+  for (int i = Count() - 1; i >= 0; --i) {
+    start -= lines_[static_cast<std::size_t>(i)].size() + 1;
+    if (start <= position) {
+      MarkLine(i, static_cast<int>(position - start), static_cast<int>(length), style);
+      return;
+    }
+  }
+}
+
+std::string OutputPane::SaveText() const {
+  std::string out;
+  out.reserve(textLength_ + lines_.size());
+  for (const auto& l : lines_) {
+    out += l;
+    out += "\r\n";
+  }
+  return out;
+}
+
+std::string OutputPane::PlainText() const {
+  std::string out;
+  out.reserve(textLength_);
+  for (const auto& l : lines_) {
+    out += l;
+    out += '\n';
+  }
+  return out;
+}
+
+}  // namespace tqc

@@ -1,0 +1,341 @@
+// TokenizeLine: the lexer of the conversion. One pass over the line with a switch on the
+// current character; the state that survives the end of a line (open comment, string,
+// bracket, commented-out body) lives in the context. Words and operators go through
+// MapCTypeName; the six punctuation characters and "**" are appended directly.
+#include "tokenizer.h"
+
+#include <stdexcept>
+
+#include "type_mapping.h"
+
+namespace tqc {
+
+bool IsLeadByte(unsigned char c, int codePage) {
+  switch (codePage) {
+    case 932:
+      return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    case 936:
+    case 949:
+    case 950:
+      return c >= 0x81 && c <= 0xFE;
+    default:
+      return false;
+  }
+}
+
+namespace {
+
+struct Lexer {
+  std::string_view line;
+  ConversionContext& ctx;
+  std::string word;
+  std::size_t i = 0;
+  char prev = '\0';
+
+  char At(std::size_t k) const { return k < line.size() ? line[k] : '\0'; }
+
+  void Flush() {
+    if (word.empty()) return;
+    std::string w;
+    w.swap(word);
+    MapCTypeName(ctx, w);
+  }
+
+  // Consumes `count` characters; the last one becomes the previous character.
+  void Consume(std::size_t count) {
+    i += count;
+    prev = At(i - 1);
+  }
+
+  // Closes the quoted run of a string before an escape code: the quote that an earlier
+  // escape reopened is taken back instead of leaving an empty ''.
+  void CloseRun() {
+    if (ctx.EscapeReopened) {
+      if (!word.empty()) word.pop_back();
+    } else {
+      word += '\'';
+    }
+  }
+
+  void PunctuationToken(char c) {
+    Flush();
+    if (ctx.PendingStar) {
+      if (ctx.TokenList.Empty())
+        throw std::runtime_error("a \"*\" has no token to attach to");
+      int last = ctx.TokenList.Count() - 1;
+      ctx.TokenList.SetText(last, ctx.TokenList.Text(last) + "*");
+      ctx.PendingStar = false;
+    }
+    ctx.TokenList.Add(std::string(1, c));
+  }
+
+  void BodyStep(char c) {
+    if (ctx.InString) {
+      word += c;
+      if (c == '"') ctx.InString = false;
+    } else if (c == '}') {
+      if (--ctx.BodyDepth == 0) {
+        word += "} *)";
+        ctx.InBlockComment = false;
+      } else {
+        word += '}';
+      }
+    } else if (c == '{') {
+      word += '{';
+      ++ctx.BodyDepth;
+    } else {
+      if (c == '"') ctx.InString = true;
+      word += c;
+    }
+    Consume(1);
+  }
+
+  void CommentStep(char c) {
+    if (c == '*' && At(i + 1) == '/') {
+      word += "*)";
+      ctx.InBlockComment = false;
+      Consume(2);
+    } else if (c == '}' && ctx.InInterface) {
+      word += "} *)";
+      ctx.InBlockComment = false;
+      Consume(1);
+    } else {
+      word += c;
+      Consume(1);
+    }
+  }
+
+  void StringStep(char c) {
+    if (c == '"') {
+      ctx.InString = false;
+      CloseRun();
+      Consume(1);
+      return;
+    }
+    if (c == '\\') {
+      char n = At(i + 1);
+      switch (n) {
+        case '"':
+          word += '"';
+          ctx.EscapeReopened = false;
+          Consume(2);
+          return;
+        case '\'':
+          word += "'#39'";
+          Consume(2);
+          return;
+        case '\\':
+          word += '\\';
+          ctx.EscapeReopened = false;
+          Consume(2);
+          return;
+        case 'n':
+        case 't':
+          CloseRun();
+          word += n == 'n' ? "#13#10'" : "#9'";
+          ctx.EscapeReopened = true;
+          Consume(2);
+          return;
+        case 'x':
+          if (i + 3 < line.size()) {
+            CloseRun();
+            word += "#$";
+            word += line.substr(i + 2, 2);
+            word += '\'';
+            ctx.EscapeReopened = true;
+            Consume(4);
+            return;
+          }
+          break;
+        default:
+          break;
+      }
+      word += '\\';
+      ctx.EscapeReopened = false;
+      Consume(1);
+      return;
+    }
+    word += (c == '\'') ? std::string("'#39'") : std::string(1, c);
+    if (c != '\'') ctx.EscapeReopened = false;
+    Consume(1);
+  }
+
+  void OrdinaryStep(char c) {
+    const char n = At(i + 1);
+    switch (c) {
+      case ' ':
+      case '\t':
+        Flush();
+        Consume(1);
+        return;
+      case '"':
+        ctx.InString = true;
+        ctx.EscapeReopened = false;
+        word += '\'';
+        Consume(1);
+        return;
+      case '\'':
+        if (n != '\0' && At(i + 2) == '\'') {
+          word += line.substr(i, 3);
+          Consume(3);
+        } else {
+          word += '\'';
+          Consume(1);
+        }
+        return;
+      case '[':
+        if (n == ']') {
+          word = "*" + word;
+          Consume(2);
+        } else {
+          word += '[';
+          ctx.InBrackets = true;
+          Consume(1);
+        }
+        return;
+      case '/':
+        if (n == '*') {
+          Flush();
+          word = "(*";
+          ctx.InBlockComment = true;
+          Consume(2);
+        } else if (n == '/') {
+          Flush();
+          word = std::string(line.substr(i));
+          i = line.size();
+        } else {
+          Flush();
+          MapCTypeName(ctx, "/");
+          Consume(1);
+        }
+        return;
+      case '*':
+        Flush();
+        if (ctx.PendingStar) {
+          ctx.TokenList.Add("**");
+          ctx.PendingStar = false;
+        } else {
+          ctx.PendingStar = true;
+        }
+        Consume(1);
+        return;
+      case '|':
+      case '&':
+        Flush();
+        if (n == c) {
+          MapCTypeName(ctx, std::string(2, c));
+          Consume(2);
+        } else {
+          MapCTypeName(ctx, std::string(1, c));
+          Consume(1);
+        }
+        return;
+      case '+':
+        if (n != '+' && prev != 'e') {
+          Flush();
+          MapCTypeName(ctx, "+");
+        } else {
+          word += c;
+        }
+        Consume(1);
+        return;
+      case '-':
+        if (n != '-' && prev != 'e') {
+          Flush();
+          const TStringList2& t = ctx.TokenList;
+          int k = t.Count();
+          if (k >= 2 && t.Text(k - 1) != "(" && t.Text(k - 2) != "#define" && t.Text(k - 1) != "=")
+            MapCTypeName(ctx, "-");
+          else
+            word = "-";
+        } else {
+          word += c;
+        }
+        Consume(1);
+        return;
+      case '=':
+        Flush();
+        if (n == '=') {
+          MapCTypeName(ctx, "==");
+          Consume(2);
+        } else {
+          MapCTypeName(ctx, "=");
+          Consume(1);
+        }
+        return;
+      case '!':
+        if (n == '=') {
+          Flush();
+          MapCTypeName(ctx, "<>");
+          Consume(2);
+        } else {
+          word += c;
+          Consume(1);
+        }
+        return;
+      case '<':
+      case '>':
+        Flush();
+        if (n == '=' || n == c) {
+          MapCTypeName(ctx, std::string{c, n});
+          Consume(2);
+        } else {
+          MapCTypeName(ctx, std::string(1, c));
+          Consume(1);
+        }
+        return;
+      case '(':
+      case ')':
+      case ',':
+      case ';':
+      case '{':
+      case '}':
+        PunctuationToken(c);
+        Consume(1);
+        return;
+      default:
+        word += c;
+        Consume(1);
+        return;
+    }
+  }
+
+  void Run() {
+    const int codePage = ctx.Options.CodePage;
+    while (i < line.size()) {
+      const char c = line[i];
+      if (IsLeadByte(static_cast<unsigned char>(c), codePage)) {
+        word += c;
+        if (i + 1 < line.size()) {
+          word += line[i + 1];
+          Consume(2);
+        } else {
+          Consume(1);
+        }
+      } else if (ctx.BodyDepth > 0) {
+        BodyStep(c);
+      } else if (ctx.InBlockComment) {
+        CommentStep(c);
+      } else if (ctx.InString) {
+        StringStep(c);
+      } else if (ctx.InBrackets) {
+        word += c;
+        if (c == ']') ctx.InBrackets = false;
+        Consume(1);
+      } else {
+        OrdinaryStep(c);
+      }
+    }
+    Flush();
+  }
+};
+
+}  // namespace
+
+void TokenizeLine(std::string_view line, ConversionContext& ctx) {
+  ctx.AfterFuncType = false;
+  Lexer lex{line, ctx, {}, 0, '\0'};
+  lex.Run();
+}
+
+}  // namespace tqc

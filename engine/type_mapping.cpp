@@ -1,0 +1,216 @@
+// Type name mapping: MapCTypeName (token layer) and the declaration-layer type rules.
+#include "type_mapping.h"
+
+#include <cctype>
+
+#include "numbers.h"
+#include "tokenizer.h"
+
+namespace tqc {
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && s.substr(0, prefix.size()) == prefix;
+}
+
+bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && EqualsIgnoreCase(s.substr(0, prefix.size()), prefix);
+}
+
+namespace {
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool IsCallingConventionWord(const ConversionContext& ctx, const std::string& s) {
+  return ctx.StdcallWords.Contains(s) || ctx.PascalWords.Contains(s) ||
+         ctx.ExportWords.Contains(s) || ctx.RegisterWords.Contains(s) ||
+         ctx.CdeclWords.Contains(s);
+}
+
+}  // namespace
+
+void MapCTypeName(ConversionContext& ctx, std::string s) {
+  const DefinitionTables& defs = ctx.Defs;
+  TStringList2& tokens = ctx.TokenList;
+
+  if (int d = defs.DefineNames.FindExact(s); d >= 0) s = defs.DefineValues.Text(d);
+  if (EqualsIgnoreCase(s, "short")) s = "Smallint";
+
+  const int k = tokens.Count();
+  if (k > 0) {
+    const std::string last = tokens.Last();
+    if (last == "#") {
+      tokens.SetText(k - 1, "#" + s);
+      return;
+    }
+    if (EqualsIgnoreCase(last, "unsigned")) {
+      if (EqualsIgnoreCase(s, "int") || EqualsIgnoreCase(s, "long") ||
+          EqualsIgnoreCase(s, "char")) {
+        tokens.SetText(k - 1, "U" + Upper(s));
+        ctx.AfterFuncType = false;
+        return;
+      }
+      if (s == "__int64") {
+        tokens.SetText(k - 1, "Int64");
+        ctx.AfterFuncType = false;
+        return;
+      }
+      if (s == "Smallint") {
+        tokens.SetText(k - 1, "WORD");
+        ctx.AfterFuncType = false;
+        return;
+      }
+      tokens.SetText(k - 1, "UINT");
+    } else if (EqualsIgnoreCase(last, "LongInt")) {
+      if (EqualsIgnoreCase(s, "int")) return;
+      if (EqualsIgnoreCase(s, "double")) {
+        tokens.SetText(k - 1, "Extended");
+        ctx.AfterFuncType = false;
+        return;
+      }
+    } else if (last == "Smallint" && EqualsIgnoreCase(s, "int")) {
+      return;
+    }
+  }
+
+  if (defs.SkipWords.Contains(s)) return;
+
+  if (ctx.PendingStar && !IsCallingConventionWord(ctx, s)) {
+    s = "*" + s;
+    ctx.PendingStar = false;
+  }
+
+  if (k == 1 && s == "const" && tokens.Text(0) == "typedef") {
+    ctx.AfterFuncType = false;
+    return;
+  }
+
+  const bool typedefStatement = k > 0 && tokens.Text(0) == "typedef";
+  if (int c = defs.ConstTypeNames.FindExact(s); c >= 0) {
+    tokens.Add("const");
+    tokens.Add(defs.ConstTypeValues.Text(c));
+  } else if (int t = ctx.TypeNames.FindExact(s); t >= 0) {
+    tokens.Add(ctx.TypeValues.Text(t));
+  } else if (!EqualsIgnoreCase(s, "FAR*") && s != "*") {
+    if (ctx.AfterFuncType && !s.empty() && s[0] == '*' && !typedefStatement)
+      tokens.Add(s.substr(1));
+    else if (!EqualsIgnoreCase(s, "FAR") && !EqualsIgnoreCase(s, "signed"))
+      tokens.Add(s);
+  } else if (!(ctx.AfterFuncType && typedefStatement)) {
+    ctx.PendingStar = true;
+  }
+  ctx.AfterFuncType = ctx.FuncNames.Contains(s);
+}
+
+std::string PointerTypeOf(const ConversionContext& ctx, const std::string& t) {
+  int i = ctx.PointeeTypes.FindExact(t);
+  return i >= 0 ? ctx.PointerTypes.Text(i) : "p_" + t;
+}
+
+ParamType PointerParamType(const ConversionContext& ctx, const std::string& t) {
+  int i = ctx.PointeeTypes.FindExact(t);
+  if (i < 0) return {t, true};
+  const std::string& ptr = ctx.PointerTypes.Text(i);
+  if (((ctx.PointeeTypes.Tag(i) + 1) & ctx.Options.PointerModeMask) != 0) return {ptr, false};
+  if (ptr == "PChar" || ptr == "PUINT" || ptr == "PWideChar" || ptr == "PWChar")
+    return {ptr, false};
+  return {t, true};
+}
+
+ParamType ValueParamType(const ConversionContext& ctx, const std::string& p) {
+  int i = ctx.PointerTypes.FindExact(p);
+  if (i < 0) return {p, false};
+  if (((ctx.PointeeTypes.Tag(i) + 1) & ctx.Options.VarModeMask) == 0) return {p, false};
+  const std::string& b = ctx.PointeeTypes.Text(i);
+  if (b == "void" || b == "char" || b == "UCHAR" || b == "WCHAR" || b == "WideChar")
+    return {p, false};
+  return {b, true};
+}
+
+std::string ResolveStars(const ConversionContext& ctx, const std::string& s, bool asPointer,
+                         bool& byRef) {
+  std::size_t cut = std::string::npos;
+  int levels = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '*') {
+      if (cut == std::string::npos) cut = i;
+      ++levels;
+    } else if (s[i] == '[') {
+      if (cut == std::string::npos) cut = i;
+      ++levels;
+      break;
+    }
+  }
+  if (cut == std::string::npos || cut == 0) return s;
+  std::string base = s.substr(0, cut);
+  if (int t = ctx.TypeNames.FindExact(base); t >= 0) base = ctx.TypeValues.Text(t);
+  const bool isVoid = ctx.VoidNames.Contains(base);
+  auto pointerOf = [&] { return isVoid ? std::string("Pointer") : PointerTypeOf(ctx, base); };
+  if (asPointer || byRef) return pointerOf() + std::string(static_cast<std::size_t>(levels - 1), '*');
+  if (levels == 1) {
+    if (isVoid) return "Pointer";
+    byRef = true;
+    return base;
+  }
+  byRef = true;
+  return pointerOf() + std::string(static_cast<std::size_t>(levels - 2), '*');
+}
+
+std::string ArrayDims(const ConversionContext& ctx, const std::string& d, std::string& bounds) {
+  const int codePage = ctx.Options.CodePage;
+  std::size_t open = std::string::npos;
+  for (std::size_t i = 0; i < d.size(); ++i) {
+    if (IsLeadByte(static_cast<unsigned char>(d[i]), codePage)) {
+      ++i;
+      continue;
+    }
+    if (d[i] == '[') {
+      open = i;
+      break;
+    }
+  }
+  if (open == std::string::npos) return d;
+  std::string index;
+  for (std::size_t i = open; i < d.size(); ++i) {
+    char c = d[i];
+    if (c == ']') {
+      if (!bounds.empty() && bounds.back() == ']')
+        bounds.back() = ',';
+      else
+        bounds += '[';
+      if (auto n = ParseInteger(index))
+        bounds += "0.." + std::to_string(static_cast<long long>(*n) - 1) + "]";
+      else if (index.size() > 2 && index.ends_with("+1"))
+        bounds += "0.." + index.substr(0, index.size() - 2) + "]";
+      else
+        bounds += "0.." + index + "-1]";
+      index.clear();
+    } else if (c != '[' && c != ' ') {
+      index += c;
+    }
+  }
+  return d.substr(0, open);
+}
+
+void SwitchSection(ConversionContext& ctx, Section kind) {
+  if (!ctx.SectionReopen && kind == ctx.CurrentSection) return;
+  const char* text = kind == Section::Const ? "const" : kind == Section::Var ? "var" : "type";
+  std::size_t pos = ctx.Pane.TextLength();
+  ctx.Pane.Add(text);
+  ctx.Pane.MarkRange(pos, std::string_view(text).size(), TextStyle::Bold);
+  ctx.CurrentSection = kind;
+  ctx.SectionReopen = false;
+}
+
+}  // namespace tqc

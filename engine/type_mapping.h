@@ -1,0 +1,44 @@
+// Type name mapping in two layers. The token layer (MapCTypeName) runs as each token enters
+// the TokenList: table spellings, multi-word C types merged into one Pascal type, dropped
+// words, pending stars. The declaration layer holds the small type rules that records,
+// routines and interfaces share, and the const/var/type section switch.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "context.h"
+
+namespace tqc {
+
+// Appends zero or more tokens for one word or operator from the tokenizer.
+void MapCTypeName(ConversionContext& ctx, std::string s);
+
+// Name of the pointer type to T: the [POINTER] entry, else "p_" + T.
+std::string PointerTypeOf(const ConversionContext& ctx, const std::string& t);
+
+struct ParamType {
+  std::string Type;
+  bool ByRef = false;
+  bool operator==(const ParamType&) const = default;
+};
+
+// Parameter written "T *name".
+ParamType PointerParamType(const ConversionContext& ctx, const std::string& t);
+// Parameter written "P name" without a star.
+ParamType ValueParamType(const ConversionContext& ctx, const std::string& p);
+// A type spelling with trailing stars or a bracket; byRef is in/out.
+std::string ResolveStars(const ConversionContext& ctx, const std::string& s, bool asPointer,
+                         bool& byRef);
+// Returns the declarator's name and extends `bounds` ("[0..9]", "[0..1,0..2]").
+std::string ArrayDims(const ConversionContext& ctx, const std::string& declarator,
+                      std::string& bounds);
+
+// Writes "const", "var" or "type" (bold) when the section changes or a reopen is due.
+void SwitchSection(ConversionContext& ctx, Section kind);
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+bool StartsWith(std::string_view s, std::string_view prefix);
+bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix);
+
+}  // namespace tqc

@@ -1,0 +1,224 @@
+// Readers of the definition files tqc.dat and tqc.typ, and the loading of all three files
+// when the program starts. Malformed lines are ignored: the files are user-editable data.
+#include "definition_files.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "replacements.h"
+
+namespace tqc {
+
+namespace {
+
+bool IsSpace(unsigned char c) { return c >= 1 && c <= 32; }
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  out = ss.str();
+  return !in.bad();
+}
+
+bool IsCommentOrEmpty(const std::string& line) { return line.empty() || line[0] == ';'; }
+
+}  // namespace
+
+std::vector<std::string> SplitLines(std::string_view bytes) {
+  std::vector<std::string> lines;
+  std::size_t start = 0, i = 0;
+  while (i < bytes.size()) {
+    char c = bytes[i];
+    if (c == '\r' || c == '\n') {
+      lines.emplace_back(bytes.substr(start, i - start));
+      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+      start = ++i;
+    } else {
+      ++i;
+    }
+  }
+  if (start < bytes.size()) lines.emplace_back(bytes.substr(start));
+  return lines;
+}
+
+std::vector<std::string> SplitItems(std::string_view line) {
+  std::vector<std::string> items;
+  std::size_t i = 0, n = line.size();
+  auto skipSpace = [&] {
+    while (i < n && IsSpace(static_cast<unsigned char>(line[i]))) ++i;
+  };
+  skipSpace();
+  if (i >= n) return items;
+  while (true) {
+    std::string item;
+    if (i < n && line[i] == '"') {
+      ++i;
+      while (i < n) {
+        if (line[i] == '"') {
+          if (i + 1 < n && line[i + 1] == '"') {
+            item += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        item += line[i++];
+      }
+    } else {
+      while (i < n && line[i] != ',' && static_cast<unsigned char>(line[i]) > 32) item += line[i++];
+    }
+    items.push_back(std::move(item));
+    skipSpace();
+    if (i < n && line[i] == ',') {
+      ++i;
+      skipSpace();
+      if (i >= n) {  // a comma at the very end adds a final empty item
+        items.emplace_back();
+        break;
+      }
+      continue;
+    }
+    if (i >= n) break;
+    // A NUL or other separator that is not blank or comma: the next item starts here.
+    if (line[i] == '\0') ++i;
+  }
+  return items;
+}
+
+void ReadDatText(DefinitionTables& t, std::string_view bytes) {
+  TStringList2* section = nullptr;
+  bool define = false;
+  for (const std::string& line : SplitLines(bytes)) {
+    if (IsCommentOrEmpty(line)) continue;
+    if (line[0] == '[') {
+      define = false;
+      section = nullptr;
+      if (line == "[export]") section = &t.ExportWords;
+      else if (line == "[stdcall]") section = &t.StdcallWords;
+      else if (line == "[pascal]") section = &t.PascalWords;
+      else if (line == "[cdecl]") section = &t.CdeclWords;
+      else if (line == "[register]") section = &t.RegisterWords;
+      else if (line == "[skip]") section = &t.SkipWords;
+      else if (line == "[define]") define = true;
+      continue;
+    }
+    if (section) {
+      section->Add(line);
+    } else if (define) {
+      auto items = SplitItems(line);
+      if (items.size() == 2) {
+        t.DefineNames.Add(items[0]);
+        t.DefineValues.Add(items[1]);
+      }
+    }
+  }
+}
+
+// Integers in definition files: decimal, or "$"/"0x" hexadecimal read as a 32-bit pattern.
+static bool ParseTableInteger(const std::string& s, int& value) {
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  std::string_view v(s);
+  v.remove_prefix(i);
+  if (v.empty()) return false;
+  unsigned long long acc = 0;
+  auto hexDigits = [&](std::string_view d) {
+    if (d.empty() || d.size() > 8) return false;
+    for (char c : d) {
+      int x;
+      if (c >= '0' && c <= '9') x = c - '0';
+      else if (c >= 'a' && c <= 'f') x = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F') x = c - 'A' + 10;
+      else return false;
+      acc = acc * 16 + static_cast<unsigned>(x);
+    }
+    value = static_cast<int>(static_cast<unsigned int>(acc));
+    return true;
+  };
+  if (v[0] == '$' || v[0] == 'x' || v[0] == 'X') return hexDigits(v.substr(1));
+  if (v.size() > 1 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) return hexDigits(v.substr(2));
+  bool neg = false;
+  if (v[0] == '+' || v[0] == '-') {
+    neg = v[0] == '-';
+    v.remove_prefix(1);
+  }
+  if (v.empty()) return false;
+  for (char c : v) {
+    if (c < '0' || c > '9') return false;
+    acc = acc * 10 + static_cast<unsigned>(c - '0');
+    if (acc > 2147483648ULL) return false;
+  }
+  if (!neg && acc > 2147483647ULL) return false;
+  value = neg ? static_cast<int>(-static_cast<long long>(acc)) : static_cast<int>(acc);
+  return true;
+}
+
+void ReadTypText(DefinitionTables& t, std::string_view bytes) {
+  enum { None, Type, Pointer, Interface, Class, Const, ConstType } section = None;
+  for (const std::string& line : SplitLines(bytes)) {
+    if (IsCommentOrEmpty(line)) continue;
+    if (line == "[TYPE]") section = Type;
+    else if (line == "[POINTER]") section = Pointer;
+    else if (line == "[INTERFACE]") section = Interface;
+    else if (line == "[CLASS]") section = Class;
+    else if (line == "[CONST]") section = Const;
+    else if (line == "[CONST TYPE]") section = ConstType;
+    else if (line[0] == '[') section = None;
+    else {
+      auto items = SplitItems(line);
+      switch (section) {
+        case Type:
+          if (items.size() == 2) {
+            t.TypeNames.Add(items[0]);
+            t.TypeValues.Add(items[1]);
+          }
+          break;
+        case Pointer:
+          if (items.size() == 2 || items.size() == 3) {
+            t.PointeeTypes.Add(items[0], items.size() == 3 ? 1 : 0);
+            t.PointerTypes.Add(items[1]);
+          }
+          break;
+        case Interface:
+          if (items.size() == 1) t.InterfaceNames.Add(items[0]);
+          break;
+        case Class:
+          if (items.size() == 1) t.ClassNames.Add(items[0]);
+          break;
+        case Const: {
+          int v;
+          if (items.size() == 2 && ParseTableInteger(items[1], v)) t.ConstNames.Add(items[0], v);
+          break;
+        }
+        case ConstType:
+          if (items.size() == 2) {
+            t.ConstTypeNames.Add(items[0]);
+            t.ConstTypeValues.Add(items[1]);
+          }
+          break;
+        case None:
+          break;
+      }
+    }
+  }
+}
+
+void LoadDefinitions(DefinitionTables& tables, const std::string& dir) {
+  tables = DefinitionTables{};
+  namespace fs = std::filesystem;
+  std::string bytes;
+  if (ReadWholeFile((fs::path(dir) / "tqc.dat").string(), bytes)) ReadDatText(tables, bytes);
+  if (ReadWholeFile((fs::path(dir) / "tqc.typ").string(), bytes)) ReadTypText(tables, bytes);
+  if (ReadWholeFile((fs::path(dir) / "tqc.def").string(), bytes))
+    ReadReplacementText(bytes, tables.BaseReplacementNames, tables.BaseReplacementTemplates,
+                        tables.BaseReplacementPointers);
+  tables.ReplacementNames = tables.BaseReplacementNames;
+  tables.ReplacementTemplates = tables.BaseReplacementTemplates;
+  tables.ReplacementPointers = tables.BaseReplacementPointers;
+}
+
+}  // namespace tqc

@@ -1,0 +1,69 @@
+// TStringList2: the one list type of tqc. An ordered list of (text, tag) entries that keeps
+// insertion order and allows duplicates. Every definition table, every word list of a
+// conversion and the token list of a statement is one of these.
+//
+// FindExact gives the index of the FIRST entry whose text equals the key, byte for byte.
+// Tables hold thousands of entries and every token is looked up in several of them, so large
+// lists keep a hash index from text to first index; it is rebuilt lazily after edits that
+// shift or rename entries.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tqc {
+
+class TStringList2 {
+ public:
+  struct Entry {
+    std::string Text;
+    int Tag = 0;
+  };
+
+  TStringList2() = default;
+  TStringList2(std::initializer_list<std::string> texts);
+
+  int Count() const { return static_cast<int>(entries_.size()); }
+  bool Empty() const { return entries_.empty(); }
+
+  // Checked access: a bad index throws std::out_of_range.
+  const std::string& Text(int i) const { return entries_.at(CheckIndex(i)).Text; }
+  int Tag(int i) const { return entries_.at(CheckIndex(i)).Tag; }
+  const std::string& operator[](int i) const { return Text(i); }
+  const std::string& Last() const { return Text(Count() - 1); }
+
+  int Add(std::string text, int tag = 0);
+  void Insert(int i, std::string text, int tag = 0);  // 0 <= i <= Count()
+  void Delete(int i);
+  void SetText(int i, std::string text);
+  void SetTag(int i, int tag);
+  void Clear();
+
+  int FindExact(std::string_view key) const;
+  bool Contains(std::string_view key) const { return FindExact(key) >= 0; }
+
+  const std::vector<Entry>& Entries() const { return entries_; }
+
+ private:
+  std::size_t CheckIndex(int i) const;
+  void BuildIndex() const;
+
+  // Below this size a scan is as quick as hashing; the index is not kept.
+  static constexpr std::size_t kIndexThreshold = 24;
+
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::vector<Entry> entries_;
+  mutable std::unordered_map<std::string, int, Hash, std::equal_to<>> index_;
+  mutable bool indexValid_ = false;
+};
+
+// The only table search of the system: index of the first entry equal to key, or -1.
+inline int FindExact(const TStringList2& list, std::string_view key) { return list.FindExact(key); }
+
+}  // namespace tqc

@@ -1,0 +1,37 @@
+#include "test_support.h"
+
+#include "engine/tokenizer.h"
+
+namespace tqc::testing {
+
+std::vector<std::string> Fixture::Body(const std::string& text, const std::string& name) {
+  auto lines = Convert(text, name);
+  // Head: 12 lines. Tail: "", "implementation", "", [const ...], "end.".
+  std::size_t end = lines.size();
+  for (std::size_t i = lines.size(); i-- > 12;) {
+    if (lines[i] == "implementation") {
+      end = i - 1;
+      break;
+    }
+  }
+  return std::vector<std::string>(lines.begin() + 12, lines.begin() + static_cast<long>(end));
+}
+
+void LoadTables(DefinitionTables& defs, const std::string& dat, const std::string& typ) {
+  defs = DefinitionTables{};
+  ReadDatText(defs, dat);
+  ReadTypText(defs, typ);
+}
+
+std::vector<std::string> Tokens(ConversionContext& ctx, const std::vector<std::string>& lines) {
+  ctx.TokenList.Clear();
+  for (const auto& l : lines) {
+    ctx.PendingStar = false;
+    TokenizeLine(l, ctx);
+  }
+  std::vector<std::string> out;
+  for (const auto& e : ctx.TokenList.Entries()) out.push_back(e.Text);
+  return out;
+}
+
+}  // namespace tqc::testing

@@ -1,0 +1,47 @@
+// Helpers shared by the engine tests: a context over small hand-made tables, and a
+// conversion of header text straight to the unit's lines.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/context.h"
+#include "engine/conversion.h"
+#include "engine/host.h"
+#include "tables/definition_files.h"
+
+namespace tqc::testing {
+
+// Owns everything a ConversionContext refers to.
+struct Fixture {
+  DefinitionTables Defs;
+  ConversionOptions Options;
+  OutputPane Pane;
+  SilentHost Host = SilentHost::AcceptingOffered();
+  std::unique_ptr<ConversionContext> Ctx;
+
+  Fixture() { Options.Today = BannerDate{2026, 12, 7}; }
+  // (Re)creates the context after Defs and Options are set up.
+  ConversionContext& Context() {
+    Ctx = std::make_unique<ConversionContext>(Defs, Options, Pane, Host);
+    Ctx->CopyTables();
+    return *Ctx;
+  }
+  // Converts `text` as the file `name` and returns the unit's lines.
+  std::vector<std::string> Convert(const std::string& text, const std::string& name = "x.h") {
+    Result = ConvertText(name, text, BannerDate{2026, 12, 1}, Defs, Options, Host, Pane);
+    return Pane.Lines();
+  }
+  // The body of the unit: the lines between the head and the tail.
+  std::vector<std::string> Body(const std::string& text, const std::string& name = "x.h");
+  ConversionResult Result;
+};
+
+// Loads the tables from small tqc.dat / tqc.typ texts.
+void LoadTables(DefinitionTables& defs, const std::string& dat, const std::string& typ);
+
+// Tokens of one line (or several lines joined by the tokenizer's carried state).
+std::vector<std::string> Tokens(ConversionContext& ctx, const std::vector<std::string>& lines);
+
+}  // namespace tqc::testing
