@@ -131,6 +131,14 @@ void RunLineLoop(ConversionContext& ctx) {
                         "%)");
     ctx.Host.ProcessPendingEvents();
   }
+  // A statement still waiting for its end when the file ends (an unfinished declaration, a
+  // last line ending in "\") is shown as an error line rather than lost.
+  if (ctx.Pending && !ctx.TokenList.Empty()) {
+    Statement st;
+    st.Outcome = 0;
+    WriteOutcome(ctx, st);
+    ctx.Pending = false;
+  }
 }
 
 }  // namespace
