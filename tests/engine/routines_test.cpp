@@ -186,6 +186,11 @@ TEST_F(RoutinesTest, ProceduralTypes) {
             (V{"type", "  FN =  procedure (a: Integer); stdcall;"}));
   EXPECT_EQ(Body("typedef int FN2(void);"), (V{"type", "  FN2 =  function : Integer; stdcall;"}));
 
+  // A routine declaration reopens the section: the next type declaration writes "type" again.
+  EXPECT_EQ(Body("typedef void (*A)(int);\nvoid f(void);\ntypedef void (*B)(int);"),
+            (V{"type", "  A = procedure (Para0: Integer); stdcall;", "  procedure f; stdcall;",
+               "type", "  B = procedure (Para0: Integer); stdcall;"}));
+
   // Only a plain routine type is a pointer already; a pointer-to-routine typedef is not.
   auto& ctx = fx.Context();
   Run(ctx, {"typedef int FN(int);", "typedef int (*PFN)(int);"});
@@ -200,6 +205,12 @@ TEST_F(RoutinesTest, CallbackInsideAndOutsideATypedef) {
             V{"  function WndProc(h: HWND): LRESULT; export; stdcall;"});
   EXPECT_EQ(Body("typedef LRESULT (CALLBACK *PROC)(HWND h);"),
             (V{"type", "  PROC =  function (h: HWND): LRESULT; stdcall;"}));
+  // "*CALLBACK" marks a callback too, and its star goes to the name when a convention word
+  // stands between it and the return type.
+  EXPECT_EQ(Body("typedef LRESULT WINAPI (*CALLBACK PFN)(int a);"),
+            (V{"type", "  PFN =  function (a: Integer): LRESULT; stdcall;"}));
+  EXPECT_EQ(Body("LRESULT WINAPI *CALLBACK Get(int a);"),
+            V{"  function Get(a: Integer): p_LRESULT; export; stdcall;"});
   // A CALLBACK that the tables list as a stdcall word is still a callback.
   LoadTables(fx.Defs, std::string(kDat) + "[stdcall]\nCALLBACK\n", kTyp);
   EXPECT_EQ(Body("LRESULT CALLBACK WndProc(HWND h);"),
