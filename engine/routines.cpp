@@ -576,12 +576,13 @@ RuleResult TranslatePrototype(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
   RemoveGroupingParenthesis(ctx);
 
-  // *2. Shape scan.
+  // *2. Shape scan. A "{" that opens the statement is no routine body and does not end the
+  // scan: stopping there would keep the statement pending to the end of the file.
   int parens = 0, balance = 0, brace = -1;
   bool semicolon = false;
   for (int i = 0; i < t.Count(); ++i) {
     const std::string& tok = t.Text(i);
-    if (tok == "{") {
+    if (tok == "{" && i > 0) {
       brace = i;
       break;
     }

@@ -300,6 +300,9 @@ TEST_F(RoutinesTest, ShapesThatAreNotTranslated) {
   Statement st;
   testing::Tokens(ctx, {"int a;"});
   EXPECT_EQ(TranslatePrototype(ctx, st), RuleResult::Declined);
+  // A statement that opens with "{" waits only for its ";".
+  testing::Tokens(ctx, {"{ A, B } X;"});
+  EXPECT_EQ(TranslatePrototype(ctx, st), RuleResult::Declined);
   testing::Tokens(ctx, {"int f(int a,"});
   EXPECT_EQ(TranslatePrototype(ctx, st), RuleResult::Done);
   EXPECT_TRUE(ctx.Pending);
