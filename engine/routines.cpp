@@ -48,8 +48,8 @@ std::string AsSource(const std::string& tok, bool last) {
   return tok;
 }
 
-// *1. A parenthesis that groups a calling convention and a pointer name,
-// «void ( WINAPI *PFN ) ( int x ) ;», is removed with its closing partner.
+// A parenthesis that groups a calling convention and a pointer name,
+// "void ( WINAPI *PFN ) ( int x ) ;", is removed with its closing partner.
 void RemoveGroupingParenthesis(ConversionContext& ctx) {
   TStringList2& t = ctx.TokenList;
   const int n = t.Count();
@@ -72,7 +72,7 @@ void RemoveGroupingParenthesis(ConversionContext& ctx) {
   }
 }
 
-// *3. The body from the "{" at `brace` on becomes one comment token. Returns true when the
+// The body from the "{" at `brace` on becomes one comment token. Returns true when the
 // statement is settled here (a body left open inside a struct record).
 bool CommentOutBody(ConversionContext& ctx, Statement& st, int brace) {
   TStringList2& t = ctx.TokenList;
@@ -163,7 +163,7 @@ std::string WithoutExtension(const std::string& s) {
   return s.substr(0, dot);
 }
 
-// *9. The DLL constant, asked for once per conversion, and the `external` line.
+// The DLL constant, asked for once per conversion, and the `external` line.
 void BindExportedRoutine(ConversionContext& ctx, const std::string& routineHead,
                          const std::string& exportedName) {
   if (ctx.DllName.empty()) {
@@ -182,7 +182,7 @@ void BindExportedRoutine(ConversionContext& ctx, const std::string& routineHead,
                          "';");
 }
 
-// *6. The parameter walk.
+// The parameter walk: one parameter after the other up to the ")".
 class ParameterWriter {
  public:
   ParameterWriter(ConversionContext& ctx, ParameterListForm form, std::string& line)
@@ -265,7 +265,7 @@ class ParameterWriter {
     return {ParameterListEnd::Kind::Unclosed, -1, false};
   }
 
-  // *6.5 «T ( *N ) ( ... )» becomes «typedef T *TN ( ... );» and the statement with «TN N».
+  // "T ( *N ) ( ... )" becomes "typedef T *TN ( ... );" and the statement gets "TN N".
   ParameterListEnd SplitFunctionPointer(int ti) {
     const std::string starName = t_.Text(ti + 2);
     if (!StartsWith(starName, "*")) return Error(ti);
@@ -368,7 +368,7 @@ class ParameterWriter {
       byRef = r.ByRef;
     }
 
-    // *6.11 Name, default value, comment.
+    // Name, default value, comment.
     std::string pname, value, comment;
     const std::string& at = At(cur);
     const bool defaults = Prototype();
@@ -422,7 +422,8 @@ class ParameterWriter {
   int counter_ = 0;
 };
 
-// *4 to *10: the prototype of a statement whose shape was checked.
+// The prototype of a statement whose shape was checked: conventions, head, parameters,
+// directive, DLL binding and the trailing comment.
 RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
   Conventions conv;
@@ -479,7 +480,7 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
     return RuleResult::Epilogue;
   }
 
-  // *5. Head.
+  // The head.
   std::string head = ctx.InInterface ? "    " : "  ";
   std::string result;
   bool function = true;
@@ -576,7 +577,7 @@ RuleResult TranslatePrototype(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
   RemoveGroupingParenthesis(ctx);
 
-  // *2. Shape scan. A "{" that opens the statement is no routine body and does not end the
+  // The shape scan. A "{" that opens the statement is no routine body and does not end the
   // scan: stopping there would keep the statement pending to the end of the file.
   int parens = 0, balance = 0, brace = -1;
   bool semicolon = false;
