@@ -148,6 +148,9 @@ int main(int argc, char** argv) {
       status = 1;
       continue;
     }
+    for (const auto& f : result.Failures)
+      std::cerr << file << ":" << f.Line << ": application error"
+                << (f.Intended ? "" : " (converter fault)") << ": " << f.Reason << "\n";
     std::cerr << fs::path(file).filename().string() << " -> "
               << (target == "-" ? std::string("(standard output)")
                                 : fs::path(target).filename().string())
