@@ -5,6 +5,7 @@
 #include "includes.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -257,7 +258,7 @@ bool WriteIncludeCache(const ConversionContext& ctx, std::string& error) {
       return false;
     }
     // Written beside and renamed over the old cache, so no reader ever sees half a file.
-    const std::string temp = path + ".tmp";
+    const std::string temp = path + "." + std::to_string(::getpid()) + ".tmp";
     {
       std::ofstream out(temp, std::ios::binary | std::ios::trunc);
       if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
