@@ -3,6 +3,7 @@
 // translated. The one exception is __cplusplus, resolved in the source pre-pass on request.
 #include <stdexcept>
 
+#include "failure.h"
 #include "rules.h"
 #include "type_mapping.h"
 
@@ -23,7 +24,7 @@ bool IsComparison(const std::string& t) {
 // "#endif" or "#elif" has nothing to refer to: that is a failure of the line.
 std::vector<bool>::reference TopOfCondStack(ConversionContext& ctx) {
   if (ctx.CondStack.empty())
-    throw std::out_of_range("conditional closed or continued without an open conditional");
+    throw IntendedFailure("#endif, #elif or #elseif without an open conditional");
   return ctx.CondStack.back();
 }
 

@@ -4,6 +4,7 @@
 
 #include "engine/conversion.h"
 #include "engine/dispatch.h"
+#include "engine/failure.h"
 #include "engine/rules.h"
 #include "engine/tokenizer.h"
 #include "test_support.h"
@@ -123,7 +124,7 @@ TEST(ConditionalsTest, UnbalancedEndifFailsOnlyItsLine) {
   Fixture fx;
   auto& ctx = fx.Context();
   ctx.TokenList = TStringList2{"#endif"};
-  EXPECT_THROW(TranslateStatement(ctx), std::out_of_range);
+  EXPECT_THROW(TranslateStatement(ctx), IntendedFailure);
   EXPECT_TRUE(ctx.CondStack.empty());
   EXPECT_EQ(fx.Pane.Count(), 0);
 }
