@@ -2,6 +2,7 @@
 // constant values, and the translator of a #define's value into a constant declaration.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,8 @@ std::string ConvertEnumOperand(const ConversionContext& ctx, std::string_view to
 std::string FormatHexNumber(std::string_view text, int width);
 // "argv[]" -> "*argv".
 std::string ArrayParamToPointer(std::string_view text);
+// The 32-bit pattern of a value as 8 upper-case hexadecimal digits ("80040005").
+std::string Hex8(std::uint32_t value);
 
 // Translates the value part of a #define (tokens t0..t(n-1), name t1) into a constant
 // declaration; sets the statement's built line and Outcome.
