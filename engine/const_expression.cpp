@@ -5,9 +5,9 @@
 #include <climits>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 
 #include "dispatch.h"
+#include "failure.h"
 #include "numbers.h"
 #include "type_mapping.h"
 
@@ -15,78 +15,39 @@ namespace tqc {
 
 namespace {
 
-enum class Operator { None, Add, Subtract, Multiply, Divide, ShiftRight, ShiftLeft };
-
 // Signed 32-bit arithmetic with wrap-around, done on the unsigned pattern so that overflow is
 // defined.
-std::int32_t Apply(std::int32_t a, Operator op, std::int32_t b) {
+std::int32_t Apply(std::int32_t a, FoldOperator op, std::int32_t b) {
   const auto ua = static_cast<std::uint32_t>(a);
   const auto ub = static_cast<std::uint32_t>(b);
   switch (op) {
-    case Operator::Add:
+    case FoldOperator::Add:
       return static_cast<std::int32_t>(ua + ub);
-    case Operator::Subtract:
+    case FoldOperator::Subtract:
       return static_cast<std::int32_t>(ua - ub);
-    case Operator::Multiply:
+    case FoldOperator::Multiply:
       return static_cast<std::int32_t>(ua * ub);
-    case Operator::Divide:
-      if (b == 0) throw std::domain_error("division by zero in a constant expression");
+    case FoldOperator::Divide:
+      if (b == 0) throw IntendedFailure("division by zero in a constant expression");
       if (a == INT32_MIN && b == -1) return INT32_MIN;  // the one quotient that wraps
       return a / b;
-    case Operator::ShiftRight:
+    case FoldOperator::ShiftRight:
       return static_cast<std::int32_t>(ua >> (ub & 31u));
-    case Operator::ShiftLeft:
+    case FoldOperator::ShiftLeft:
       return static_cast<std::int32_t>(ua << (ub & 31u));
-    case Operator::None:
+    case FoldOperator::None:
       break;
   }
   return a;
 }
 
-// The one-operation folder. FoldState: 0 no operand yet, 1 first operand known, 2 folded
-// result known, -1 no folding for the rest of the statement.
-struct Folder {
-  int FoldState = 0;
-  std::int32_t Value = 0;
-  Operator Pending = Operator::None;
-
-  // Names never fold, even known constants: only literal numbers are loaded.
-  void LoadFirstOperand(const std::string& t) {
-    if (FoldState != 0) {
-      FoldState = -1;
-      return;
-    }
-    if (auto v = ParseInteger(ConvertNumber(t))) {
-      Value = *v;
-      FoldState = 1;
-    } else {
-      FoldState = -1;
-    }
-  }
-
-  void SetOperator(Operator op) {
-    if (FoldState != -1) Pending = op;
-  }
-
-  void ApplyOperator(const std::string& t) {
-    std::optional<int> b;
-    if (FoldState == 1) b = ParseInteger(ConvertNumber(t));
-    if (!b || Pending == Operator::None) {
-      FoldState = -1;
-      return;
-    }
-    Value = Apply(Value, Pending, *b);
-    FoldState = 2;
-  }
-};
-
 bool IsArithmetic(const std::string& u) { return u == "+" || u == "-" || u == "*" || u == "/"; }
 
-Operator ArithmeticOperator(const std::string& u) {
-  if (u == "+") return Operator::Add;
-  if (u == "-") return Operator::Subtract;
-  if (u == "*") return Operator::Multiply;
-  return Operator::Divide;
+FoldOperator ArithmeticOperator(const std::string& u) {
+  if (u == "+") return FoldOperator::Add;
+  if (u == "-") return FoldOperator::Subtract;
+  if (u == "*") return FoldOperator::Multiply;
+  return FoldOperator::Divide;
 }
 
 // A comment the tokenizer delivered as one token ("// ..." or "(* ... *)"). Single "/" and
@@ -94,6 +55,35 @@ Operator ArithmeticOperator(const std::string& u) {
 bool IsCommentToken(const std::string& u) { return u.size() >= 2 && (u[0] == '/' || u[0] == '('); }
 
 }  // namespace
+
+// Names never fold, even known constants: only literal numbers are loaded.
+void ConstFolder::LoadFirstOperand(const std::string& t) {
+  if (FoldState != 0) {
+    FoldState = -1;
+    return;
+  }
+  if (auto v = ParseInteger(ConvertNumber(t))) {
+    Value = *v;
+    FoldState = 1;
+  } else {
+    FoldState = -1;
+  }
+}
+
+void ConstFolder::SetOperator(FoldOperator op) {
+  if (FoldState != -1) Pending = op;
+}
+
+void ConstFolder::ApplyOperator(const std::string& t) {
+  std::optional<int> b;
+  if (FoldState == 1) b = ParseInteger(ConvertNumber(t));
+  if (!b || Pending == FoldOperator::None) {
+    FoldState = -1;
+    return;
+  }
+  Value = Apply(Value, Pending, *b);
+  FoldState = 2;
+}
 
 void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
   TStringList2& tokens = ctx.TokenList;
@@ -103,7 +93,7 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
   std::string line = "  " + name + "\t=";
   bool semicolon = false;
   SwitchSection(ctx, Section::Const);
-  Folder fold;
+  ConstFolder fold;
 
   auto error = [&] { st.Outcome = 0; };
   // Long values are split so that the unit stays readable; the rest is indented by eight.
@@ -187,18 +177,18 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
       } else if (u == ">>") {
         line += " " + c + " shr";
         fold.LoadFirstOperand(t);
-        fold.SetOperator(Operator::ShiftRight);
+        fold.SetOperator(FoldOperator::ShiftRight);
         ++i;
       } else if (u == "<<") {
         line += " " + c + " shl";
         fold.LoadFirstOperand(t);
-        fold.SetOperator(Operator::ShiftLeft);
+        fold.SetOperator(FoldOperator::ShiftLeft);
         ++i;
       } else if (!u.empty() && u[0] == '*') {
         tokens.SetText(i + 1, u.substr(1));
         line += " " + c + " *";
         fold.LoadFirstOperand(t);
-        fold.SetOperator(Operator::Multiply);
+        fold.SetOperator(FoldOperator::Multiply);
       } else if (IsCommentToken(u)) {
         line += " " + c + ";\t" + u;
         semicolon = true;
