@@ -72,10 +72,10 @@ RuleResult SizeConstant(ConversionContext& ctx, Statement& st) {
   return BuiltLine(st, line);
 }
 
-// #define NAME ( x ) x: the macro returns its argument, so the word is dropped from then on.
-// The table is the program's own; a name already there is not added twice.
+// #define NAME ( x ) x: the macro returns its argument, so the word is dropped from then on,
+// in this conversion and the later ones of the run (the table is the program's own).
 RuleResult IdentityMacro(ConversionContext& ctx, Statement& st) {
-  if (!ctx.Defs.SkipWords.Contains(ctx.Tok(1))) ctx.Defs.SkipWords.Add(ctx.Tok(1));
+  ctx.Defs.SkipWords.Add(ctx.Tok(1));
   return ErrorLine(st);
 }
 
