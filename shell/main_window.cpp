@@ -96,6 +96,7 @@ Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, const QStr
 
   LoadDefinitions(tables_, PathBytes(homeDir_));
   options_.HomeDir = PathBytes(homeDir_);
+  options_.CacheMemo = &cacheMemo_;
   options_.VersionText = "Ver." TQC_VERSION;
 
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/host.h"
+#include "engine/includes.h"
 #include "engine/options.h"
 #include "pane_edit.h"
 #include "pane_text.h"
@@ -154,6 +155,7 @@ class Ttqc_by_Morlen : public QMainWindow {
   QString homeDir_;
   DefinitionTables tables_;
   ConversionOptions options_;
+  IncludeCacheMemo cacheMemo_;  // parsed include caches, re-read when their file changes
   PaneEncoding encoding_ = PaneEncoding::Ansi;
 
   QString lastDir_;
