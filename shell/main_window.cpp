@@ -480,6 +480,7 @@ void Ttqc_by_Morlen::closeEvent(QCloseEvent* e) {
     e->ignore();
     return;
   }
+  // The options and the window placement are written back here once they are kept.
   e->accept();
 }
 

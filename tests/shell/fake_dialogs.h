@@ -1,6 +1,8 @@
 // Dialogs answered by the test: every call is logged, answers come from queues.
 #pragma once
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QTimer>
 #include <deque>
@@ -30,6 +32,7 @@ class FakeDialogs : public tqc::shell::ShellDialogs {
   std::optional<QString> InputText(QWidget*, const QString& caption, const QString& prompt,
                                    const QString& text) override {
     Log << QStringLiteral("input:%1:%2:%3").arg(caption, prompt, text);
+    WaitCursorDuringInput = QGuiApplication::overrideCursor() != nullptr;
     return Take(Inputs, std::optional<QString>(text));
   }
   bool OpenDocument(const QString& path) override {
@@ -49,7 +52,8 @@ class FakeDialogs : public tqc::shell::ShellDialogs {
   QStringList Log;
   std::deque<int> Messages;                                 // default: No, or OK
   std::deque<std::optional<QString>> Opens, Saves, Inputs;  // default: Cancel (Inputs: accept)
-  std::function<void()> DuringConversion;  // run from the first event processing after Open
+  std::function<void()> DuringConversion;
+  bool WaitCursorDuringInput = false;  // run from the first event processing after Open
 
  private:
   template <typename T>

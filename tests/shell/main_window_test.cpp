@@ -517,6 +517,8 @@ class WindowTest : public QObject {
         QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
       QVERIFY(w_->Edit1->isReadOnly());
       QVERIFY(w_->StatusText().startsWith(" Converting (h -> pas) ..."));
+      QVERIFY(QGuiApplication::overrideCursor());
+      QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
       const int opens = dialogs_->Calls("open:").size();
       w_->Open2Execute();
       w_->OpenDroppedHeader(other);
@@ -530,6 +532,7 @@ class WindowTest : public QObject {
     Open(path);
     QVERIFY(ran);
     QVERIFY(!w_->Converting());
+    QVERIFY(!QGuiApplication::overrideCursor());
     QVERIFY(!w_->windowTitle().contains("b.h"));
     QCOMPARE(dialogs_->Calls("message:"), QStringList({"message:Save changes ?:52"}));
     QVERIFY(!w_->isVisible());  // the close request was carried out afterwards
@@ -695,6 +698,17 @@ class WindowTest : public QObject {
              QStringList(
                  {"message:Cannot open " + QDir::toNativeSeparators(Home("missing.h")) + ".:48"}));
     QVERIFY(!w_->SaveBtn->isEnabled());
+  }
+
+  void OpenAsksForTheDllOfExportedRoutines() {
+    const QByteArray header = "__declspec(dllexport) int WINAPI SampleOpen(int a);\n";
+    dialogs_->Inputs.push_back(QString("mylib.dll"));
+    Open(WriteHeader("sample.h", header));
+    QCOMPARE(dialogs_->Calls("input:"),
+             QStringList({"input:tqc:Input Name of export's DLL:sample.dll"}));
+    QVERIFY(!dialogs_->WaitCursorDuringInput);  // the prompt shows the normal cursor
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QVERIFY(DocText(w_->Edit1->document()).contains("  mylib = 'mylib.dll';"));
   }
 
   void TheDllPromptIsAskedThroughTheWindow() {
