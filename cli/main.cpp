@@ -142,6 +142,9 @@ int main(int argc, char** argv) {
       status = 1;
       continue;
     }
+    for (const auto& f : result.Failures)
+      std::cerr << file << ":" << f.Line << ": application error"
+                << (f.Intended ? "" : " (converter fault)") << ": " << f.Reason << "\n";
     if (!result.CacheError.empty())
       std::cerr << "tqc-convert: warning: " << result.CacheError << "\n";
     std::cerr << fs::path(file).filename().string() << " -> "

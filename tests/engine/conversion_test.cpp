@@ -161,6 +161,9 @@ TEST(ConversionTest, FailureInsideALineIsCountedAndTheLoopGoesOn) {
   auto body = fx.Body("#line 1\nBOOM\n#line 2\n");
   EXPECT_EQ(body, (V{"// Error :  #line 1", "// Application Error : ", "// Error :  #line 2"}));
   EXPECT_EQ(fx.Result.ErrorCount, 3);
+  ASSERT_EQ(fx.Result.Failures.size(), 1u);
+  EXPECT_EQ(fx.Result.Failures[0].Line, 2);
+  EXPECT_FALSE(fx.Result.Failures[0].Intended);
   bool red = false;
   for (const auto& r : fx.Pane.Ranges())
     if (r.Style == TextStyle::Red && r.Line == 13 && r.Column == 3 && r.Length == 17) red = true;
