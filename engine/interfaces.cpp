@@ -3,10 +3,9 @@
 // and destructors, STDMETHOD and STDMETHODIMP methods. Other members of a body fall through
 // to the prototype rule, which reads the body state kept here (InInterface, IsComInterface,
 // IDispatchSeen).
-#include <algorithm>
 #include <cctype>
 
-#include "numbers.h"
+#include "routines.h"
 #include "rules.h"
 #include "type_mapping.h"
 
@@ -172,226 +171,36 @@ RuleResult AccessLabel(ConversionContext& ctx, Statement& st) {
   return Line(st, ctx.IsComInterface ? "  //  public" : "  public");
 }
 
-// ---------------------------------------------------------------------------------------
-// Parameter lists of constructors and STDMETHOD / STDMETHODIMP methods: the parameter rule
-// of ordinary prototypes without function-pointer parameters, default values and reference
-// parameters, and with the comment placement of interface methods.
-
-enum class MemberKind { Constructor, Method, MethodImp };
-
-class MemberParams {
- public:
-  MemberParams(ConversionContext& ctx, Statement& st, MemberKind kind, std::string head,
-               bool commented)
-      : ctx_(ctx),
-        t_(ctx.TokenList),
-        st_(st),
-        kind_(kind),
-        line_(std::move(head)),
-        // Continuation lines of a commented-out head stay comments.
-        continuation_(commented ? "//\t " : "\t ") {}
-
-  // Writes the list from token `i`. Returns the index of its ")", or -1 after setting an
-  // error Outcome (the text built so far goes with it).
-  int Run(int i);
-
-  bool Wrote() const { return wrote_; }
-  std::string& Text() { return line_; }
-
- private:
-  bool IsVoid(const std::string& s) const { return ctx_.VoidNames.Contains(s); }
-  bool IsInterfaceOrClass(const std::string& s) const {
-    return ctx_.InterfaceNames.Contains(s) || ctx_.ClassNames.Contains(s);
+// The parameter list from token `first` on, written onto `line`. Returns the index of its
+// ")", or -1 when the statement became an error line (Outcome set, the line built so far
+// goes with it).
+int MemberParameters(ConversionContext& ctx, Statement& st, int first, ParameterListForm form,
+                     std::string& line) {
+  const ParameterListEnd end = WriteParameterList(ctx, first, form, line);
+  switch (end.End) {
+    case ParameterListEnd::Kind::Closed:
+      if (end.Written) line += ")";
+      return end.Index;
+    case ParameterListEnd::Kind::Error:
+      st.Outcome = end.Index;
+      break;
+    default:  // no ")": the list ran into the end of the statement
+      st.Outcome = ctx.TokenList.Count() - 1;
+      break;
   }
-  // A wrapped line is written at once; the statement's own line goes on.
-  void Emit() {
-    WriteLine(ctx_, line_);
-    line_ = continuation_;
-  }
-  int Fail(int from) {
-    st_.Built = line_;
-    st_.Outcome = from;
-    return -1;
-  }
-  // The pointee of a pointer type of the interface/class category.
-  std::string Pointee(const std::string& type) const {
-    int p = ctx_.PointerTypes.FindExact(type);
-    if (p >= 0 && ctx_.PointeeTypes.Tag(p) == 1) return ctx_.PointeeTypes.Text(p);
-    return type;
-  }
-
-  ConversionContext& ctx_;
-  TStringList2& t_;
-  Statement& st_;
-  MemberKind kind_;
-  std::string line_;
-  std::string continuation_;
-  bool wrote_ = false;
-  bool opened_ = false;
-  int counter_ = 0;
-};
-
-int MemberParams::Run(int i) {
-  const auto last = [&] { return t_.Count() - 1; };
-  if (kind_ == MemberKind::Constructor) {
-    if (IsVoid(At(t_, i)) && At(t_, i + 1) == ")") ++i;
-  } else if (kind_ == MemberKind::MethodImp) {
-    if (i < last() && IsVoid(t_.Text(i)) && !StartsWith(t_.Text(i + 1), "*")) ++i;
-  }
-
-  while (i < last() && t_.Text(i) != ")") {
-    if (kind_ != MemberKind::Constructor && IsComment(t_.Text(i))) {
-      if (t_.Text(i)[0] == '(') {
-        line_ += t_.Text(i) + " ";
-      } else {
-        // A line comment ends the line it stands in.
-        line_ += t_.Text(i);
-        Emit();
-      }
-      ++i;
-      continue;
-    }
-    if (!opened_) {
-      line_ += "(";
-      opened_ = true;
-    }
-    if (line_.size() > 78) Emit();
-
-    bool isConst = false;
-    while (i < last()) {
-      const std::string& s = t_.Text(i);
-      if (s == "const") {
-        isConst = true;
-        ++i;
-      } else if (s == "struct" || s == "union" || s == "enum") {
-        t_.Delete(i);
-      } else {
-        break;
-      }
-    }
-    const int typeIdx = i;
-    std::string type = t_.Text(i);
-    if (type == "," || type == ")" || i >= last()) return Fail(i);
-    if (At(t_, i + 1).find('[') != std::string::npos)
-      t_.SetText(i + 1, ArrayParamToPointer(t_.Text(i + 1)));
-    if (type.size() > 1 && type.back() == '*') {
-      type.pop_back();
-      t_.SetText(i, type);
-      t_.Insert(i + 1, "*Para" + std::to_string(counter_++));
-    }
-    if (const std::string& q = At(t_, i + 1); q == "const" || q == "*const") {
-      const std::string& after = At(t_, i + 2);
-      if (after != "," && after != ")") {
-        const bool star = q == "*const";
-        t_.Delete(i + 1);
-        if (star && i + 1 < t_.Count()) t_.SetText(i + 1, "*" + t_.Text(i + 1));
-      }
-    }
-    ++i;  // the name, a separator or a comment
-
-    bool byRef = false;
-    bool untyped = false;
-    const std::string& next = At(t_, i);
-    if (StartsWith(next, "*")) {
-      const std::size_t stars = next.find_first_not_of('*');
-      const int levels = static_cast<int>(stars == std::string::npos ? next.size() : stars);
-      if (IsVoid(type)) {
-        type = "Pointer";
-        if (levels >= 2)
-          byRef = true;
-        else
-          untyped = !ctx_.Options.VoidPtrAsPointer;
-      } else if (IsInterfaceOrClass(type)) {
-        if (levels >= 2) {
-          ParamType p = PointerParamType(ctx_, type);
-          type = p.Type;
-          byRef = p.ByRef;
-        }
-      } else {
-        type = Pointee(type);
-        if (isConst) {
-          type = PointerTypeOf(ctx_, type);
-          if (levels >= 2) type = PointerTypeOf(ctx_, type);
-        } else if (levels >= 2) {
-          byRef = true;
-          type = PointerTypeOf(ctx_, type);
-        } else {
-          ParamType p = PointerParamType(ctx_, type);
-          type = p.Type;
-          byRef = p.ByRef;
-        }
-      }
-      if (stars == std::string::npos)
-        ++i;  // a star token of its own: the name, if any, follows
-      else
-        t_.SetText(i, next.substr(stars));
-    } else {
-      if (IsInterfaceOrClass(type)) return Fail(typeIdx);
-      if (std::string p = Pointee(type); p != type) {
-        type = p;
-      } else {
-        ParamType v = ValueParamType(ctx_, type);
-        type = v.Type;
-        byRef = v.ByRef;
-      }
-    }
-
-    std::string name;
-    std::string comment;
-    const bool comments = kind_ != MemberKind::Constructor;
-    if (comments && IsComment(At(t_, i))) {
-      comment = t_.Text(i++);
-    } else if (At(t_, i) != "," && At(t_, i) != ")") {
-      if (i >= last()) return Fail(i);
-      name = t_.Text(i++);
-      if (comments && IsComment(At(t_, i))) comment = t_.Text(i++);
-    }
-    if (At(t_, i) != "," && At(t_, i) != ")") return Fail(std::min(i, last()));
-
-    const std::string unresolved = type;
-    type = ResolveStars(ctx_, type, false, byRef);
-    if (name.empty()) name = "Para" + std::to_string(counter_++);
-    std::string param;
-    if (isConst) param += "const ";
-    if (untyped && isConst) {
-      // An untyped const parameter: "const var p" is no Pascal.
-      param += name;
-    } else {
-      if (byRef) param += "var ";
-      if (untyped || (type == "Pointer" && unresolved != "Pointer"))
-        param += "var " + name;
-      else
-        param += name + ": " + type;
-    }
-    const bool more = t_.Text(i) == ",";
-    if (more) ++i;
-    if (StartsWith(comment, "/")) {
-      // A line comment would swallow the rest of the head: the separator goes first and
-      // the line ends after the comment.
-      line_ += param + (more ? "; " : "") + comment;
-      Emit();
-    } else {
-      if (!comment.empty()) param += " " + comment + " ";
-      line_ += param + (more ? "; " : "");
-    }
-    wrote_ = true;
-  }
-  if (t_.Text(i) != ")") return Fail(i);
-  if (wrote_) line_ += ")";
-  return i;
+  st.Built = line;
+  return -1;
 }
-
-// ---------------------------------------------------------------------------------------
 
 RuleResult Constructor(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
   // «CFoo *Make();» names the class but declares no constructor.
   if (At(t, 1) != "(") return RuleResult::Declined;
   if (FindToken(t, ";", 1) < 0 && FindToken(t, "{", 1) < 0) return Pend(ctx);
-  MemberParams params(ctx, st, MemberKind::Constructor, "    constructor Create", false);
-  const int close = params.Run(2);
+  std::string line = "    constructor Create";
+  const int close = MemberParameters(ctx, st, 2, ParameterListForm::Constructor, line);
   if (close < 0) return RuleResult::Epilogue;
-  std::string line = std::move(params.Text()) + "; override;";
+  line += "; override;";
   const int k = t.Count();
   if (At(t, close + 1) == "{") {
     line += "\r\n\t";
@@ -460,14 +269,13 @@ RuleResult StdMethod(ConversionContext& ctx, Statement& st) {
   const std::string type = typed ? t.Text(2) : "HRESULT";
   std::string result;
   const std::string head = MethodHead(ctx, t.Text(nameIdx), type, result);
-  const bool commented = StartsWith(head, "/");
-  MemberParams params(ctx, st, MemberKind::Method, head, commented);
-  const int close = params.Run(nameIdx + 4);
+  std::string line = head;
+  const int close = MemberParameters(ctx, st, nameIdx + 4, ParameterListForm::Method, line);
   if (close < 0) return RuleResult::Epilogue;
-  std::string line = std::move(params.Text()) + result;
+  line += result;
   if (ctx.Options.OleMode)
     line += "; virtual; stdcall; abstract;";
-  else if (ctx.IDispatchSeen && !commented)
+  else if (ctx.IDispatchSeen && !StartsWith(head, "/"))
     line += "; safecall;";
   else
     line += "; stdcall;";
@@ -492,10 +300,10 @@ RuleResult StdMethodImp(ConversionContext& ctx, Statement& st) {
   } else {
     head = MethodHead(ctx, name, type, result);
   }
-  MemberParams params(ctx, st, MemberKind::MethodImp, head, StartsWith(head, "/"));
-  const int close = params.Run(nameIdx + 2);
+  std::string line = head;
+  const int close = MemberParameters(ctx, st, nameIdx + 2, ParameterListForm::MethodImpl, line);
   if (close < 0) return RuleResult::Epilogue;
-  std::string line = std::move(params.Text()) + result;
+  line += result;
   line += ctx.Options.OleMode ? "; virtual; stdcall; abstract;" : "; stdcall;";
   AppendLaterComments(t, close, line);
   return Line(st, std::move(line));
@@ -522,6 +330,9 @@ RuleResult BodyStatement(ConversionContext& ctx, Statement& st) {
     ctx.IDispatchSeen = false;
     return Line(st, "  end;");
   }
+  // Any other member is an ordinary prototype (four-blank head, the body's directive), or a
+  // field. The dispatch tries the prototype rule next; calling it from here as well would
+  // run its body handling twice on a statement it declines.
   return RuleResult::Declined;
 }
 

@@ -237,6 +237,8 @@ TEST_F(InterfaceTest, MethodParameters) {
       "    STDMETHOD(E)(THIS_ char*, int) PURE;\n"
       "    STDMETHOD(F)(THIS_ int x, // first\n"
       "        int y) PURE;\n"
+      "    STDMETHOD(H)(THIS_ int x // only\n"
+      "        ) PURE;\n"
       "    STDMETHOD(G)(THIS_ int x PURE;\n"
       "};\n");
   EXPECT_EQ(
@@ -248,6 +250,7 @@ TEST_F(InterfaceTest, MethodParameters) {
          "// Error :     function C( IShape self ) PURE ;", "// Error :     function D( y ) PURE ;",
          "    function E(var Para0: Char; Para1: Integer): HRESULT; stdcall;",
          "    function F(x: Integer; // first", "\t y: Integer): HRESULT; stdcall;",
+         "    function H(x: Integer // only ", "\t ): HRESULT; stdcall;",
          "// Error :     function G( PURE ;", "  end;"}));
   EXPECT_EQ(fx.Result.ErrorCount, 3);
 }
