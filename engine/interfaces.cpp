@@ -317,7 +317,10 @@ RuleResult BodyStatement(ConversionContext& ctx, Statement& st) {
   if (StartsWith(t0, "DECLARE_")) return Error(st, 0);
   if (t0 == name) return Constructor(ctx, st);
   if (t0 == "~" + name) return Destructor(ctx, st);
-  if (t0 == "virtual" && t.Count() > 2 && (t.Text(1) == name || t.Text(1) == "~" + name))
+  // A virtual constructor or destructor. «virtual IFoo* STDMETHODCALLTYPE Clone();» only
+  // returns the interface and stays an ordinary method.
+  if (t0 == "virtual" && t.Count() > 2 &&
+      ((t.Text(1) == name && t.Text(2) == "(") || t.Text(1) == "~" + name))
     return Error(st, 0);
   if (t0 == "STDMETHOD" || t0 == "STDMETHOD_") return StdMethod(ctx, st);
   if (t0 == "STDMETHODIMP" || t0 == "STDMETHODIMP_") return StdMethodImp(ctx, st);

@@ -169,19 +169,22 @@ TEST_F(InterfaceTest, ConstructorsAndDestructors) {
       "    ~CFoo(); /* gone */\n"
       "    ~CFoo() { delete p; }\n"
       "    virtual ~CFoo();\n"
+      "    virtual CFoo(int a);\n"
+      "    virtual CFoo* Clone(int deep) = 0;\n"
       "    CFoo(int a = 0);\n"
       "    DECLARE_MESSAGE_MAP()\n"
       "};\n");
-  EXPECT_EQ(body,
-            (V{"type", "  CFoo = class", "    constructor Create; override;",
-               "    constructor Create(a: Integer; var name: Char; var pn: DWORD; var data); "
-               "override;\t// make",
-               "    constructor Create(a: Integer; b: Integer); override;",
-               "    destructor Destroy; override;\t(* gone *)", "    destructor Destroy; override;",
-               "\t ( ) { delete p ; }", "// Error :  virtual ~CFoo ( ) ;",
-               "// Error :     constructor Create( = 0 ) ;", "// Error :  DECLARE_MESSAGE_MAP ( )",
-               "  end;"}));
-  EXPECT_EQ(fx.Result.ErrorCount, 3);
+  EXPECT_EQ(body, (V{"type", "  CFoo = class", "    constructor Create; override;",
+                     "    constructor Create(a: Integer; var name: Char; var pn: DWORD; var data); "
+                     "override;\t// make",
+                     "    constructor Create(a: Integer; b: Integer); override;",
+                     "    destructor Destroy; override;\t(* gone *)",
+                     "    destructor Destroy; override;", "\t ( ) { delete p ; }",
+                     "// Error :  virtual ~CFoo ( ) ;", "// Error :  virtual CFoo ( Integer a ) ;",
+                     "    function Clone(deep: Integer): p_CFoo; virtual; cdecl;",
+                     "// Error :     constructor Create( = 0 ) ;",
+                     "// Error :  DECLARE_MESSAGE_MAP ( )", "  end;"}));
+  EXPECT_EQ(fx.Result.ErrorCount, 4);
 }
 
 TEST_F(InterfaceTest, InlineBodiesLeftOpenContinueAsComments) {
