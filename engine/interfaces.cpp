@@ -259,14 +259,29 @@ void AppendLaterComments(const TStringList2& t, int close, std::string& line) {
     if (StartsWith(t.Text(j), "(*")) line += " " + t.Text(j);
 }
 
+// The result type of STDMETHOD_ / STDMETHODIMP_ (token 2). An elaborated name
+// («struct IFoo *») loses its keyword, so that the name stays at token 4, and a pointer
+// result is named as an ordinary prototype names it.
+std::string ResultType(ConversionContext& ctx) {
+  TStringList2& t = ctx.TokenList;
+  const std::string& k = At(t, 2);
+  if (k == "struct" || k == "union" || k == "enum") t.Delete(2);
+  std::string type = At(t, 2);
+  if (type.size() > 1 && type.back() == '*') {
+    type.pop_back();
+    type = PointerTypeOf(ctx, type);
+  }
+  return type;
+}
+
 // «STDMETHOD ( Name ) ( THIS_ ... ) PURE ;», «STDMETHOD_ ( Type , Name ) ( THIS_ ... ) ...»
 RuleResult StdMethod(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const bool typed = t.Text(0) == "STDMETHOD_";
   const int nameIdx = typed ? 4 : 2;
   if (FindToken(t, ";", nameIdx + 1) < 0) return Pend(ctx);
+  const std::string type = typed ? ResultType(ctx) : "HRESULT";
   if (t.Count() < nameIdx + 6) return Error(st, 0);
-  const std::string type = typed ? t.Text(2) : "HRESULT";
   std::string result;
   const std::string head = MethodHead(ctx, t.Text(nameIdx), type, result);
   std::string line = head;
@@ -289,8 +304,8 @@ RuleResult StdMethodImp(ConversionContext& ctx, Statement& st) {
   const bool typed = t.Text(0) == "STDMETHODIMP_";
   const int nameIdx = typed ? 4 : 1;
   if (FindToken(t, ";", 1) < 0) return Pend(ctx);
+  const std::string type = typed ? ResultType(ctx) : "HRESULT";
   if (t.Count() < nameIdx + 4) return Error(st, 0);
-  const std::string type = typed ? t.Text(2) : "HRESULT";
   const std::string& name = t.Text(nameIdx);
   std::string result;
   std::string head;

@@ -218,14 +218,16 @@ TEST_F(InterfaceTest, StdMethodImp) {
       "    STDMETHODIMP_(ULONG) AddRef(void);\n"
       "    STDMETHODIMP end(void);\n"
       "    STDMETHODIMP_(void) Begin(int x); /* note */\n"
+      "    STDMETHODIMP_(DWORD *) Counter(void);\n"
       "    STDMETHODIMP Tiny;\n"
       "};\n");
-  EXPECT_EQ(body,
-            (V{"type", "  CImpl = class ( IShape )",
-               "//    function _QueryInterface(riid: REFIID; var ppv: Pointer): HRESULT; stdcall;",
-               "//    function _AddRef: ULONG; stdcall;", "    function _end: HRESULT; stdcall;",
-               "    procedure _Begin(x: Integer); stdcall; (* note *)",
-               "// Error :  STDMETHODIMP Tiny ;", "  end;"}));
+  EXPECT_EQ(
+      body,
+      (V{"type", "  CImpl = class ( IShape )",
+         "//    function _QueryInterface(riid: REFIID; var ppv: Pointer): HRESULT; stdcall;",
+         "//    function _AddRef: ULONG; stdcall;", "    function _end: HRESULT; stdcall;",
+         "    procedure _Begin(x: Integer); stdcall; (* note *)",
+         "    function Counter: PDWORD; stdcall;", "// Error :  STDMETHODIMP Tiny ;", "  end;"}));
 }
 
 TEST_F(InterfaceTest, MethodParameters) {
@@ -235,6 +237,7 @@ TEST_F(InterfaceTest, MethodParameters) {
       "    STDMETHOD(A)(THIS_ /* [in] */ int x, char *s /* [out] */, DWORD *, const void *p) "
       "PURE;\n"
       "    STDMETHOD(B)(THIS_ IShape *self, IShape **out, struct IShape **other) PURE;\n"
+      "    STDMETHOD_(struct IShape *, Parent)(THIS) PURE;\n"
       "    STDMETHOD(C)(THIS_ IShape self) PURE;\n"
       "    STDMETHOD(D)(THIS_ int x y) PURE;\n"
       "    STDMETHOD(E)(THIS_ char*, int) PURE;\n"
@@ -250,6 +253,7 @@ TEST_F(InterfaceTest, MethodParameters) {
          "    function A(* [in] *) (x: Integer; var s: Char (* [out] *) ; var Para0: DWORD; ",
          "\t const p): HRESULT; stdcall;",
          "    function B(self: IShape; var out: IShape; var other: IShape): HRESULT; stdcall;",
+         "    function Parent: p_IShape; stdcall;",
          "// Error :     function C( IShape self ) PURE ;", "// Error :     function D( y ) PURE ;",
          "    function E(var Para0: Char; Para1: Integer): HRESULT; stdcall;",
          "    function F(x: Integer; // first", "\t y: Integer): HRESULT; stdcall;",
