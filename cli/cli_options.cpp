@@ -25,6 +25,8 @@ Converts C/C++ headers (.h) and IDL files (.idl) into Pascal units (.pas).
   --date YYYY-MM-DD   date written in the banner (default: today)
   --codepage N        double-byte code page of the input: 932, 936, 949, 950 (default: none)
   --order             convert the given headers base-first, by their #include lines
+  --settings          start from the options the window stored (Ole Mode, call type,
+                      def __cplusplus, Parameter Mode); options given here still win
   -h, --help          show this help
   --version           show the version
 )";
@@ -57,9 +59,7 @@ bool ParseDate(const std::string& v, BannerDate& d) {
   return true;
 }
 
-}  // namespace
-
-bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& out, std::string& error) {
+bool ParseArgs(const std::vector<std::string>& args, CliOptions& out, std::string& error) {
   ConversionOptions& conv = out.Conversion;
   bool onlyFiles = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -116,6 +116,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& out, std:
       if (v == "932" || v == "936" || v == "949" || v == "950") conv.CodePage = std::stoi(v);
       else { error = "unsupported code page '" + v + "' (932, 936, 949 or 950)"; return false; }
     } else if (a == "--order") out.Order = true;
+    else if (a == "--settings") out.Settings = true;
     else { error = "unknown option " + a; return false; }
   }
   if (out.Help || out.Version) return true;
@@ -129,6 +130,18 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& out, std:
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& out, std::string& error,
+                     const std::function<void(ConversionOptions&)>& loadStored) {
+  const CliOptions start = out;
+  if (!ParseArgs(args, out, error)) return false;
+  if (!out.Settings || !loadStored) return true;
+  out = start;
+  loadStored(out.Conversion);
+  return ParseArgs(args, out, error);
 }
 
 }  // namespace tqc

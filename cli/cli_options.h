@@ -1,6 +1,7 @@
 // Command-line options of tqc-convert.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,12 +20,16 @@ struct CliOptions {
   bool Order = false;
   bool Help = false;
   bool Version = false;
+  bool Settings = false;  // start from the window's stored options
   ConversionOptions Conversion;
   std::vector<std::string> Files;
 };
 
-// Returns false with a message for a usage error.
-bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& out, std::string& error);
+// Returns false with a message for a usage error. The conversion options start from those in
+// `out`. With --settings, `loadStored` (when given) sets the options the window stored and the
+// command line is read again on top of them, so that explicit options win.
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& out, std::string& error,
+                     const std::function<void(ConversionOptions&)>& loadStored = {});
 std::string CliUsage();
 
 // The files in an order where every header comes after the headers it includes among them.

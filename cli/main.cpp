@@ -13,6 +13,7 @@
 #include "cli_options.h"
 #include "engine/conversion.h"
 #include "engine/includes.h"
+#include "stored_settings.h"
 #include "tables/definition_files.h"
 #include "tables/replacements.h"
 
@@ -62,7 +63,11 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   CliOptions opts;
   std::string usageError;
-  if (!ParseCliOptions(args, opts, usageError)) {
+  // --settings: the options the window stored, as it would restore them.
+  auto loadStored = [](ConversionOptions& o) {
+    ApplyStoredOptions(ReadStoredSettingsFile(StoredSettingsPath()), o);
+  };
+  if (!ParseCliOptions(args, opts, usageError, loadStored)) {
     std::cerr << "tqc-convert: " << usageError << "\n" << "Try 'tqc-convert --help'.\n";
     return 2;
   }

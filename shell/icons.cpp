@@ -111,7 +111,44 @@ QPixmap Render(ToolIcon which, int size) {
   return pm;
 }
 
+// The program's picture: a header page turning into a unit page.
+void DrawApp(QPainter& p) {
+  const QColor ink(40, 40, 40);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(50, 90, 160));
+  p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 2.5, 2.5);
+  p.setPen(QPen(ink, 0.5));
+  DrawPage(p, QRectF(1.5, 2, 6, 8));
+  p.setBrush(QColor(255, 235, 150));
+  QPainterPath unit;
+  const QRectF r(8.5, 6, 6, 8.5);
+  unit.addRect(r);
+  p.drawPath(unit);
+  for (qreal y = r.top() + 2; y < r.bottom() - 1; y += 2)
+    p.drawLine(QPointF(r.left() + 1.5, y), QPointF(r.right() - 1.5, y));
+  p.setPen(QPen(QColor(230, 60, 40), 1.5));
+  p.drawLine(QPointF(4, 12.5), QPointF(7.5, 12.5));
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(230, 60, 40));
+  p.drawPolygon(QPolygonF{{7, 10.5}, {9.5, 12.5}, {7, 14.5}});
+}
+
 }  // namespace
+
+QIcon MakeAppIcon() {
+  QIcon icon;
+  for (int size : {16, 32, 48}) {
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 16.0, size / 16.0);
+    DrawApp(p);
+    p.end();
+    icon.addPixmap(pm);
+  }
+  return icon;
+}
 
 QIcon MakeToolIcon(ToolIcon which) {
   QIcon icon;

@@ -1,4 +1,5 @@
-// The tool bar's pictures, drawn at run time so the program needs no image files.
+// The tool bar's pictures and the program's icon, drawn at run time so the program needs no image
+// files.
 #pragma once
 
 #include <QIcon>
@@ -8,5 +9,7 @@ namespace tqc::shell {
 enum class ToolIcon { Exit, Open, Save, Undo, Cut, Copy, Paste, FindError };
 
 QIcon MakeToolIcon(ToolIcon which);
+// The program's own icon (windows and the About box).
+QIcon MakeAppIcon();
 
 }  // namespace tqc::shell

@@ -1,17 +1,35 @@
-// tqc: the desktop program. Creates the main window; a header named on the command line is
-// opened as if it had been dropped onto the window.
+// tqc: the desktop program. Refuses to start without its definition files, asks an instance
+// that is already running where its window is, and creates the main window; a header named on
+// the command line is opened as if it had been dropped onto the window.
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
 
+#include "icons.h"
+#include "instance.h"
 #include "main_window.h"
+#include "shell_dialogs.h"
+#include "startup.h"
 
 int main(int argc, char** argv) {
+  using namespace tqc::shell;
+  // The message boxes of the start-up check need the toolkit already.
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("tqc"));
   QApplication::setOrganizationName(QStringLiteral("morlen"));
 
-  tqc::shell::Ttqc_by_Morlen window;
+  auto dialogs = std::make_shared<QtShellDialogs>();
+  if (!DefinitionFilesPresent(QCoreApplication::applicationDirPath(), *dialogs)) return 1;
+
+  const QString serverName = InstanceServerName();
+  const std::optional<QPoint> instanceWindow = FindInstanceWindow(serverName);
+  QGuiApplication::setApplicationDisplayName(QStringLiteral("tqc"));
+  QApplication::setWindowIcon(MakeAppIcon());
+
+  Ttqc_by_Morlen window(dialogs, QString(), instanceWindow);
+  // The first instance answers the later ones; a later one leaves the socket to it.
+  InstanceServer server(&window);
+  server.Listen(serverName, !instanceWindow);
   window.show();
   const QStringList args = QApplication::arguments();
   if (args.size() > 1) {

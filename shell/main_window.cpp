@@ -3,6 +3,7 @@
 #include "main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -16,7 +17,9 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QSaveFile>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -27,13 +30,11 @@
 #include <QWheelEvent>
 #include <optional>
 
+#include "about.h"
 #include "engine/conversion.h"
 #include "icons.h"
 #include "tables/replacements.h"
-
-#ifndef TQC_VERSION
-#define TQC_VERSION "0.0.0.0"
-#endif
+#include "vart.h"
 
 namespace tqc::shell {
 
@@ -76,7 +77,7 @@ std::optional<std::string> ShellHost::AskDllName(std::string_view offered) {
 }
 
 Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, const QString& homeDir,
-                               QWidget* parent)
+                               std::optional<QPoint> instanceWindow, QWidget* parent)
     : QMainWindow(parent),
       dialogs_(dialogs ? std::move(dialogs) : std::make_shared<QtShellDialogs>()),
       homeDir_(homeDir.isEmpty() ? QCoreApplication::applicationDirPath() : homeDir) {
@@ -94,10 +95,9 @@ Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, const QStr
   StatusPanel = new QLabel(QStringLiteral(" Welcome to Delphi's World!"), StatusBar1);
   StatusBar1->addWidget(StatusPanel, 1);
 
-  LoadDefinitions(tables_, PathBytes(homeDir_));
   options_.HomeDir = PathBytes(homeDir_);
   options_.CacheMemo = &cacheMemo_;
-  options_.VersionText = "Ver." TQC_VERSION;
+  FormCreate(instanceWindow);
 
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
           &Ttqc_by_Morlen::ClipboardChanged);
@@ -108,6 +108,65 @@ Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, const QStr
 }
 
 Ttqc_by_Morlen::~Ttqc_by_Morlen() = default;
+
+// Restores the options and the placement, loads the definition tables and takes the version
+// texts of the build.
+void Ttqc_by_Morlen::FormCreate(std::optional<QPoint> instanceWindow) {
+  StoredSettings stored;
+  {
+    std::unique_ptr<QSettings> store = OpenSettingsStore();
+    stored = ReadSettings(*store);
+  }
+  QRect frame(stored.Left, stored.Top, stored.Width, stored.Height);
+  lastDir_ = QString::fromStdString(stored.Dir);
+  OleMnu->setChecked(stored.Ole);
+  // A number without a call type of its own leaves the designed default, register.
+  QAction* call = stored.DefCall == 1   ? stdcall1
+                  : stored.DefCall == 2 ? cdecl1
+                  : stored.DefCall == 3 ? pascal1
+                                        : N8;
+  call->setChecked(true);
+  options_.VarModeMask = stored.Var1;
+  options_.PointerModeMask = stored.Var2;
+  options_.VoidPtrAsPointer = stored.Var3;
+  CompMnu->setChecked(stored.Cpp);
+  // The check marks set the options only when they change.
+  OleMnuClick();
+  CallTypeClick();
+  CompMnuClick();
+
+  if (instanceWindow) frame.moveTopLeft(*instanceWindow + QPoint(30, 30));
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    frame = KeepWindowOnScreen(frame, screen->geometry());
+  resize(frame.size());
+  move(frame.topLeft());
+
+  LoadDefinitions(tables_, PathBytes(homeDir_));
+  versions_ = ProgramVersionTexts();
+  options_.VersionText = versions_.VersionText.toStdString();
+}
+
+// The options and the window's place for the next run.
+void Ttqc_by_Morlen::WriteSettingsBack() {
+  StoredSettings s;
+  // A maximized or minimized window keeps the place it returns to.
+  QRect client = geometry();
+  if (isMaximized() || isMinimized() || isFullScreen()) client = normalGeometry();
+  const QPoint frameOffset = geometry().topLeft() - pos();
+  s.Top = client.y() - frameOffset.y();
+  s.Left = client.x() - frameOffset.x();
+  s.Height = client.height();
+  s.Width = client.width();
+  s.Dir = lastDir_.toStdString();
+  s.Ole = OleMnu->isChecked();
+  s.DefCall = stdcall1->isChecked() ? 1 : cdecl1->isChecked() ? 2 : pascal1->isChecked() ? 3 : 0;
+  s.Var1 = options_.VarModeMask;
+  s.Var2 = options_.PointerModeMask;
+  s.Var3 = options_.VoidPtrAsPointer;
+  s.Cpp = CompMnu->isChecked();
+  std::unique_ptr<QSettings> store = OpenSettingsStore();
+  WriteSettings(*store, s);
+}
 
 void Ttqc_by_Morlen::CreatePane() {
   Edit1 = new PaneEdit(this);
@@ -207,9 +266,38 @@ void Ttqc_by_Morlen::CreateActions() {
   Paste3->setToolTip(QStringLiteral("Paste"));
   FindBtn->setToolTip(QStringLiteral("Find Error"));
 
+  CreateOptionActions();
+
   // The pane would take these keys as editing keys of its own.
   Edit1->SetWindowKeys({Open2->shortcut(), Save3->shortcut(), Find2->shortcut(), fdel1->shortcut(),
                         bdel1->shortcut(), ldel1->shortcut()});
+}
+
+void Ttqc_by_Morlen::CreateOptionActions() {
+  auto check = [this](const char* name, const QString& text) {
+    auto* a = new QAction(text, this);
+    a->setObjectName(QLatin1String(name));
+    a->setCheckable(true);
+    return a;
+  };
+  OleMnu = check("OleMnu", QStringLiteral("&Ole Mode"));
+  connect(OleMnu, &QAction::toggled, this, &Ttqc_by_Morlen::OleMnuClick);
+  CallTypeGroup = new QActionGroup(this);
+  CallTypeGroup->setExclusive(true);
+  stdcall1 = check("stdcall1", QStringLiteral("stdcall"));
+  cdecl1 = check("cdecl1", QStringLiteral("cdecl"));
+  pascal1 = check("pascal1", QStringLiteral("pascal"));
+  N8 = check("N8", QStringLiteral("register"));
+  for (QAction* a : {stdcall1, cdecl1, pascal1, N8}) {
+    CallTypeGroup->addAction(a);
+    connect(a, &QAction::toggled, this, &Ttqc_by_Morlen::CallTypeClick);
+  }
+  N8->setChecked(true);  // the designed default; the stored call type replaces it
+  CompMnu = check("CompMnu", QStringLiteral("&def __cplusplus"));
+  connect(CompMnu, &QAction::toggled, this, &Ttqc_by_Morlen::CompMnuClick);
+  VarMnu = new QAction(QStringLiteral("&Parameter Mode"), this);
+  VarMnu->setObjectName(QStringLiteral("VarMnu"));
+  connect(VarMnu, &QAction::triggered, this, &Ttqc_by_Morlen::VarMnuClick);
 }
 
 void Ttqc_by_Morlen::CreateMenus() {
@@ -229,9 +317,13 @@ void Ttqc_by_Morlen::CreateMenus() {
   EditMenu->addSeparator();
   EditMenu->addAction(Find2);
 
-  // Holds the conversion options; hidden while it has no items.
   OtherMenu = menuBar()->addMenu(QStringLiteral("&Other"));
-  OtherMenu->menuAction()->setVisible(false);
+  OtherMenu->addAction(OleMnu);
+  C1 = OtherMenu->addMenu(QStringLiteral("Default &CallType"));
+  C1->setObjectName(QStringLiteral("C1"));
+  C1->addActions({stdcall1, cdecl1, pascal1, N8});
+  OtherMenu->addAction(CompMnu);
+  OtherMenu->addAction(VarMnu);
 
   HelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
   HelpMenu->addAction(Topic1);
@@ -480,7 +572,7 @@ void Ttqc_by_Morlen::closeEvent(QCloseEvent* e) {
     e->ignore();
     return;
   }
-  // The options and the window placement are written back here once they are kept.
+  WriteSettingsBack();
   e->accept();
 }
 
@@ -557,7 +649,39 @@ void Ttqc_by_Morlen::Topic1Click() {
     Report(QStringLiteral("Cannot open %1.").arg(QDir::toNativeSeparators(path)));
 }
 
-void Ttqc_by_Morlen::HelpBtnClick() { dialogs_->ShowAbout(this); }
+void Ttqc_by_Morlen::HelpBtnClick() {
+  TAboutBox box(versions_.ProductVersionText, this);
+  PlaceOnMouse(box);
+  dialogs_->ExecModal(box);
+}
+
+// ---- Options ----
+// They take effect at the next conversion; the unit shown is not converted again.
+
+void Ttqc_by_Morlen::OleMnuClick() { options_.OleMode = OleMnu->isChecked(); }
+
+void Ttqc_by_Morlen::CallTypeClick() {
+  if (stdcall1->isChecked())
+    options_.DefaultCall = CallType::Stdcall;
+  else if (cdecl1->isChecked())
+    options_.DefaultCall = CallType::Cdecl;
+  else if (pascal1->isChecked())
+    options_.DefaultCall = CallType::Pascal;
+  else
+    options_.DefaultCall = CallType::Register;
+}
+
+void Ttqc_by_Morlen::CompMnuClick() { options_.DefineCplusplus = CompMnu->isChecked(); }
+
+void Ttqc_by_Morlen::VarMnuClick() {
+  TPotDlg dialog(this);
+  PlaceOnMouse(dialog);
+  dialog.Preselect(options_.VarModeMask, options_.PointerModeMask, options_.VoidPtrAsPointer);
+  if (dialogs_->ExecModal(dialog) != QDialog::Accepted) return;
+  options_.PointerModeMask = dialog.PointerModeMask();
+  options_.VarModeMask = dialog.VarModeMask();
+  options_.VoidPtrAsPointer = dialog.VoidPtrAsPointer();
+}
 
 // ---- Load Definition ----
 

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/host.h"
@@ -13,10 +15,12 @@
 #include "engine/options.h"
 #include "pane_edit.h"
 #include "pane_text.h"
+#include "settings.h"
 #include "shell_dialogs.h"
 #include "tables/definition_files.h"
 
 class QAction;
+class QActionGroup;
 class QLabel;
 class QMenu;
 class QStatusBar;
@@ -45,8 +49,12 @@ class Ttqc_by_Morlen : public QMainWindow {
  public:
   // `dialogs` answers every modal question (the real dialogs when null). `homeDir` holds the
   // definition files and the include cache (the program's folder when empty).
+  // `instanceWindow`: the top-left corner of the main window of an instance that was running
+  // at start-up; this window then goes 30 pixels right of and below it.
   explicit Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs = nullptr,
-                          const QString& homeDir = QString(), QWidget* parent = nullptr);
+                          const QString& homeDir = QString(),
+                          std::optional<QPoint> instanceWindow = std::nullopt,
+                          QWidget* parent = nullptr);
   ~Ttqc_by_Morlen() override;
 
   // Parts of the window.
@@ -57,7 +65,8 @@ class Ttqc_by_Morlen : public QMainWindow {
   QMenu* PopupMenu1 = nullptr;
   QMenu* FileMenu = nullptr;
   QMenu* EditMenu = nullptr;
-  QMenu* OtherMenu = nullptr;  // filled by the options
+  QMenu* OtherMenu = nullptr;
+  QMenu* C1 = nullptr;  // Default CallType
   QMenu* HelpMenu = nullptr;
   QMenu* HideMenu = nullptr;  // never shown: carries the line-editing keys
 
@@ -76,6 +85,15 @@ class Ttqc_by_Morlen : public QMainWindow {
   QAction* Find2 = nullptr;
   QAction* Topic1 = nullptr;
   QAction* About1 = nullptr;
+  // The options of the Other menu.
+  QAction* OleMnu = nullptr;
+  QAction* stdcall1 = nullptr;
+  QAction* cdecl1 = nullptr;
+  QAction* pascal1 = nullptr;
+  QAction* N8 = nullptr;  // register
+  QActionGroup* CallTypeGroup = nullptr;
+  QAction* CompMnu = nullptr;
+  QAction* VarMnu = nullptr;
   QAction* fdel1 = nullptr;
   QAction* bdel1 = nullptr;
   QAction* ldel1 = nullptr;
@@ -102,12 +120,18 @@ class Ttqc_by_Morlen : public QMainWindow {
   void Edit1MouseWheelDown(int notches);
   void Edit1MouseWheelUp(int notches);
   void FormResize();
+  // The options (run when their check marks change, and for Parameter Mode when chosen).
+  void OleMnuClick();
+  void CallTypeClick();
+  void CompMnuClick();
+  void VarMnuClick();
 
   // Open without the dialog (a dropped header): the save question, then the conversion.
   void OpenDroppedHeader(const QString& path);
 
   // State.
   ConversionOptions& Options() { return options_; }  // set by the options menus
+  const VersionTexts& Versions() const { return versions_; }
   DefinitionTables& Tables() { return tables_; }
   const QString& HomeDir() const { return homeDir_; }
   const QString& LastDir() const { return lastDir_; }
@@ -139,6 +163,7 @@ class Ttqc_by_Morlen : public QMainWindow {
 
  private:
   void CreateActions();
+  void CreateOptionActions();
   void CreateMenus();
   void CreateToolBar();
   void CreatePane();
@@ -150,11 +175,14 @@ class Ttqc_by_Morlen : public QMainWindow {
   void Convert(const QString& path);
   void ReplaceDocument(const OutputPane& pane);
   void Report(const QString& text);
+  void FormCreate(std::optional<QPoint> instanceWindow);
+  void WriteSettingsBack();  // the second half of FormCloseQuery
 
   std::shared_ptr<ShellDialogs> dialogs_;
   QString homeDir_;
   DefinitionTables tables_;
   ConversionOptions options_;
+  VersionTexts versions_;
   IncludeCacheMemo cacheMemo_;  // parsed include caches, re-read when their file changes
   PaneEncoding encoding_ = PaneEncoding::Ansi;
 

@@ -2,6 +2,7 @@
 #include "shell_dialogs.h"
 
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -49,10 +50,6 @@ bool QtShellDialogs::OpenDocument(const QString& path) {
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void QtShellDialogs::ShowAbout(QWidget* owner) {
-  // Stands in until the About box exists.
-  QMessageBox::about(owner, QStringLiteral("Version Infomation"),
-                     QStringLiteral("Tequic Converter\nVersion 0.00B"));
-}
+int QtShellDialogs::ExecModal(QDialog& dialog) { return dialog.exec(); }
 
 }  // namespace tqc::shell

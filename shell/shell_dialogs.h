@@ -1,11 +1,12 @@
 // The modal dialogs of the window behind one small interface, so that tests can answer them:
 // message boxes, the file dialogs, the text prompt, opening a document through the desktop,
-// and the About box.
+// and the window's own modal dialogs (the About box, Parameter Mode).
 #pragma once
 
 #include <QString>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace tqc::shell {
@@ -34,7 +35,9 @@ class ShellDialogs {
                                            const QString& prompt, const QString& text) = 0;
   // Opens a document with its associated program; false when that failed.
   virtual bool OpenDocument(const QString& path) = 0;
-  virtual void ShowAbout(QWidget* owner) = 0;
+  // Shows one of the window's own dialogs modally, where the window placed it; returns its
+  // result (QDialog::Accepted or QDialog::Rejected).
+  virtual int ExecModal(QDialog& dialog) = 0;
 };
 
 // The real dialogs.
@@ -48,7 +51,7 @@ class QtShellDialogs : public ShellDialogs {
   std::optional<QString> InputText(QWidget* owner, const QString& caption, const QString& prompt,
                                    const QString& text) override;
   bool OpenDocument(const QString& path) override;
-  void ShowAbout(QWidget* owner) override;
+  int ExecModal(QDialog& dialog) override;
 };
 
 }  // namespace tqc::shell

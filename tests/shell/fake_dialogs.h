@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QCursor>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QStringList>
 #include <QTimer>
@@ -39,7 +40,12 @@ class FakeDialogs : public tqc::shell::ShellDialogs {
     Log << QStringLiteral("document:%1").arg(path);
     return true;
   }
-  void ShowAbout(QWidget*) override { Log << QStringLiteral("about"); }
+  // Logs the dialog's caption; `OnDialog` (when set) may look at it, change it and answer.
+  int ExecModal(QDialog& dialog) override {
+    Log << QStringLiteral("dialog:%1").arg(dialog.windowTitle());
+    if (OnDialog) return OnDialog(dialog);
+    return QDialog::Rejected;
+  }
 
   // Calls whose log entry starts with the prefix.
   QStringList Calls(const QString& prefix) const {
@@ -53,7 +59,8 @@ class FakeDialogs : public tqc::shell::ShellDialogs {
   std::deque<int> Messages;                                 // default: No, or OK
   std::deque<std::optional<QString>> Opens, Saves, Inputs;  // default: Cancel (Inputs: accept)
   std::function<void()> DuringConversion;
-  bool WaitCursorDuringInput = false;  // run from the first event processing after Open
+  std::function<int(QDialog&)> OnDialog;  // default: Cancel
+  bool WaitCursorDuringInput = false;     // run from the first event processing after Open
 
  private:
   template <typename T>

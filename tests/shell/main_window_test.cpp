@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -155,6 +156,8 @@ class WindowTest : public QObject {
   void init() {
     home_ = std::make_unique<QTemporaryDir>();
     QVERIFY(home_->isValid());
+    // Each test starts with an empty settings store of its own.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Home("config"));
     for (const char* name : {"tqc.dat", "tqc.typ", "tqc.def"}) {
       const QString from = QDir(TQC_DATA_DIR).filePath(name);
       if (QFile::exists(from)) QVERIFY(QFile::copy(from, Home(name)));
@@ -742,7 +745,7 @@ class WindowTest : public QObject {
              "document:" + QDir(elsewhere.path()).absoluteFilePath("help_eng.txt"));
     QVERIFY(QDir::setCurrent(oldCwd));
     w_->About1->trigger();
-    QCOMPARE(dialogs_->Calls("about"), QStringList({"about"}));
+    QCOMPARE(dialogs_->Calls("dialog:"), QStringList({"dialog:Version Infomation"}));
   }
 
   void LoadDefinitionReportsAFileItCannotRead() {
