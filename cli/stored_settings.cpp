@@ -256,8 +256,8 @@ IniSections ParseIniText(std::string_view text) {
     const std::string name = UnescapeName(Trim(line.substr(0, eq)));
     if (name.empty()) continue;
     auto& values = sections[section];
-    // The first of two equal names counts, as the settings library reads them.
-    values.emplace(name, UnescapeValue(Trim(line.substr(eq + 1))));
+    // The last of two equal names counts, as the settings library reads them.
+    values.insert_or_assign(name, UnescapeValue(Trim(line.substr(eq + 1))));
   }
   return sections;
 }
