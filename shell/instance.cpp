@@ -1,7 +1,9 @@
 // The instance look-up over QLocalServer/QLocalSocket. The answer is one line "LEFT TOP".
 #include "instance.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
@@ -32,6 +34,11 @@ std::optional<QPoint> ParseAnswer(const QByteArray& line) {
 
 QString InstanceServerName() {
 #ifdef Q_OS_UNIX
+  // The user's runtime folder is private to the user; the shared temporary folder is not, so
+  // there the name carries the user.
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+    return QDir(runtime).filePath(QStringLiteral("tqc-Ttqc_by_Morlen"));
   const QString user = QString::number(::getuid());
 #else
   QString user = qEnvironmentVariable("USERNAME");
@@ -81,7 +88,8 @@ std::optional<QPoint> FindInstanceWindow(const QString& serverName, int timeoutM
 
 InstanceServer::InstanceServer(QWidget* window, QObject* parent)
     : QObject(parent), window_(window), server_(new QLocalServer(this)) {
-  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  // No socket options: with them the socket would be renamed into place and so replace the one
+  // of a running instance.
   connect(server_, &QLocalServer::newConnection, this, &InstanceServer::Answer);
 }
 

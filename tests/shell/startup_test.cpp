@@ -1,0 +1,239 @@
+// Start-up: the definition-file check, a second instance placed beside the first, and the About
+// box.
+#include "startup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "about.h"
+#include "fake_dialogs.h"
+#include "instance.h"
+#include "main_window.h"
+
+using namespace tqc;
+using namespace tqc::shell;
+
+namespace {
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// A socket name no other test run uses.
+QString UniqueServerName() {
+  static int n = 0;
+  return QStringLiteral("tqc-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(++n);
+}
+
+}  // namespace
+
+class StartupTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> tmp_;
+  std::shared_ptr<FakeDialogs> dialogs_;
+
+  QString Tmp(const QString& name) const { return tmp_->filePath(name); }
+
+  std::unique_ptr<Ttqc_by_Morlen> NewWindow(std::optional<QPoint> instance = std::nullopt) {
+    return std::make_unique<Ttqc_by_Morlen>(dialogs_, Tmp("home"), instance);
+  }
+
+ private slots:
+  void init() {
+    tmp_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(tmp_->isValid());
+    QVERIFY(QDir().mkpath(Tmp("home")));
+    for (const char* name : {"tqc.dat", "tqc.typ"})
+      QVERIFY(QFile::copy(QDir(TQC_DATA_DIR).filePath(name), Tmp("home/") + name));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Tmp("config"));
+    dialogs_ = std::make_shared<FakeDialogs>();
+  }
+
+  void cleanup() {
+    dialogs_.reset();
+    tmp_.reset();
+  }
+
+  void TheDefinitionFilesMustBeBesideTheProgram_data() {
+    QTest::addColumn<bool>("dat");
+    QTest::addColumn<bool>("typ");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("both") << true << true << QStringList();
+    QTest::newRow("no tqc.dat") << false << true << QStringList({"message:tqc.dat not found.:48"});
+    QTest::newRow("no tqc.typ") << true << false << QStringList({"message:tqc.typ not found.:48"});
+    // Only the first one is named.
+    QTest::newRow("neither") << false << false << QStringList({"message:tqc.dat not found.:48"});
+  }
+
+  void TheDefinitionFilesMustBeBesideTheProgram() {
+    QFETCH(bool, dat);
+    QFETCH(bool, typ);
+    QFETCH(QStringList, messages);
+    const QString dir = Tmp("program");
+    QVERIFY(QDir().mkpath(dir));
+    if (dat) QVERIFY(WriteAll(dir + "/tqc.dat", ""));
+    if (typ) QVERIFY(WriteAll(dir + "/tqc.typ", ""));
+    QCOMPARE(DefinitionFilesPresent(dir, *dialogs_), messages.isEmpty());
+    QCOMPARE(dialogs_->Log, messages);
+  }
+
+  void AFolderIsNoDefinitionFile() {
+    QVERIFY(QDir().mkpath(Tmp("program/tqc.dat")));
+    QVERIFY(WriteAll(Tmp("program/tqc.typ"), ""));
+    QVERIFY(!DefinitionFilesPresent(Tmp("program"), *dialogs_));
+    QCOMPARE(dialogs_->Log, QStringList({"message:tqc.dat not found.:48"}));
+    // tqc.def is not needed to start.
+    QVERIFY(DefinitionFilesPresent(Tmp("home"), *dialogs_));
+  }
+
+  void ASecondInstanceGoesBesideTheFirst() {
+    QVERIFY(WriteAll(Tmp("config/morlen/tqc.conf"), "[Pos]\nTop=100\nLeft=50\n"));
+    const QString name = UniqueServerName();
+    QCOMPARE(FindInstanceWindow(name), std::optional<QPoint>());  // none runs yet
+
+    auto first = NewWindow(FindInstanceWindow(name));
+    QCOMPARE(first->pos(), QPoint(50, 100));
+    InstanceServer server(first.get());
+    QVERIFY(server.Listen(name, true));
+    first->show();
+
+    const std::optional<QPoint> found = FindInstanceWindow(name);
+    QCOMPARE(found, std::optional<QPoint>(QPoint(50, 100)));
+    auto second = NewWindow(found);
+    QCOMPARE(second->pos(), QPoint(80, 130));
+    QCOMPARE(second->size(), QSize(640, 400));
+    // The second leaves the name to the first.
+    InstanceServer secondServer(second.get());
+    QVERIFY(!secondServer.Listen(name, false));
+
+    // The answer is where the first window is now.
+    first->move(200, 150);
+    QCOMPARE(FindInstanceWindow(name), std::optional<QPoint>(QPoint(200, 150)));
+    // Beside a window at the screen's edge, the new one goes back onto the screen.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    first->move(screen.right() - 600, 10);
+    QCOMPARE(NewWindow(FindInstanceWindow(name))->pos(), QPoint(screen.left(), 40));
+    first->move(10, screen.bottom() - 350);
+    QCOMPARE(NewWindow(FindInstanceWindow(name))->pos(), QPoint(40, screen.top()));
+  }
+
+  void AStaleSocketIsReplaced() {
+    const QString name = UniqueServerName();
+    // A socket file left behind by an instance that ended without removing it.
+    const QString path = QDir(QDir::tempPath()).filePath(name);
+    QVERIFY(WriteAll(path, ""));
+    QCOMPARE(FindInstanceWindow(name), std::optional<QPoint>());
+    QWidget window;
+    window.move(7, 9);
+    InstanceServer server(&window);
+    QVERIFY(!server.Listen(name, false));
+    QVERIFY(server.Listen(name, true));
+    QCOMPARE(FindInstanceWindow(name), std::optional<QPoint>(QPoint(7, 9)));
+  }
+
+  void AnAnswerThatIsNoPositionFindsNone_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("nothing") << QByteArray();
+    QTest::newRow("words") << QByteArray("hello world\n");
+    QTest::newRow("one number") << QByteArray("12\n");
+    QTest::newRow("three numbers") << QByteArray("1 2 3\n");
+    QTest::newRow("no line end") << QByteArray("1 2");
+    QTest::newRow("endless") << QByteArray(5000, '1');
+  }
+
+  void AnAnswerThatIsNoPositionFindsNone() {
+    QFETCH(QByteArray, answer);
+    const QString name = UniqueServerName();
+    QLocalServer server;
+    QVERIFY(server.listen(name));
+    connect(&server, &QLocalServer::newConnection, &server, [&] {
+      QLocalSocket* s = server.nextPendingConnection();
+      s->write(answer);
+      s->disconnectFromServer();
+    });
+    QCOMPARE(FindInstanceWindow(name), std::optional<QPoint>());
+  }
+
+  void TheAboutBox() {
+    TAboutBox box(QStringLiteral("Version 1.2.3.4"));
+    QCOMPARE(box.windowTitle(), QString("Version Infomation"));
+    QCOMPARE(box.size(), QSize(203, 61));
+    QCOMPARE(box.minimumSize(), box.maximumSize());
+    QCOMPARE(box.cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(box.font().family(), QString("Arial"));
+    QCOMPARE(box.font().pointSize(), 9);
+    QCOMPARE(box.ProgramIcon->geometry(), QRect(4, 4, 32, 32));
+    QVERIFY(!box.ProgramIcon->pixmap().isNull());
+    QCOMPARE(box.ProductName->Text(), QString("Tequic Converter"));
+    QCOMPARE(box.ProductName->pos(), QPoint(40, 4));
+    QVERIFY(box.ProductName->font().bold());
+    QCOMPARE(box.Version->text(), QString("Version 1.2.3.4"));
+    QCOMPARE(box.Version->pos(), QPoint(94, 23));
+    for (QWidget* w : {static_cast<QWidget*>(box.ProductName), static_cast<QWidget*>(box.Version)})
+      QVERIFY(QRect(QPoint(0, 0), box.size()).contains(w->geometry()));
+
+    // The caption has a white shade under its dark text.
+    const QImage caption = box.ProductName->grab().toImage();
+    bool white = false, dark = false;
+    for (int y = 0; y < caption.height(); ++y)
+      for (int x = 0; x < caption.width(); ++x) {
+        const QColor c = caption.pixelColor(x, y);
+        white |= c.red() > 250 && c.green() > 250 && c.blue() > 250;
+        dark |= c.lightness() < 60;
+      }
+    QVERIFY(white);
+    QVERIFY(dark);
+
+    // Without a version of the build the box reads the default.
+    TAboutBox plain(MakeVersionTexts(QString(), QString()).ProductVersionText);
+    QCOMPARE(plain.Version->text(), QString("Version 0.00B"));
+  }
+
+  void AnyClickClosesTheAboutBox_data() {
+    QTest::addColumn<QString>("where");
+    QTest::newRow("box") << "box";
+    QTest::newRow("icon") << "ProgramIcon";
+    QTest::newRow("name") << "ProductName";
+    QTest::newRow("version") << "Version";
+  }
+
+  void AnyClickClosesTheAboutBox() {
+    QFETCH(QString, where);
+    TAboutBox box(QStringLiteral("Version 9"));
+    box.show();
+    QWidget* target = where == "box" ? &box : box.findChild<QWidget*>(where);
+    QVERIFY(target);
+    const QPoint at = where == "box" ? QPoint(190, 50) : QPoint(2, 2);
+    QCOMPARE(box.childAt(target->mapTo(&box, at)), where == "box" ? nullptr : target);
+    QTest::mouseClick(target, Qt::LeftButton, {}, at);
+    QVERIFY(!box.isVisible());
+    QCOMPARE(box.result(), int(QDialog::Accepted));
+  }
+
+  void TheAboutCommandShowsTheProductVersion() {
+    auto window = NewWindow();
+    QString shown;
+    dialogs_->OnDialog = [&](QDialog& d) {
+      if (auto* about = qobject_cast<TAboutBox*>(&d)) shown = about->Version->text();
+      return int(QDialog::Accepted);
+    };
+    window->About1->trigger();
+    QCOMPARE(shown, QString("Version " TQC_VERSION));
+  }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"
