@@ -31,7 +31,7 @@ class TimingDialogs : public tqc::shell::ShellDialogs {
     return text;
   }
   bool OpenDocument(const QString&) override { return false; }
-  void ShowAbout(QWidget*) override {}
+  int ExecModal(QDialog&) override { return 0; }
 
  private:
   QString header_;
