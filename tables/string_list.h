@@ -4,8 +4,10 @@
 //
 // FindExact gives the index of the FIRST entry whose text equals the key, byte for byte.
 // Tables hold thousands of entries and every token is looked up in several of them, so large
-// lists keep a hash index from text to first index; it is rebuilt lazily after edits that
-// shift or rename entries.
+// lists keep a hash index from text to (first index, number of entries with that text).
+// Appending, renaming, retagging and removing the last entry keep the index up to date;
+// inserting or deleting in the middle shifts every later index, so the index is then
+// dropped and rebuilt by the next look-up.
 #pragma once
 
 #include <cstddef>
@@ -54,12 +56,19 @@ class TStringList2 {
   // Below this size a scan is as quick as hashing; the index is not kept.
   static constexpr std::size_t kIndexThreshold = 24;
 
+  void IndexAdd(const std::string& text, int i) const;
+  void IndexRemove(const std::string& text, int i) const;
+
   struct Hash {
     using is_transparent = void;
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
+  struct Slot {
+    int First = 0;  // index of the first entry with this text
+    int Count = 0;  // entries with this text
+  };
   std::vector<Entry> entries_;
-  mutable std::unordered_map<std::string, int, Hash, std::equal_to<>> index_;
+  mutable std::unordered_map<std::string, Slot, Hash, std::equal_to<>> index_;
   mutable bool indexValid_ = false;
 };
 
