@@ -136,17 +136,5 @@ TEST_F(ReplacementRuleTest, PointerPairsGoToTheConversionTables) {
   EXPECT_EQ(ctx.ErrorCount, 1);
 }
 
-TEST_F(ReplacementRuleTest, ShippedHandleRecord) {
-  LoadDefinitions(fx.Defs, TQC_DATA_DIR);
-  const V body = fx.Body("DECLARE_HANDLE(HWIDGET);");
-  ASSERT_FALSE(body.empty());
-  EXPECT_EQ(body.front(), "type");
-  EXPECT_EQ(fx.Result.ErrorCount, 0);
-  bool declared = false;
-  for (const std::string& line : body)
-    if (line.rfind("  HWIDGET\t= ", 0) == 0) declared = true;
-  EXPECT_TRUE(declared);
-}
-
 }  // namespace
 }  // namespace tqc
