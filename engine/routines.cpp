@@ -206,7 +206,8 @@ class ParameterWriter {
 
   void NewLine() {
     finished_.push_back(line_);
-    line_ = "\t ";
+    // The rest of a commented-out head (an IUnknown method of an interface) stays a comment.
+    line_ = StartsWith(line_, "//") ? "//\t " : "\t ";
   }
   void Open() {
     if (!opened_) line_ += "(";
@@ -400,12 +401,15 @@ class ParameterWriter {
       line_ += pname + ": " + resolved;
     }
     if (!value.empty()) line_ += " " + value;
-    if (MethodForm() && !comment.empty()) line_ += " " + comment + " ";
+    // A method writes a "(*" comment before the separator; a "//" one would swallow the rest
+    // of the head there, so it goes after the separator and ends the line.
+    const bool commentFirst = MethodForm() && StartsWith(comment, "(");
+    if (commentFirst) line_ += " " + comment + " ";
     if (At(cur) == ",") {
       line_ += "; ";
       ++cur;
     }
-    if (!MethodForm() && !comment.empty()) {
+    if (!commentFirst && !comment.empty()) {
       line_ += " " + comment + " ";
       if (comment.front() == '/') NewLine();
     }

@@ -1,0 +1,642 @@
+// The main window: its parts, its commands and the road of one conversion from Open to the
+// unit shown in the pane.
+#include "main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPointer>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTimer>
+#include <QToolBar>
+#include <QWheelEvent>
+#include <optional>
+
+#include "engine/conversion.h"
+#include "icons.h"
+#include "tables/replacements.h"
+
+#ifndef TQC_VERSION
+#define TQC_VERSION "0.0.0.0"
+#endif
+
+namespace tqc::shell {
+
+namespace {
+
+const QString kHeaderFilter = QStringLiteral("Header files (*.h *.idl)");
+const QString kUnitFilter = QStringLiteral("Delphi Unit Files (*.pas)");
+const QString kDefFilter = QStringLiteral("Load replacement definition files (*.def)");
+const QString kHelpFile = QStringLiteral("help_eng.txt");
+
+std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Shows the wait cursor for as long as it lives.
+class WaitCursor {
+ public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+void ShellHost::ShowStatus(std::string_view text) {
+  window_.ShowStatus(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void ShellHost::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+
+std::optional<std::string> ShellHost::AskDllName(std::string_view offered) {
+  // The prompt gets the normal cursor back while it waits for the user.
+  const bool waiting = QGuiApplication::overrideCursor() != nullptr;
+  if (waiting) QGuiApplication::restoreOverrideCursor();
+  std::optional<QString> answer = window_.Dialogs().InputText(
+      &window_, QStringLiteral("tqc"), QStringLiteral("Input Name of export's DLL"),
+      DecodeAnsi(offered));
+  if (waiting) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  if (!answer) return std::nullopt;
+  return EncodeAnsi(*answer);
+}
+
+Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, const QString& homeDir,
+                               QWidget* parent)
+    : QMainWindow(parent),
+      dialogs_(dialogs ? std::move(dialogs) : std::make_shared<QtShellDialogs>()),
+      homeDir_(homeDir.isEmpty() ? QCoreApplication::applicationDirPath() : homeDir) {
+  setObjectName(QStringLiteral("Ttqc_by_Morlen"));
+  setWindowTitle(QStringLiteral("tqc"));
+  resize(640, 400);
+  setAcceptDrops(true);
+
+  CreatePane();
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+
+  StatusBar1 = statusBar();
+  StatusPanel = new QLabel(QStringLiteral(" Welcome to Delphi's World!"), StatusBar1);
+  StatusBar1->addWidget(StatusPanel, 1);
+
+  LoadDefinitions(tables_, PathBytes(homeDir_));
+  options_.HomeDir = PathBytes(homeDir_);
+  options_.CacheMemo = &cacheMemo_;
+  options_.VersionText = "Ver." TQC_VERSION;
+
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+          &Ttqc_by_Morlen::ClipboardChanged);
+  UpdateCommandStates();
+  Cut3->setEnabled(false);
+  Copy3->setEnabled(false);
+  FormResize();
+}
+
+Ttqc_by_Morlen::~Ttqc_by_Morlen() = default;
+
+void Ttqc_by_Morlen::CreatePane() {
+  Edit1 = new PaneEdit(this);
+  Edit1->setObjectName(QStringLiteral("Edit1"));
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(13);
+  Edit1->setFont(font);
+  Edit1->document()->setDefaultFont(font);
+  Edit1->setAcceptRichText(false);
+  Edit1->setLineWrapMode(QTextEdit::NoWrap);
+  Edit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Edit1->setTabChangesFocus(false);
+  Edit1->setTabStopDistance(48);  // half an inch, as the text control of the platform sets them
+  Edit1->setContextMenuPolicy(Qt::CustomContextMenu);
+  Edit1->viewport()->installEventFilter(this);
+  setCentralWidget(Edit1);
+
+  connect(Edit1, &QTextEdit::selectionChanged, this, [this] {
+    if (selectionHandlerAttached_) Edit1SelectionChange();
+  });
+  connect(Edit1, &QTextEdit::cursorPositionChanged, this, [this] {
+    if (selectionHandlerAttached_) Edit1SelectionChange();
+  });
+  connect(Edit1, &QTextEdit::undoAvailable, this, [this] {
+    if (selectionHandlerAttached_) Edit1SelectionChange();
+  });
+  connect(Edit1, &QTextEdit::copyAvailable, this, [this](bool yes) {
+    Cut3->setEnabled(yes && !converting_);
+    Copy3->setEnabled(yes);
+  });
+  connect(Edit1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { PopupMenu1->exec(Edit1->mapToGlobal(pos)); });
+  connect(Edit1, &PaneEdit::HeaderDropped, this, [this](const QString& path) {
+    // Opened once the drop has finished, so the source of the drag is not kept waiting.
+    QTimer::singleShot(0, this, [this, path] { OpenDroppedHeader(path); });
+  });
+}
+
+void Ttqc_by_Morlen::CreateActions() {
+  auto make = [this](const char* name, const QString& text, const QKeySequence& key,
+                     void (Ttqc_by_Morlen::*handler)()) {
+    auto* a = new QAction(text, this);
+    a->setObjectName(QLatin1String(name));
+    if (!key.isEmpty()) a->setShortcut(key);
+    if (handler) connect(a, &QAction::triggered, this, handler);
+    return a;
+  };
+  auto Open = &Ttqc_by_Morlen::Open2Execute;
+  Open2 = make("Open2", QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O), Open);
+  Save3 = make("Save3", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S), nullptr);
+  connect(Save3, &QAction::triggered, this, [this] { Save3Execute(); });
+  Save2 = make("Save2", QStringLiteral("Save &As..."), {}, nullptr);
+  connect(Save2, &QAction::triggered, this, [this] { Save2Click(); });
+  N10 = make("N10", QStringLiteral("Load &Definition..."), {}, &Ttqc_by_Morlen::N10Click);
+  Close2 = make("Close2", QStringLiteral("E&xit"), {}, &Ttqc_by_Morlen::Close2Execute);
+  Undo3 = make("Undo3", QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
+               &Ttqc_by_Morlen::Undo3Execute);
+  Cut3 = make("Cut3", QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X), nullptr);
+  connect(Cut3, &QAction::triggered, Edit1, &QTextEdit::cut);
+  Copy3 = make("Copy3", QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), nullptr);
+  connect(Copy3, &QAction::triggered, Edit1, &QTextEdit::copy);
+  Paste3 = make("Paste3", QStringLiteral("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), nullptr);
+  connect(Paste3, &QAction::triggered, Edit1, &QTextEdit::paste);
+  del3 = make("del3", QStringLiteral("&Delete"), {}, &Ttqc_by_Morlen::del3Execute);
+  All1 = make("All1", QStringLiteral("Select &All"), QKeySequence(Qt::CTRL | Qt::Key_A),
+              &Ttqc_by_Morlen::All1Execute);
+  Find2 = make("Find2", QStringLiteral("Find &Error"), QKeySequence(Qt::CTRL | Qt::Key_E),
+               &Ttqc_by_Morlen::Find2Execute);
+  Topic1 = make("Topic1", QStringLiteral("&Help..."), {}, &Ttqc_by_Morlen::Topic1Click);
+  About1 = make("About1", QStringLiteral("&About tqc..."), {}, &Ttqc_by_Morlen::HelpBtnClick);
+  fdel1 = make("fdel1", QStringLiteral("fdel"), QKeySequence(Qt::CTRL | Qt::Key_U),
+               &Ttqc_by_Morlen::fdel1Click);
+  bdel1 = make("bdel1", QStringLiteral("bdel"), QKeySequence(Qt::CTRL | Qt::Key_K),
+               &Ttqc_by_Morlen::bdel1Click);
+  ldel1 = make("ldel1", QStringLiteral("ldel"), QKeySequence(Qt::CTRL | Qt::Key_Y),
+               &Ttqc_by_Morlen::ldel1Click);
+  SaveBtn = make("SaveBtn", QStringLiteral("Save"), {}, nullptr);
+  connect(SaveBtn, &QAction::triggered, this, [this] { Save3Execute(); });
+  FindBtn = make("FindBtn", QStringLiteral("Find Error"), {}, &Ttqc_by_Morlen::Find2Execute);
+
+  Close2->setIcon(MakeToolIcon(ToolIcon::Exit));
+  Open2->setIcon(MakeToolIcon(ToolIcon::Open));
+  Save3->setIcon(MakeToolIcon(ToolIcon::Save));
+  SaveBtn->setIcon(MakeToolIcon(ToolIcon::Save));
+  Undo3->setIcon(MakeToolIcon(ToolIcon::Undo));
+  Cut3->setIcon(MakeToolIcon(ToolIcon::Cut));
+  Copy3->setIcon(MakeToolIcon(ToolIcon::Copy));
+  Paste3->setIcon(MakeToolIcon(ToolIcon::Paste));
+  Find2->setIcon(MakeToolIcon(ToolIcon::FindError));
+  FindBtn->setIcon(MakeToolIcon(ToolIcon::FindError));
+  Close2->setToolTip(QStringLiteral("Exit"));
+  Open2->setToolTip(QStringLiteral("Open"));
+  SaveBtn->setToolTip(QStringLiteral("Save"));
+  Undo3->setToolTip(QStringLiteral("Undo"));
+  Cut3->setToolTip(QStringLiteral("Cut"));
+  Copy3->setToolTip(QStringLiteral("Copy"));
+  Paste3->setToolTip(QStringLiteral("Paste"));
+  FindBtn->setToolTip(QStringLiteral("Find Error"));
+
+  // The pane would take these keys as editing keys of its own.
+  Edit1->SetWindowKeys({Open2->shortcut(), Save3->shortcut(), Find2->shortcut(), fdel1->shortcut(),
+                        bdel1->shortcut(), ldel1->shortcut()});
+}
+
+void Ttqc_by_Morlen::CreateMenus() {
+  FileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+  FileMenu->addActions({Open2, Save3, Save2});
+  FileMenu->addSeparator();
+  FileMenu->addAction(N10);
+  FileMenu->addSeparator();
+  FileMenu->addAction(Close2);
+
+  EditMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
+  EditMenu->addAction(Undo3);
+  EditMenu->addSeparator();
+  EditMenu->addActions({Cut3, Copy3, Paste3, del3});
+  EditMenu->addSeparator();
+  EditMenu->addAction(All1);
+  EditMenu->addSeparator();
+  EditMenu->addAction(Find2);
+
+  // Holds the conversion options; hidden while it has no items.
+  OtherMenu = menuBar()->addMenu(QStringLiteral("&Other"));
+  OtherMenu->menuAction()->setVisible(false);
+
+  HelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+  HelpMenu->addAction(Topic1);
+  HelpMenu->addSeparator();
+  HelpMenu->addAction(About1);
+
+  HideMenu = new QMenu(QStringLiteral("hide"), this);
+  HideMenu->addActions({fdel1, bdel1, ldel1});
+  addActions({fdel1, bdel1, ldel1});  // their keys work although the menu is never shown
+
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+  PopupMenu1->addAction(Undo3);
+  PopupMenu1->addSeparator();
+  PopupMenu1->addActions({Cut3, Copy3, Paste3, del3});
+  PopupMenu1->addSeparator();
+  PopupMenu1->addAction(All1);
+}
+
+void Ttqc_by_Morlen::CreateToolBar() {
+  ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+  ToolBar1->setMovable(false);
+  ToolBar1->setFloatable(false);
+  ToolBar1->setIconSize(QSize(16, 16));
+  ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+  ToolBar1->addAction(Close2);
+  ToolBar1->addSeparator();
+  ToolBar1->addActions({Open2, SaveBtn});
+  ToolBar1->addSeparator();
+  ToolBar1->addActions({Undo3, Cut3, Copy3, Paste3});
+  ToolBar1->addSeparator();
+  ToolBar1->addAction(FindBtn);
+}
+
+QString Ttqc_by_Morlen::StatusText() const { return StatusPanel->text(); }
+
+bool Ttqc_by_Morlen::Modified() const { return Edit1->document()->isModified(); }
+
+std::string Ttqc_by_Morlen::UnitBytes() const {
+  return DocumentBytes(*Edit1->document(), encoding_);
+}
+
+void Ttqc_by_Morlen::ShowStatus(const QString& text) {
+  if (StatusPanel->text() == text) return;
+  StatusPanel->setText(text);
+  StatusPanel->repaint();
+  emit StatusShown(text);
+}
+
+void Ttqc_by_Morlen::Report(const QString& text) {
+  dialogs_->ShowMessageBox(this, text, kMbOkExclamation);
+}
+
+// While a conversion runs, nothing may start another one or replace the text.
+void Ttqc_by_Morlen::UpdateCommandStates() {
+  const bool idle = !converting_;
+  for (QAction* a : {Open2, Save3, Save2, N10, Close2, fdel1, bdel1, ldel1}) a->setEnabled(idle);
+  SaveBtn->setEnabled(idle && saveBtnOn_);
+  FindBtn->setEnabled(idle && findBtnOn_);
+  Edit1->setReadOnly(!idle);
+  const bool selected = Edit1->textCursor().hasSelection();
+  Cut3->setEnabled(idle && selected);
+  Copy3->setEnabled(selected);
+  Edit1SelectionChange();
+  ClipboardChanged();
+}
+
+void Ttqc_by_Morlen::ClipboardChanged() {
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  Paste3->setEnabled(!converting_ && data && data->hasText());
+}
+
+void Ttqc_by_Morlen::Edit1SelectionChange() {
+  Undo3->setEnabled(!converting_ && Edit1->document()->isUndoAvailable());
+  del3->setEnabled(!converting_ && Edit1->textCursor().hasSelection());
+}
+
+// ---- Open ----
+
+void Ttqc_by_Morlen::Open2Execute() {
+  if (converting_ || !MaybeSave()) return;
+  std::optional<QString> file = dialogs_->OpenFileName(this, lastDir_, kHeaderFilter);
+  if (!file) return;
+  OpenHeader(*file);
+}
+
+void Ttqc_by_Morlen::OpenDroppedHeader(const QString& path) {
+  if (converting_ || !MaybeSave()) return;
+  OpenHeader(path);
+}
+
+void Ttqc_by_Morlen::OpenHeader(const QString& path) {
+  lastDir_ = QFileInfo(path).absolutePath();
+  Convert(path);
+}
+
+void Ttqc_by_Morlen::Convert(const QString& path) {
+  const QFileInfo info(path);
+  // A file that cannot be read leaves the shown text alone.
+  if (!info.isFile() || !info.isReadable()) {
+    Report(QStringLiteral("Cannot open %1.").arg(QDir::toNativeSeparators(path)));
+    return;
+  }
+
+  setWindowTitle(QStringLiteral("tqc - ") + info.fileName() + QStringLiteral(" / ") +
+                 QDir::toNativeSeparators(info.absolutePath()));
+  applicationTitle_ = QStringLiteral("tqc - ") + info.fileName();
+  setWindowIconText(applicationTitle_);
+  converting_ = true;
+  selectionHandlerAttached_ = false;
+  saveBtnOn_ = true;
+  findBtnOn_ = false;
+  hasSaveName_ = false;
+  openFileName_ = path;
+  UpdateCommandStates();
+
+  // Options changed while the conversion runs count from the next one.
+  const ConversionOptions options = options_;
+  OutputPane pane;
+  std::optional<ConversionResult> result;
+  QString failure;
+  {
+    WaitCursor wait;
+    ShellHost host(*this);
+    // The old text goes now: laying it out in the background would slow the conversion.
+    ReplaceDocument(OutputPane());
+    try {
+      result = ConvertHeader(PathBytes(path), tables_, options, host, pane);
+    } catch (const std::exception& e) {
+      failure = QString::fromLocal8Bit(e.what());
+    }
+    ReplaceDocument(pane);  // after a failure, what the engine wrote before it
+  }
+  findBtnOn_ = result && result->ErrorCount > 0;
+  Edit1->document()->setModified(result.has_value());
+  converting_ = false;
+  selectionHandlerAttached_ = true;
+  UpdateCommandStates();
+  Edit1->setFocus();
+  Edit1->ensureCursorVisible();
+  if (!failure.isEmpty()) Report(failure);
+  if (closePending_) {
+    closePending_ = false;
+    close();
+  }
+}
+
+// The text goes into a new document that replaces the pane's one: filling the shown document
+// would move its caret to the end of the text and make the pane lay out every line at once.
+void Ttqc_by_Morlen::ReplaceDocument(const OutputPane& pane) {
+  QTextDocument* old = Edit1->document();
+  auto* doc = new QTextDocument(Edit1);
+  doc->setDefaultFont(old->defaultFont());
+  doc->setDefaultTextOption(old->defaultTextOption());
+  encoding_ = ShowPane(*doc, pane);
+  QPointer<QTextDocument> previous(old);
+  Edit1->setDocument(doc);
+  if (previous) delete previous.data();  // the pane deletes only the document it made itself
+  Edit1->setCurrentCharFormat(QTextCharFormat());
+  FormResize();
+}
+
+// ---- Save ----
+
+bool Ttqc_by_Morlen::MaybeSave() {
+  if (!Modified()) return true;
+  if (dialogs_->ShowMessageBox(this, QStringLiteral("Save changes ?"), kMbYesNoExclamation) !=
+      kIdYes)
+    return true;
+  return Save3Execute();
+}
+
+bool Ttqc_by_Morlen::Save3Execute() {
+  if (converting_) return false;
+  if (!Modified()) return true;
+  if (hasSaveName_) return WriteUnit(saveFileName_);
+  return Save2Click();
+}
+
+bool Ttqc_by_Morlen::Save2Click() {
+  if (converting_) return false;
+  QString folder = lastDir_;
+  QString proposed;
+  if (!openFileName_.isEmpty()) {
+    const QFileInfo header(openFileName_);
+    folder = header.absolutePath();
+    proposed = header.completeBaseName() + QStringLiteral(".pas");
+  }
+  std::optional<QString> file = dialogs_->SaveFileName(this, folder, proposed, kUnitFilter);
+  if (!file) return false;
+  if (QFileInfo::exists(*file) &&
+      dialogs_->ShowMessageBox(this, QStringLiteral("Overwrite ?"), kMbYesNoExclamation) != kIdYes)
+    return false;
+
+  // The unit takes the name of its file.
+  QTextDocument* doc = Edit1->document();
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    if (!b.text().startsWith(QLatin1String("unit "))) continue;
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    QTextCharFormat plain;
+    plain.setFontWeight(QFont::Normal);
+    QTextCursor c(b);
+    c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    c.beginEditBlock();
+    c.insertText(QStringLiteral("unit"), bold);
+    c.insertText(QLatin1Char(' ') + QFileInfo(*file).completeBaseName() + QLatin1Char(';'), plain);
+    c.endEditBlock();
+    break;
+  }
+
+  if (!WriteUnit(*file)) return false;
+  saveFileName_ = *file;
+  hasSaveName_ = true;
+  return true;
+}
+
+bool Ttqc_by_Morlen::WriteUnit(const QString& path) {
+  const std::string bytes = UnitBytes();
+  QSaveFile file(path);
+  file.setDirectWriteFallback(true);
+  const auto size = static_cast<qint64>(bytes.size());
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), size) != size ||
+      !file.commit()) {
+    Report(QStringLiteral("Cannot save %1:\n%2")
+               .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return false;
+  }
+  Edit1->document()->setModified(false);
+  return true;
+}
+
+// ---- Exit and closing ----
+
+void Ttqc_by_Morlen::Close2Execute() { close(); }
+
+void Ttqc_by_Morlen::closeEvent(QCloseEvent* e) {
+  if (converting_) {
+    closePending_ = true;  // closed when the conversion has ended
+    e->ignore();
+    return;
+  }
+  if (!MaybeSave()) {
+    e->ignore();
+    return;
+  }
+  // The options and the window placement are written back here once they are kept.
+  e->accept();
+}
+
+// ---- Edit commands ----
+
+void Ttqc_by_Morlen::Undo3Execute() { Edit1->undo(); }
+
+void Ttqc_by_Morlen::del3Execute() {
+  QTextCursor c = Edit1->textCursor();
+  c.removeSelectedText();
+  Edit1->setTextCursor(c);
+}
+
+void Ttqc_by_Morlen::All1Execute() { Edit1->selectAll(); }
+
+void Ttqc_by_Morlen::Find2Execute() {
+  QTextDocument* doc = Edit1->document();
+  QTextCursor from(doc);
+  from.setPosition(Edit1->textCursor().selectionEnd());
+  const QTextCursor found =
+      doc->find(QStringLiteral("Error :"), from,
+                QTextDocument::FindCaseSensitively | QTextDocument::FindWholeWords);
+  if (found.isNull()) return;
+  Edit1->setFocus();
+  QTextCursor select(doc);
+  select.setPosition(found.selectionStart());
+  select.setPosition(found.selectionStart() + 5, QTextCursor::KeepAnchor);
+  Edit1->setTextCursor(select);
+  Edit1->ensureCursorVisible();
+}
+
+// The line-editing keys act on the line that holds the caret (the selection start).
+void Ttqc_by_Morlen::fdel1Click() {
+  QTextCursor c = Edit1->textCursor();
+  const int caret = c.selectionStart();
+  c.setPosition(Edit1->document()->findBlock(caret).position());
+  c.setPosition(caret, QTextCursor::KeepAnchor);
+  c.removeSelectedText();
+  Edit1->setTextCursor(c);
+}
+
+void Ttqc_by_Morlen::bdel1Click() {
+  QTextCursor c = Edit1->textCursor();
+  const int caret = c.selectionStart();
+  const QTextBlock line = Edit1->document()->findBlock(caret);
+  c.setPosition(caret);
+  c.setPosition(line.position() + line.length() - 1, QTextCursor::KeepAnchor);
+  c.removeSelectedText();
+  Edit1->setTextCursor(c);
+}
+
+void Ttqc_by_Morlen::ldel1Click() {
+  QTextCursor c = Edit1->textCursor();
+  const QTextBlock line = Edit1->document()->findBlock(c.selectionStart());
+  // The last line has no line break of its own: only its text goes.
+  const int end =
+      std::min(line.position() + line.length(), Edit1->document()->characterCount() - 1);
+  c.setPosition(line.position());
+  c.setPosition(end, QTextCursor::KeepAnchor);
+  c.removeSelectedText();
+  Edit1->setTextCursor(c);
+}
+
+// ---- Help and About ----
+
+void Ttqc_by_Morlen::Topic1Click() {
+  QString path = QDir::current().absoluteFilePath(kHelpFile);
+  if (!QFileInfo::exists(path)) path = QDir(homeDir_).absoluteFilePath(kHelpFile);
+  if (!QFileInfo::exists(path)) {
+    Report(kHelpFile + QStringLiteral(" not found."));
+    return;
+  }
+  if (!dialogs_->OpenDocument(path))
+    Report(QStringLiteral("Cannot open %1.").arg(QDir::toNativeSeparators(path)));
+}
+
+void Ttqc_by_Morlen::HelpBtnClick() { dialogs_->ShowAbout(this); }
+
+// ---- Load Definition ----
+
+void Ttqc_by_Morlen::N10Click() {
+  if (converting_) return;
+  std::optional<QString> file = dialogs_->OpenFileName(this, defDir_, kDefFilter);
+  if (!file) return;
+  defDir_ = QFileInfo(*file).absolutePath();
+  try {
+    LoadUserReplacementFile(tables_, PathBytes(*file));
+  } catch (const std::exception& e) {
+    Report(QString::fromLocal8Bit(e.what()));
+  }
+}
+
+// ---- Wheel, margins, drops ----
+
+void Ttqc_by_Morlen::Edit1MouseWheelDown(int notches) {
+  const int steps = notches * QApplication::wheelScrollLines();
+  for (int i = 0; i < steps; ++i)
+    Edit1->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+}
+
+void Ttqc_by_Morlen::Edit1MouseWheelUp(int notches) {
+  const int steps = notches * QApplication::wheelScrollLines();
+  for (int i = 0; i < steps; ++i)
+    Edit1->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+}
+
+bool Ttqc_by_Morlen::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == Edit1->viewport() && e->type() == QEvent::Wheel) {
+    auto* wheel = static_cast<QWheelEvent*>(e);
+    const int dy = wheel->angleDelta().y();
+    if (dy == 0) return false;  // sideways: the pane scrolls as usual
+    wheelRemainder_ += dy;
+    const int notches = wheelRemainder_ / QWheelEvent::DefaultDeltasPerStep;
+    wheelRemainder_ %= QWheelEvent::DefaultDeltasPerStep;
+    if (notches < 0) Edit1MouseWheelDown(-notches);
+    if (notches > 0) Edit1MouseWheelUp(notches);
+    e->accept();
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, e);
+}
+
+// The text keeps 3 pixels from the left and right edges and 2 from the top and bottom.
+void Ttqc_by_Morlen::FormResize() {
+  QTextDocument* doc = Edit1->document();
+  QTextFrame* root = doc->rootFrame();
+  QTextFrameFormat f = root->frameFormat();
+  if (f.leftMargin() == 3 && f.rightMargin() == 3 && f.topMargin() == 2 && f.bottomMargin() == 2)
+    return;
+  f.setLeftMargin(3);
+  f.setRightMargin(3);
+  f.setTopMargin(2);
+  f.setBottomMargin(2);
+  // The margins are no edit of the text: not undoable, and the text stays unmodified.
+  const bool fresh = !doc->isUndoAvailable() && !doc->isRedoAvailable();
+  const bool modified = doc->isModified();
+  if (fresh) doc->setUndoRedoEnabled(false);
+  root->setFrameFormat(f);
+  if (fresh) doc->setUndoRedoEnabled(true);
+  doc->setModified(modified);
+}
+
+void Ttqc_by_Morlen::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  FormResize();
+}
+
+void Ttqc_by_Morlen::dragEnterEvent(QDragEnterEvent* e) {
+  if (!converting_ && !DroppedHeader(e->mimeData()).isEmpty()) e->acceptProposedAction();
+}
+
+void Ttqc_by_Morlen::dropEvent(QDropEvent* e) {
+  const QString path = DroppedHeader(e->mimeData());
+  if (path.isEmpty()) return;
+  e->acceptProposedAction();
+  QTimer::singleShot(0, this, [this, path] { OpenDroppedHeader(path); });
+}
+
+}  // namespace tqc::shell

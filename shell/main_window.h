@@ -1,0 +1,175 @@
+// Ttqc_by_Morlen: the main window. Its menus, tool bar and pop-up menu share one set of
+// actions; Open runs the conversion engine and shows the unit in the pane, the user repairs
+// error lines and saves the unit as a ".pas" file.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "engine/host.h"
+#include "engine/includes.h"
+#include "engine/options.h"
+#include "pane_edit.h"
+#include "pane_text.h"
+#include "shell_dialogs.h"
+#include "tables/definition_files.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QStatusBar;
+class QToolBar;
+
+namespace tqc::shell {
+
+class Ttqc_by_Morlen;
+
+// Runs the engine's requests through the window: status-bar progress, event processing once
+// per input line, and the DLL-name prompt.
+class ShellHost : public ConversionHost {
+ public:
+  explicit ShellHost(Ttqc_by_Morlen& window) : window_(window) {}
+  void ShowStatus(std::string_view text) override;
+  void ProcessPendingEvents() override;
+  std::optional<std::string> AskDllName(std::string_view offered) override;
+
+ private:
+  Ttqc_by_Morlen& window_;
+};
+
+class Ttqc_by_Morlen : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `dialogs` answers every modal question (the real dialogs when null). `homeDir` holds the
+  // definition files and the include cache (the program's folder when empty).
+  explicit Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs = nullptr,
+                          const QString& homeDir = QString(), QWidget* parent = nullptr);
+  ~Ttqc_by_Morlen() override;
+
+  // Parts of the window.
+  PaneEdit* Edit1 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel* StatusPanel = nullptr;  // the status bar's one simple panel
+  QToolBar* ToolBar1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QMenu* FileMenu = nullptr;
+  QMenu* EditMenu = nullptr;
+  QMenu* OtherMenu = nullptr;  // filled by the options
+  QMenu* HelpMenu = nullptr;
+  QMenu* HideMenu = nullptr;  // never shown: carries the line-editing keys
+
+  // Commands (shared by menu, tool bar and pop-up menu).
+  QAction* Open2 = nullptr;
+  QAction* Save3 = nullptr;
+  QAction* Save2 = nullptr;  // Save As
+  QAction* N10 = nullptr;    // Load Definition
+  QAction* Close2 = nullptr;
+  QAction* Undo3 = nullptr;
+  QAction* Cut3 = nullptr;
+  QAction* Copy3 = nullptr;
+  QAction* Paste3 = nullptr;
+  QAction* del3 = nullptr;
+  QAction* All1 = nullptr;
+  QAction* Find2 = nullptr;
+  QAction* Topic1 = nullptr;
+  QAction* About1 = nullptr;
+  QAction* fdel1 = nullptr;
+  QAction* bdel1 = nullptr;
+  QAction* ldel1 = nullptr;
+  // The Save and Find Error tool buttons have an enabled state of their own.
+  QAction* SaveBtn = nullptr;
+  QAction* FindBtn = nullptr;
+
+  // Command handlers.
+  void Open2Execute();
+  bool Save3Execute();  // true when nothing is left unsaved
+  bool Save2Click();    // true when the unit was written
+  void Close2Execute();
+  void Undo3Execute();
+  void del3Execute();
+  void All1Execute();
+  void Find2Execute();
+  void Topic1Click();
+  void HelpBtnClick();
+  void N10Click();
+  void fdel1Click();
+  void bdel1Click();
+  void ldel1Click();
+  void Edit1SelectionChange();
+  void Edit1MouseWheelDown(int notches);
+  void Edit1MouseWheelUp(int notches);
+  void FormResize();
+
+  // Open without the dialog (a dropped header): the save question, then the conversion.
+  void OpenDroppedHeader(const QString& path);
+
+  // State.
+  ConversionOptions& Options() { return options_; }  // set by the options menus
+  DefinitionTables& Tables() { return tables_; }
+  const QString& HomeDir() const { return homeDir_; }
+  const QString& LastDir() const { return lastDir_; }
+  void SetLastDir(const QString& dir) { lastDir_ = dir; }
+  bool HasSaveName() const { return hasSaveName_; }
+  const QString& SaveFileName() const { return saveFileName_; }
+  const QString& OpenFileName() const { return openFileName_; }
+  QString StatusText() const;
+  const QString& ApplicationTitle() const { return applicationTitle_; }
+  bool Converting() const { return converting_; }
+  PaneEncoding Encoding() const { return encoding_; }
+  bool Modified() const;
+  // The text as Save writes it.
+  std::string UnitBytes() const;
+
+  // Used by the conversion host.
+  void ShowStatus(const QString& text);
+  ShellDialogs& Dialogs() { return *dialogs_; }
+
+ signals:
+  void StatusShown(const QString& text);
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;  // FormCloseQuery
+  void resizeEvent(QResizeEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreatePane();
+  void UpdateCommandStates();
+  void ClipboardChanged();
+  bool MaybeSave();
+  bool WriteUnit(const QString& path);
+  void OpenHeader(const QString& path);
+  void Convert(const QString& path);
+  void ReplaceDocument(const OutputPane& pane);
+  void Report(const QString& text);
+
+  std::shared_ptr<ShellDialogs> dialogs_;
+  QString homeDir_;
+  DefinitionTables tables_;
+  ConversionOptions options_;
+  IncludeCacheMemo cacheMemo_;  // parsed include caches, re-read when their file changes
+  PaneEncoding encoding_ = PaneEncoding::Ansi;
+
+  QString lastDir_;
+  QString openFileName_;  // the header opened last
+  QString saveFileName_;  // the file Save writes to once hasSaveName_ is set
+  QString defDir_;        // folder of the definition file loaded last
+  QString applicationTitle_ = QStringLiteral("tqc");
+  bool hasSaveName_ = false;
+  bool saveBtnOn_ = false;
+  bool findBtnOn_ = false;
+  bool converting_ = false;
+  bool closePending_ = false;
+  bool selectionHandlerAttached_ = true;
+  int wheelRemainder_ = 0;
+};
+
+}  // namespace tqc::shell

@@ -1,0 +1,115 @@
+// The text pane: text limit, window keys, dropped headers.
+#include "pane_edit.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QUrl>
+
+namespace tqc::shell {
+
+QString DroppedHeader(const QMimeData* data) {
+  if (!data || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;
+    const QString path = url.toLocalFile();
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("h") || suffix == QLatin1String("idl")) return path;
+  }
+  return {};
+}
+
+PaneEdit::PaneEdit(QWidget* parent) : QTextEdit(parent) {}
+
+int PaneEdit::TextLength() const { return document()->characterCount() - 1; }
+
+int PaneEdit::Room() const {
+  const QTextCursor c = textCursor();
+  return textLimit_ - (TextLength() - (c.selectionEnd() - c.selectionStart()));
+}
+
+bool PaneEdit::event(QEvent* e) {
+  // The edit claims some control keys as its own editing keys (Ctrl+K, Ctrl+U and Ctrl+E on
+  // X11, Ctrl+Y elsewhere); the window's commands on those keys win.
+  if (e->type() == QEvent::ShortcutOverride) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    const QKeySequence pressed(k->keyCombination());
+    for (const QKeySequence& key : windowKeys_) {
+      if (key == pressed) {
+        e->ignore();
+        return true;
+      }
+    }
+  }
+  return QTextEdit::event(e);
+}
+
+void PaneEdit::keyPressEvent(QKeyEvent* e) {
+  if (!isReadOnly()) {
+    int adds = 0;
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+      adds = 1;
+    } else if (!e->text().isEmpty() && (e->text().at(0).isPrint() || e->text() == "\t") &&
+               !(e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+      adds = static_cast<int>(e->text().size());
+    }
+    if (adds > 0 && adds > Room()) {
+      QApplication::beep();
+      e->accept();
+      return;
+    }
+  }
+  QTextEdit::keyPressEvent(e);
+}
+
+bool PaneEdit::canInsertFromMimeData(const QMimeData* source) const {
+  if (!DroppedHeader(source).isEmpty()) return true;
+  // Other files are not pasted or dropped as their names.
+  return source && source->hasFormat(QStringLiteral("text/plain"));
+}
+
+void PaneEdit::insertFromMimeData(const QMimeData* source) {
+  if (!source || !source->hasFormat(QStringLiteral("text/plain")) || isReadOnly()) return;
+  QString text = source->text();
+  const int room = Room();
+  if (text.size() > room) {
+    QApplication::beep();
+    if (room <= 0) return;
+    text.truncate(room);
+  }
+  textCursor().insertText(text);  // plain text: the pane shows no pasted formatting
+  ensureCursorVisible();
+}
+
+void PaneEdit::dragEnterEvent(QDragEnterEvent* e) {
+  if (!isReadOnly() && !DroppedHeader(e->mimeData()).isEmpty()) {
+    e->acceptProposedAction();
+    return;
+  }
+  QTextEdit::dragEnterEvent(e);
+}
+
+void PaneEdit::dragMoveEvent(QDragMoveEvent* e) {
+  if (!isReadOnly() && !DroppedHeader(e->mimeData()).isEmpty()) {
+    e->acceptProposedAction();
+    return;
+  }
+  QTextEdit::dragMoveEvent(e);
+}
+
+void PaneEdit::dropEvent(QDropEvent* e) {
+  const QString header = isReadOnly() ? QString() : DroppedHeader(e->mimeData());
+  if (!header.isEmpty()) {
+    e->acceptProposedAction();
+    emit HeaderDropped(header);
+    return;
+  }
+  QTextEdit::dropEvent(e);
+}
+
+}  // namespace tqc::shell

@@ -1,0 +1,53 @@
+// PaneEdit: the window's text pane, a rich-text edit used as plain text. It adds what the
+// plain QTextEdit lacks: a text limit for typing and pasting (never for a converted unit),
+// the window's own meaning for some control keys that the edit would take for itself, and
+// headers dropped onto it.
+#pragma once
+
+#include <QKeySequence>
+#include <QList>
+#include <QTextEdit>
+
+class QMimeData;
+
+namespace tqc::shell {
+
+inline constexpr int kDefaultTextLimit = 2097152;
+
+// The first local file of the data that is a header (".h" or ".idl", any case), or empty.
+QString DroppedHeader(const QMimeData* data);
+
+class PaneEdit : public QTextEdit {
+  Q_OBJECT
+
+ public:
+  explicit PaneEdit(QWidget* parent = nullptr);
+
+  // Characters (one per line break) that typing and pasting may fill.
+  void SetTextLimit(int limit) { textLimit_ = limit; }
+  int TextLimit() const { return textLimit_; }
+  // Keys that belong to the window's commands even while the pane has the focus.
+  void SetWindowKeys(QList<QKeySequence> keys) { windowKeys_ = std::move(keys); }
+  // Characters in the text, each line break counted once.
+  int TextLength() const;
+
+ signals:
+  void HeaderDropped(const QString& path);
+
+ protected:
+  bool event(QEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  bool canInsertFromMimeData(const QMimeData* source) const override;
+  void insertFromMimeData(const QMimeData* source) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+
+ private:
+  int Room() const;
+
+  int textLimit_ = kDefaultTextLimit;
+  QList<QKeySequence> windowKeys_;
+};
+
+}  // namespace tqc::shell

@@ -1,0 +1,58 @@
+// The real dialogs of the window.
+#include "shell_dialogs.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace tqc::shell {
+
+int QtShellDialogs::ShowMessageBox(QWidget* owner, const QString& text, int flags) {
+  const bool yesNo = (flags & 0x0F) == 4;
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("tqc"), text,
+                  yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, owner);
+  const int pressed = box.exec();
+  if (!yesNo) return kIdOk;
+  return pressed == QMessageBox::Yes ? kIdYes : kIdNo;
+}
+
+std::optional<QString> QtShellDialogs::OpenFileName(QWidget* owner, const QString& folder,
+                                                    const QString& filter) {
+  // getOpenFileName only accepts a file that exists, in a folder that exists.
+  QString file = QFileDialog::getOpenFileName(owner, QString(), folder, filter);
+  if (file.isEmpty()) return std::nullopt;
+  return file;
+}
+
+std::optional<QString> QtShellDialogs::SaveFileName(QWidget* owner, const QString& folder,
+                                                    const QString& proposedName,
+                                                    const QString& filter) {
+  const QString start = proposedName.isEmpty() ? folder : QDir(folder).filePath(proposedName);
+  QString file = QFileDialog::getSaveFileName(owner, QString(), start, filter, nullptr,
+                                              QFileDialog::DontConfirmOverwrite);
+  if (file.isEmpty()) return std::nullopt;
+  return file;
+}
+
+std::optional<QString> QtShellDialogs::InputText(QWidget* owner, const QString& caption,
+                                                 const QString& prompt, const QString& text) {
+  bool ok = false;
+  QString answer = QInputDialog::getText(owner, caption, prompt, QLineEdit::Normal, text, &ok);
+  if (!ok) return std::nullopt;
+  return answer;
+}
+
+bool QtShellDialogs::OpenDocument(const QString& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void QtShellDialogs::ShowAbout(QWidget* owner) {
+  // Stands in until the About box exists.
+  QMessageBox::about(owner, QStringLiteral("Version Infomation"),
+                     QStringLiteral("Tequic Converter\nVersion 0.00B"));
+}
+
+}  // namespace tqc::shell

@@ -1,0 +1,766 @@
+// The main window driven through its commands, with every dialog answered by the test.
+#include "main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QToolBar>
+#include <QWheelEvent>
+#include <QtTest>
+#include <memory>
+
+#include "engine/conversion.h"
+#include "fake_dialogs.h"
+
+using namespace tqc;
+using namespace tqc::shell;
+
+namespace {
+
+// Statements that no rule translates: each becomes a counted error line.
+const char kErrorHeader[] =
+    "/* three bad statements */\n"
+    "= 1 ;\n"
+    ") x ;\n"
+    "// between\n"
+    "? ? ;\n";
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QString DocText(const QTextDocument* doc) {
+  QStringList lines;
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) lines << b.text();
+  return lines.join('\n');
+}
+
+// "b" bold, "r" red, "B" both, "." plain, one letter per character of the block.
+QString StyleMap(const QTextBlock& block) {
+  QString out;
+  for (auto it = block.begin(); !it.atEnd(); ++it) {
+    const QTextFragment f = it.fragment();
+    const QTextCharFormat fmt = f.charFormat();
+    const bool bold = fmt.fontWeight() >= QFont::Bold;
+    const bool red = fmt.hasProperty(QTextFormat::ForegroundBrush) &&
+                     fmt.foreground().color() == QColor(Qt::red);
+    out += QString(f.length(), bold && red ? 'B' : bold ? 'b' : red ? 'r' : '.');
+  }
+  return out;
+}
+
+// The same map built from the engine's ranges (ASCII lines: a byte is a character).
+QString ExpectedStyleMap(const OutputPane& pane, int line) {
+  QString out(static_cast<qsizetype>(pane.Line(line).size()), '.');
+  for (const StyleRange& r : pane.Ranges()) {
+    if (r.Line != line) continue;
+    for (int i = r.Column; i < r.Column + r.Length; ++i) {
+      const QChar was = out.at(i);
+      const bool bold = r.Style == TextStyle::Bold || was == 'b' || was == 'B';
+      const bool red = r.Style == TextStyle::Red || was == 'r' || was == 'B';
+      out[i] = bold && red ? 'B' : bold ? 'b' : 'r';
+    }
+  }
+  return out;
+}
+
+QStringList MenuCaptions(const QMenu* menu) {
+  QStringList out;
+  for (QAction* a : menu->actions()) out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  return out;
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> home_;
+  std::shared_ptr<FakeDialogs> dialogs_;
+  std::unique_ptr<Ttqc_by_Morlen> w_;
+
+  QString Home(const QString& name) const { return home_->filePath(name); }
+
+  QString WriteHeader(const QString& name, const QByteArray& text) {
+    const QString path = Home(name);
+    if (!WriteAll(path, text)) qFatal("cannot write %s", qPrintable(path));
+    return path;
+  }
+
+  // The unit the engine makes of the header with the window's options and tables.
+  OutputPane EngineUnit(const QString& path) {
+    DefinitionTables tables;
+    LoadDefinitions(tables, QFile::encodeName(home_->path()).toStdString());
+    SilentHost host = SilentHost::AcceptingOffered();
+    OutputPane pane;
+    ConvertHeader(QFile::encodeName(path).toStdString(), tables, w_->Options(), host, pane);
+    return pane;
+  }
+
+  void Open(const QString& path) {
+    dialogs_->Opens.push_back(path);
+    w_->Open2Execute();
+  }
+
+  // Opens the error header and returns the indexes of its error lines.
+  QList<int> OpenErrorHeader() {
+    const QString path = WriteHeader("bad.h", kErrorHeader);
+    Open(path);
+    QList<int> errors;
+    const OutputPane unit = EngineUnit(path);
+    for (int i = 0; i < unit.Count(); ++i)
+      if (unit.Line(i).rfind("// Error : ", 0) == 0) errors << i;
+    return errors;
+  }
+
+  void PlaceCaret(int line, int column, int selectTo = -1) {
+    QTextCursor c(w_->Edit1->document()->findBlockByNumber(line));
+    c.setPosition(c.position() + column);
+    if (selectTo >= 0) c.setPosition(c.block().position() + selectTo, QTextCursor::KeepAnchor);
+    w_->Edit1->setTextCursor(c);
+  }
+
+  QTextBlock UnitLine() const {
+    for (QTextBlock b = w_->Edit1->document()->begin(); b.isValid(); b = b.next())
+      if (b.text().startsWith("unit ")) return b;
+    return {};
+  }
+
+  void ShowActive() {
+    w_->show();
+    w_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w_.get()));
+    w_->Edit1->setFocus();
+  }
+
+ private slots:
+  void init() {
+    home_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(home_->isValid());
+    for (const char* name : {"tqc.dat", "tqc.typ", "tqc.def"}) {
+      const QString from = QDir(TQC_DATA_DIR).filePath(name);
+      if (QFile::exists(from)) QVERIFY(QFile::copy(from, Home(name)));
+    }
+    QGuiApplication::clipboard()->clear();
+    dialogs_ = std::make_shared<FakeDialogs>();
+    w_ = std::make_unique<Ttqc_by_Morlen>(dialogs_, home_->path());
+    w_->Options().Today = BannerDate{2026, 12, 7};
+  }
+
+  void cleanup() {
+    w_.reset();
+    dialogs_.reset();
+    home_.reset();
+  }
+
+  void StartsWithTheDesignedState() {
+    QCOMPARE(w_->windowTitle(), QString("tqc"));
+    QCOMPARE(w_->StatusText(), QString(" Welcome to Delphi's World!"));
+    QVERIFY(!w_->SaveBtn->isEnabled());
+    QVERIFY(!w_->FindBtn->isEnabled());
+    for (QAction* a : {w_->Undo3, w_->Cut3, w_->Copy3, w_->Paste3, w_->del3})
+      QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+    for (QAction* a : {w_->Open2, w_->Save3, w_->Save2, w_->N10, w_->Close2, w_->All1, w_->Find2,
+                       w_->Topic1, w_->About1})
+      QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+    QCOMPARE(w_->Options().HomeDir, QFile::encodeName(home_->path()).toStdString());
+
+    QCOMPARE(MenuCaptions(w_->FileMenu), QStringList({"&Open...", "&Save", "Save &As...", "-",
+                                                      "Load &Definition...", "-", "E&xit"}));
+    QCOMPARE(MenuCaptions(w_->EditMenu),
+             QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste", "&Delete", "-", "Select &All",
+                          "-", "Find &Error"}));
+    QCOMPARE(MenuCaptions(w_->HelpMenu), QStringList({"&Help...", "-", "&About tqc..."}));
+    QCOMPARE(MenuCaptions(w_->PopupMenu1),
+             QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste", "&Delete", "-", "Select &All"}));
+    QCOMPARE(MenuCaptions(w_->HideMenu), QStringList({"fdel", "bdel", "ldel"}));
+    const QList<std::pair<QAction*, const char*>> keys = {
+        {w_->Open2, "Ctrl+O"}, {w_->Save3, "Ctrl+S"},  {w_->Undo3, "Ctrl+Z"}, {w_->Cut3, "Ctrl+X"},
+        {w_->Copy3, "Ctrl+C"}, {w_->Paste3, "Ctrl+V"}, {w_->All1, "Ctrl+A"},  {w_->Find2, "Ctrl+E"},
+        {w_->fdel1, "Ctrl+U"}, {w_->bdel1, "Ctrl+K"},  {w_->ldel1, "Ctrl+Y"}, {w_->Save2, ""},
+        {w_->N10, ""},         {w_->Close2, ""},       {w_->del3, ""}};
+    for (const auto& [action, key] : keys)
+      QCOMPARE(action->shortcut().toString(QKeySequence::PortableText), QString(key));
+
+    QStringList tools;
+    for (QAction* a : w_->ToolBar1->actions())
+      tools << (a->isSeparator() ? QStringLiteral("-") : a->toolTip());
+    QCOMPARE(tools, QStringList({"Exit", "-", "Open", "Save", "-", "Undo", "Cut", "Copy", "Paste",
+                                 "-", "Find Error"}));
+    for (QAction* a : w_->ToolBar1->actions())
+      if (!a->isSeparator()) QVERIFY(!a->icon().isNull());
+
+    QCOMPARE(w_->Edit1->font().family(), QString("Arial"));
+    QCOMPARE(w_->Edit1->font().pixelSize(), 13);
+    QCOMPARE(w_->Edit1->lineWrapMode(), QTextEdit::NoWrap);
+    QCOMPARE(w_->Edit1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    QVERIFY(!w_->Edit1->tabChangesFocus());
+    QCOMPARE(w_->Edit1->TextLimit(), 2097152);
+  }
+
+  void OpenShowsTheUnitWithItsStyles() {
+    const QString path = WriteHeader("winfoo.h", kErrorHeader);
+    QSignalSpy status(w_.get(), &Ttqc_by_Morlen::StatusShown);
+    Open(path);
+    const OutputPane unit = EngineUnit(path);
+
+    QCOMPARE(dialogs_->Calls("open:"), QStringList({"open::Header files (*.h *.idl)"}));
+    const QTextDocument* doc = w_->Edit1->document();
+    QCOMPARE(doc->blockCount(), unit.Count());
+    for (int i = 0; i < unit.Count(); ++i) {
+      const QTextBlock b = doc->findBlockByNumber(i);
+      QCOMPARE(b.text(), QString::fromStdString(unit.Line(i)));
+      QCOMPARE(StyleMap(b), ExpectedStyleMap(unit, i));
+    }
+    // Spot checks that do not lean on the engine's ranges.
+    QCOMPARE(UnitLine().text(), QString("unit winfoo;"));
+    QCOMPARE(StyleMap(UnitLine()), QString("bbbb........"));
+    const int firstError = static_cast<int>(
+        std::find_if(unit.Lines().begin(), unit.Lines().end(),
+                     [](const std::string& l) { return l.rfind("// Error : ", 0) == 0; }) -
+        unit.Lines().begin());
+    QVERIFY(firstError < unit.Count());
+    QVERIFY(StyleMap(doc->findBlockByNumber(firstError)).startsWith("...rrrrr..."));
+    QCOMPARE(w_->UnitBytes(), unit.SaveText());
+
+    QCOMPARE(w_->windowTitle(), "tqc - winfoo.h / " + QDir::toNativeSeparators(home_->path()));
+    QCOMPARE(w_->ApplicationTitle(), QString("tqc - winfoo.h"));
+    QCOMPARE(w_->StatusText(), QString(" Error = 3"));
+    QVERIFY(status.size() >= 3);
+    QCOMPARE(status.first().first().toString(), QString(" Converting (h -> pas) ..."));
+    QCOMPARE(status.at(status.size() - 2).first().toString(),
+             QString(" Converting (h -> pas) ... (100%)"));
+    QCOMPARE(status.last().first().toString(), QString(" Error = 3"));
+    QVERIFY(w_->SaveBtn->isEnabled());
+    QVERIFY(w_->FindBtn->isEnabled());
+    QVERIFY(!w_->Undo3->isEnabled());  // the new unit is not an edit that can be undone
+    QVERIFY(!w_->del3->isEnabled());
+    QVERIFY(w_->Modified());
+    QVERIFY(!w_->HasSaveName());
+    QCOMPARE(w_->LastDir(), home_->path());
+    QCOMPARE(w_->Edit1->textCursor().position(), 0);
+
+    // The next Open starts in the folder of this one.
+    w_->Edit1->document()->setModified(false);
+    w_->Open2Execute();
+    QCOMPARE(dialogs_->Calls("open:").last(),
+             "open:" + home_->path() + ":Header files (*.h *.idl)");
+  }
+
+  void AnErrorFreeUnitLeavesFindErrorOff() {
+    Open(WriteHeader("clean.h", "/* only a comment */\n\n// and another\n"));
+    QCOMPARE(w_->StatusText(), QString(" Error = 0"));
+    QVERIFY(w_->SaveBtn->isEnabled());
+    QVERIFY(!w_->FindBtn->isEnabled());
+    // A later unit with errors turns it on again.
+    w_->Edit1->document()->setModified(false);
+    OpenErrorHeader();
+    QVERIFY(w_->FindBtn->isEnabled());
+  }
+
+  void MultiByteTextIsShownAndSavedAsTheEngineWroteIt() {
+    struct Case {
+      const char* name;
+      QByteArray header;
+      PaneEncoding encoding;
+      QString shown;
+    };
+    const Case cases[] = {
+        {"utf8.h", "/* caf\xc3\xa9 \xe2\x82\xac */\n= 1 ;\n", PaneEncoding::Utf8,
+         QString::fromUtf8("(* caf\xc3\xa9 \xe2\x82\xac *)")},
+        {"ansi.h", "/* caf\xe9 \x80 */\n= 1 ;\n", PaneEncoding::Ansi,
+         QString::fromUtf8("(* caf\xc3\xa9 \xe2\x82\xac *)")},
+    };
+    for (const Case& c : cases) {
+      w_->Edit1->document()->setModified(false);
+      const QString path = WriteHeader(c.name, c.header);
+      Open(path);
+      const OutputPane unit = EngineUnit(path);
+      QCOMPARE(w_->Encoding(), c.encoding);
+      QVERIFY2(DocText(w_->Edit1->document()).contains(c.shown), c.name);
+      QCOMPARE(w_->UnitBytes(), unit.SaveText());
+      // Saved under the header's own name, the unit line stays: the file is the engine's bytes.
+      const QString target = Home(QFileInfo(c.name).completeBaseName() + ".pas");
+      dialogs_->Saves.push_back(target);
+      QVERIFY(w_->Save2Click());
+      QCOMPARE(ReadAll(target).toStdString(), unit.SaveText());
+    }
+  }
+
+  void FindErrorWalksFromErrorToErrorAndStopsAtTheLast() {
+    const QList<int> errors = OpenErrorHeader();
+    QCOMPARE(errors.size(), 3);
+    PlaceCaret(0, 0);
+    for (int line : errors) {
+      w_->Find2Execute();
+      const QTextCursor c = w_->Edit1->textCursor();
+      QCOMPARE(c.selectedText(), QString("Error"));
+      QCOMPARE(c.block().blockNumber(), line);
+      QCOMPARE(c.selectionStart() - c.block().position(), 3);
+    }
+    // After the last error nothing moves.
+    const QTextCursor last = w_->Edit1->textCursor();
+    w_->Find2Execute();
+    QCOMPARE(w_->Edit1->textCursor().selectionStart(), last.selectionStart());
+    QCOMPARE(w_->Edit1->textCursor().selectionEnd(), last.selectionEnd());
+    // With the caret below the last error line: nothing either.
+    PlaceCaret(errors.last() + 1, 0);
+    w_->Find2Execute();
+    QVERIFY(!w_->Edit1->textCursor().hasSelection());
+    QCOMPARE(w_->Edit1->textCursor().block().blockNumber(), errors.last() + 1);
+    // With the caret inside the first error's word, the search goes on from the selection's end.
+    PlaceCaret(errors.first(), 4, 6);
+    w_->Find2Execute();
+    QCOMPARE(w_->Edit1->textCursor().block().blockNumber(), errors.at(1));
+  }
+
+  void FindErrorKeyAndButton() {
+    const QList<int> errors = OpenErrorHeader();
+    ShowActive();
+    PlaceCaret(0, 0);
+    QTest::keyClick(w_->Edit1, Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(w_->Edit1->textCursor().block().blockNumber(), errors.at(0));
+    w_->FindBtn->trigger();
+    QCOMPARE(w_->Edit1->textCursor().block().blockNumber(), errors.at(1));
+    QCOMPARE(w_->Edit1->textCursor().selectedText(), QString("Error"));
+  }
+
+  void SaveAsProposesTheHeaderNameAndRenamesTheUnit() {
+    const QString path = WriteHeader("winfoo.h", kErrorHeader);
+    Open(path);
+    const OutputPane unit = EngineUnit(path);
+    QVERIFY(QDir(home_->path()).mkdir("out"));
+    const QString target = Home("out/foo2.pas");
+    dialogs_->Saves.push_back(target);
+    QVERIFY(w_->Save3Execute());  // no save name yet: Save runs Save As
+    QCOMPARE(dialogs_->Calls("save:"),
+             QStringList({"save:" + home_->path() + ":winfoo.pas:Delphi Unit Files (*.pas)"}));
+    QVERIFY(dialogs_->Calls("message:").isEmpty());  // a new file: no "Overwrite ?"
+
+    QCOMPARE(UnitLine().text(), QString("unit foo2;"));
+    QCOMPARE(StyleMap(UnitLine()), QString("bbbb......"));
+    std::string expected = unit.SaveText();
+    expected.replace(expected.find("unit winfoo;"), 12, "unit foo2;");
+    QCOMPARE(ReadAll(target).toStdString(), expected);
+    QVERIFY(!w_->Modified());
+    QVERIFY(w_->HasSaveName());
+    QCOMPARE(w_->SaveFileName(), target);
+
+    // Now Save writes silently to the same file; unmodified text is not written at all.
+    QTextCursor c(w_->Edit1->document());
+    c.movePosition(QTextCursor::End);
+    c.insertText("{ edited }");
+    QVERIFY(w_->Modified());
+    QVERIFY(w_->Save3Execute());
+    QCOMPARE(dialogs_->Calls("save:").size(), 1);
+    QVERIFY(ReadAll(target).endsWith("end.{ edited }\r\n"));
+    QVERIFY(!w_->Modified());
+    QVERIFY(QFile::remove(target));
+    QVERIFY(w_->Save3Execute());
+    QVERIFY(!QFile::exists(target));
+  }
+
+  void SaveAsAsksBeforeOverwriting() {
+    Open(WriteHeader("a.h", kErrorHeader));
+    const QString target = Home("a.pas");
+    QVERIFY(WriteAll(target, "old"));
+    dialogs_->Saves.push_back(target);
+    dialogs_->Messages.push_back(kIdNo);
+    QVERIFY(!w_->Save2Click());
+    QCOMPARE(dialogs_->Calls("message:"), QStringList({"message:Overwrite ?:52"}));
+    QCOMPARE(ReadAll(target), QByteArray("old"));
+    QVERIFY(w_->Modified());
+    QVERIFY(!w_->HasSaveName());
+
+    dialogs_->Saves.push_back(target);
+    dialogs_->Messages.push_back(kIdYes);
+    QVERIFY(w_->Save2Click());
+    QVERIFY(ReadAll(target).startsWith("//  Version"));
+    QVERIFY(!w_->Modified());
+
+    // Cancel in the dialog changes nothing.
+    w_->Edit1->insertPlainText("x");
+    QVERIFY(!w_->Save2Click());
+    QVERIFY(w_->Modified());
+  }
+
+  void AWriteFailureIsReportedAndTheTextStaysUnsaved() {
+    Open(WriteHeader("a.h", kErrorHeader));
+    const QString target = Home("missing-folder/a.pas");
+    dialogs_->Saves.push_back(target);
+    QVERIFY(!w_->Save2Click());
+    const QStringList messages = dialogs_->Calls("message:");
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages.first().startsWith("message:Cannot save " + QDir::toNativeSeparators(target) +
+                                         ":\n"),
+             qPrintable(messages.first()));
+    QVERIFY(messages.first().endsWith(":48"));
+    QVERIFY(messages.first().size() > QString("message:Cannot save :\n:48").size() + target.size());
+    QVERIFY(w_->Modified());
+    QVERIFY(!w_->HasSaveName());
+    QVERIFY(!QFile::exists(target));
+  }
+
+  void OpenOffersToSaveUnsavedText_data() {
+    QTest::addColumn<int>("answer");      // to "Save changes ?"
+    QTest::addColumn<QString>("saveTo");  // answer of the save dialog ("" = Cancel)
+    QTest::addColumn<bool>("opens");      // the new header is converted
+    QTest::addColumn<bool>("written");    // the old text reached the file
+    QTest::newRow("no discards") << kIdNo << "" << true << false;
+    QTest::newRow("yes and saved") << kIdYes << "old.pas" << true << true;
+    QTest::newRow("yes, save cancelled") << kIdYes << "" << false << false;
+    QTest::newRow("yes, write failed") << kIdYes << "nowhere/old.pas" << false << false;
+  }
+
+  void OpenOffersToSaveUnsavedText() {
+    QFETCH(int, answer);
+    QFETCH(QString, saveTo);
+    QFETCH(bool, opens);
+    QFETCH(bool, written);
+    Open(WriteHeader("old.h", kErrorHeader));
+    const std::string oldText = w_->UnitBytes();
+    const QString next = WriteHeader("next.h", "/* next */\n");
+    dialogs_->Log.clear();
+    dialogs_->Messages.push_back(answer);
+    if (!saveTo.isEmpty()) dialogs_->Saves.push_back(Home(saveTo));
+    Open(next);
+    QCOMPARE(dialogs_->Log.value(0), QString("message:Save changes ?:52"));
+    QCOMPARE(dialogs_->Calls("save:").size(), answer == kIdYes ? 1 : 0);
+    QCOMPARE(dialogs_->Calls("open:").size(), opens ? 1 : 0);
+    QCOMPARE(w_->windowTitle().contains("next.h"), opens);
+    if (!opens) {
+      QCOMPARE(w_->UnitBytes(), oldText);
+      QVERIFY(w_->Modified());
+      dialogs_->Opens.clear();
+    }
+    if (written) {
+      QCOMPARE(ReadAll(Home(saveTo)).toStdString(), oldText);  // "unit old;" keeps its name
+    } else if (!saveTo.isEmpty()) {
+      QVERIFY(!QFile::exists(Home(saveTo)));
+    }
+  }
+
+  void OpenWithoutUnsavedTextAsksNothing() {
+    Open(WriteHeader("a.h", kErrorHeader));
+    w_->Edit1->document()->setModified(false);
+    dialogs_->Log.clear();
+    Open(WriteHeader("b.h", kErrorHeader));
+    QVERIFY(dialogs_->Calls("message:").isEmpty());
+    QVERIFY(w_->windowTitle().contains("b.h"));
+  }
+
+  void ClosingOffersToSaveUnsavedText_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("saveTo");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("no") << kIdNo << "" << true;
+    QTest::newRow("yes and saved") << kIdYes << "a.pas" << true;
+    QTest::newRow("yes, save cancelled") << kIdYes << "" << false;
+    QTest::newRow("yes, write failed") << kIdYes << "nowhere/a.pas" << false;
+  }
+
+  void ClosingOffersToSaveUnsavedText() {
+    QFETCH(int, answer);
+    QFETCH(QString, saveTo);
+    QFETCH(bool, closes);
+    w_->show();
+    Open(WriteHeader("a.h", kErrorHeader));
+    dialogs_->Log.clear();
+    dialogs_->Messages.push_back(answer);
+    if (!saveTo.isEmpty()) dialogs_->Saves.push_back(Home(saveTo));
+    w_->Close2->trigger();
+    QCOMPARE(dialogs_->Log.value(0), QString("message:Save changes ?:52"));
+    QCOMPARE(w_->isVisible(), !closes);
+    if (closes && answer == kIdYes) QVERIFY(ReadAll(Home(saveTo)).startsWith("//  Version"));
+  }
+
+  void ClosingSavedTextAsksNothing() {
+    w_->show();
+    Open(WriteHeader("a.h", kErrorHeader));
+    w_->Edit1->document()->setModified(false);
+    dialogs_->Log.clear();
+    QVERIFY(w_->close());
+    QVERIFY(dialogs_->Log.isEmpty());
+  }
+
+  void NothingStartsAgainWhileAConversionRuns() {
+    const QString path = WriteHeader("a.h", kErrorHeader);
+    const QString other = WriteHeader("b.h", "/* b */\n");
+    w_->show();
+    w_->Edit1->setPlainText("typed before");
+    w_->Edit1->document()->setModified(false);
+    bool ran = false;
+    dialogs_->DuringConversion = [&] {
+      ran = true;
+      QVERIFY(w_->Converting());
+      for (QAction* a :
+           {w_->Open2, w_->N10, w_->Save3, w_->Save2, w_->Close2, w_->SaveBtn, w_->FindBtn,
+            w_->Undo3, w_->Cut3, w_->Paste3, w_->del3, w_->fdel1, w_->bdel1, w_->ldel1})
+        QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+      QVERIFY(w_->Edit1->isReadOnly());
+      QVERIFY(w_->StatusText().startsWith(" Converting (h -> pas) ..."));
+      QVERIFY(QGuiApplication::overrideCursor());
+      QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+      const int opens = dialogs_->Calls("open:").size();
+      w_->Open2Execute();
+      w_->OpenDroppedHeader(other);
+      w_->N10Click();
+      QVERIFY(!w_->Save3Execute());
+      QCOMPARE(dialogs_->Calls("open:").size(), opens);
+      QVERIFY(!w_->close());  // waits for the end of the conversion
+      QVERIFY(w_->isVisible());
+    };
+    dialogs_->Messages.push_back(kIdNo);  // "Save changes ?" of the close that waited
+    Open(path);
+    QVERIFY(ran);
+    QVERIFY(!w_->Converting());
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QVERIFY(!w_->windowTitle().contains("b.h"));
+    QCOMPARE(dialogs_->Calls("message:"), QStringList({"message:Save changes ?:52"}));
+    QVERIFY(!w_->isVisible());  // the close request was carried out afterwards
+    QVERIFY(!w_->Edit1->isReadOnly());
+    QVERIFY(w_->Open2->isEnabled());
+  }
+
+  void TheTextLimitNeverCutsAConvertedUnit() {
+    w_->Edit1->SetTextLimit(100);
+    const QString path = WriteHeader("a.h", kErrorHeader);
+    Open(path);
+    const OutputPane unit = EngineUnit(path);
+    QVERIFY(unit.TextLength() > 100);
+    QCOMPARE(w_->UnitBytes(), unit.SaveText());
+    ShowActive();
+    // Typing and pasting are limited.
+    QTextCursor c(w_->Edit1->document());
+    c.movePosition(QTextCursor::End);
+    w_->Edit1->setTextCursor(c);
+    QTest::keyClick(w_->Edit1, Qt::Key_X);
+    QCOMPARE(w_->UnitBytes(), unit.SaveText());
+    QGuiApplication::clipboard()->setText("abcdef");
+    w_->Paste3->trigger();
+    QCOMPARE(w_->UnitBytes(), unit.SaveText());
+
+    w_->Edit1->SetTextLimit(w_->Edit1->TextLength() + 3);
+    w_->Paste3->trigger();
+    QVERIFY(w_->UnitBytes().ends_with("end.abc\r\n"));
+    QTest::keyClick(w_->Edit1, Qt::Key_X);
+    QVERIFY(w_->UnitBytes().ends_with("end.abc\r\n"));
+    // A selection that the typed text replaces makes room.
+    PlaceCaret(0, 0, 2);
+    QTest::keyClick(w_->Edit1, Qt::Key_Z);
+    QVERIFY(w_->UnitBytes().starts_with("z  Version"));
+  }
+
+  void LineEditingKeys_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("selectTo");  // -1: no selection
+    QTest::addColumn<QString>("expected");
+    const QString k = "abc\ndef\nghi";
+    QTest::newRow("Ctrl+U mid-line") << int(Qt::Key_U) << 1 << 2 << -1 << "abc\nf\nghi";
+    QTest::newRow("Ctrl+U at line start") << int(Qt::Key_U) << 0 << 0 << -1 << k;
+    QTest::newRow("Ctrl+U from a selection") << int(Qt::Key_U) << 2 << 1 << 3 << "abc\ndef\nhi";
+    QTest::newRow("Ctrl+K mid-line") << int(Qt::Key_K) << 1 << 1 << -1 << "abc\nd\nghi";
+    QTest::newRow("Ctrl+K keeps the break") << int(Qt::Key_K) << 0 << 0 << -1 << "\ndef\nghi";
+    QTest::newRow("Ctrl+K on the last line") << int(Qt::Key_K) << 2 << 1 << -1 << "abc\ndef\ng";
+    QTest::newRow("Ctrl+K at the end of the text") << int(Qt::Key_K) << 2 << 3 << -1 << k;
+    QTest::newRow("Ctrl+K from a selection") << int(Qt::Key_K) << 0 << 1 << 2 << "a\ndef\nghi";
+    QTest::newRow("Ctrl+Y") << int(Qt::Key_Y) << 1 << 1 << -1 << "abc\nghi";
+    QTest::newRow("Ctrl+Y first line") << int(Qt::Key_Y) << 0 << 3 << -1 << "def\nghi";
+    QTest::newRow("Ctrl+Y last line") << int(Qt::Key_Y) << 2 << 0 << -1 << "abc\ndef\n";
+  }
+
+  void LineEditingKeys() {
+    QFETCH(int, key);
+    QFETCH(int, line);
+    QFETCH(int, column);
+    QFETCH(int, selectTo);
+    QFETCH(QString, expected);
+    ShowActive();
+    w_->Edit1->setPlainText("abc\ndef\nghi");
+    PlaceCaret(line, column, selectTo);
+    QTest::keyClick(w_->Edit1, Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(DocText(w_->Edit1->document()), expected);
+    if (expected != "abc\ndef\nghi") {
+      QVERIFY(w_->Undo3->isEnabled());
+      w_->Undo3->trigger();
+      QCOMPARE(DocText(w_->Edit1->document()), QString("abc\ndef\nghi"));
+    }
+  }
+
+  void EditActionsFollowTheSelectionTheUndoAndTheClipboard() {
+    w_->Edit1->setPlainText("abc def");
+    QVERIFY(!w_->Undo3->isEnabled());
+    PlaceCaret(0, 0, 3);
+    QVERIFY(w_->del3->isEnabled());
+    QVERIFY(w_->Cut3->isEnabled());
+    QVERIFY(w_->Copy3->isEnabled());
+    w_->del3->trigger();
+    QCOMPARE(DocText(w_->Edit1->document()), QString(" def"));
+    QVERIFY(!w_->del3->isEnabled());
+    QVERIFY(!w_->Cut3->isEnabled());
+    QVERIFY(w_->Undo3->isEnabled());
+    w_->Undo3->trigger();
+    QCOMPARE(DocText(w_->Edit1->document()), QString("abc def"));
+    w_->All1->trigger();
+    QCOMPARE(w_->Edit1->textCursor().selectedText(), QString("abc def"));
+
+    QVERIFY(!w_->Paste3->isEnabled());
+    QGuiApplication::clipboard()->setText("clip");
+    QVERIFY(w_->Paste3->isEnabled());
+    auto* image = new QMimeData;
+    image->setData("image/png", QByteArray("\x89PNG", 4));
+    QGuiApplication::clipboard()->setMimeData(image);
+    QVERIFY(!w_->Paste3->isEnabled());
+  }
+
+  void MouseWheelScrollsByTheWheelLines() {
+    QByteArray header;
+    for (int i = 0; i < 400; ++i) header += "// line " + QByteArray::number(i) + "\n";
+    Open(WriteHeader("long.h", header));
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    QScrollBar* bar = w_->Edit1->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 10 * bar->singleStep());
+    bar->setValue(0);
+    const int step = QApplication::wheelScrollLines() * bar->singleStep();
+    auto wheel = [&](int dy) {
+      const QPointF at(10, 10);
+      QWheelEvent e(at, w_->Edit1->viewport()->mapToGlobal(at), QPoint(), QPoint(0, dy),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(w_->Edit1->viewport(), &e);
+      return e.isAccepted();
+    };
+    QVERIFY(wheel(-120));
+    QCOMPARE(bar->value(), step);
+    QVERIFY(wheel(-240));
+    QCOMPARE(bar->value(), 3 * step);
+    wheel(60);  // half a notch: nothing yet
+    QCOMPARE(bar->value(), 3 * step);
+    wheel(60);
+    QCOMPARE(bar->value(), 2 * step);
+  }
+
+  void ADroppedHeaderOpensAsIfChosen() {
+    const QString path = WriteHeader("dropped.H", kErrorHeader);
+    w_->show();
+    w_->Edit1->setPlainText("unsaved");
+    w_->Edit1->document()->setModified(true);
+    dialogs_->Messages.push_back(kIdNo);
+    auto drop = [&](const QString& file) {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(file)});
+      const QPointF at(20, 20);
+      QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(w_->Edit1->viewport(), &enter);
+      QDropEvent dropEvent(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(w_->Edit1->viewport(), &dropEvent);
+      return enter.isAccepted();
+    };
+    QVERIFY(!drop(Home("notes.txt")));
+    QCoreApplication::processEvents();
+    QCOMPARE(DocText(w_->Edit1->document()), QString("unsaved"));
+
+    QVERIFY(drop(path));
+    QTRY_VERIFY(w_->windowTitle().contains("dropped.H"));
+    QCOMPARE(dialogs_->Calls("message:"), QStringList({"message:Save changes ?:52"}));
+    QVERIFY(dialogs_->Calls("open:").isEmpty());
+    QCOMPARE(w_->StatusText(), QString(" Error = 3"));
+    QCOMPARE(w_->LastDir(), home_->path());
+  }
+
+  void AnUnreadableHeaderLeavesTheTextAlone() {
+    w_->Edit1->setPlainText("kept");
+    w_->Edit1->document()->setModified(false);
+    Open(Home("missing.h"));
+    QCOMPARE(DocText(w_->Edit1->document()), QString("kept"));
+    QCOMPARE(w_->windowTitle(), QString("tqc"));
+    QCOMPARE(dialogs_->Calls("message:"),
+             QStringList(
+                 {"message:Cannot open " + QDir::toNativeSeparators(Home("missing.h")) + ".:48"}));
+    QVERIFY(!w_->SaveBtn->isEnabled());
+  }
+
+  void OpenAsksForTheDllOfExportedRoutines() {
+    const QByteArray header = "__declspec(dllexport) int WINAPI SampleOpen(int a);\n";
+    dialogs_->Inputs.push_back(QString("mylib.dll"));
+    Open(WriteHeader("sample.h", header));
+    QCOMPARE(dialogs_->Calls("input:"),
+             QStringList({"input:tqc:Input Name of export's DLL:sample.dll"}));
+    QVERIFY(!dialogs_->WaitCursorDuringInput);  // the prompt shows the normal cursor
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QVERIFY(DocText(w_->Edit1->document()).contains("  mylib = 'mylib.dll';"));
+  }
+
+  void TheDllPromptIsAskedThroughTheWindow() {
+    ShellHost host(*w_);
+    dialogs_->Inputs.push_back(QString("mylib.dll"));
+    QCOMPARE(host.AskDllName("winfoo"), std::optional<std::string>("mylib.dll"));
+    QCOMPARE(dialogs_->Calls("input:"),
+             QStringList({"input:tqc:Input Name of export's DLL:winfoo"}));
+    dialogs_->Inputs.push_back(std::nullopt);
+    QCOMPARE(host.AskDllName("x"), std::optional<std::string>());
+    host.ShowStatus(" Converting (h -> pas) ... (42%)");
+    QCOMPARE(w_->StatusText(), QString(" Converting (h -> pas) ... (42%)"));
+  }
+
+  void HelpIsFoundInTheCurrentFolderOrBesideTheProgram() {
+    // The guide ships beside the programs.
+    QVERIFY(
+        QFileInfo(QDir(QCoreApplication::applicationDirPath()).filePath("help_eng.txt")).size() >
+        1000);
+    const QString oldCwd = QDir::currentPath();
+    QTemporaryDir elsewhere;
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+    w_->Topic1->trigger();
+    QCOMPARE(dialogs_->Calls("message:"), QStringList({"message:help_eng.txt not found.:48"}));
+    QVERIFY(WriteAll(Home("help_eng.txt"), "help"));
+    w_->Topic1->trigger();
+    QCOMPARE(dialogs_->Calls("document:").value(0), "document:" + Home("help_eng.txt"));
+    QVERIFY(WriteAll(elsewhere.filePath("help_eng.txt"), "help"));
+    w_->Topic1->trigger();
+    QCOMPARE(dialogs_->Calls("document:").value(1),
+             "document:" + QDir(elsewhere.path()).absoluteFilePath("help_eng.txt"));
+    QVERIFY(QDir::setCurrent(oldCwd));
+    w_->About1->trigger();
+    QCOMPARE(dialogs_->Calls("about"), QStringList({"about"}));
+  }
+
+  void LoadDefinitionReportsAFileItCannotRead() {
+    w_->N10->trigger();  // cancelled
+    QCOMPARE(dialogs_->Calls("open:"),
+             QStringList({"open::Load replacement definition files (*.def)"}));
+    QVERIFY(dialogs_->Calls("message:").isEmpty());
+    dialogs_->Opens.push_back(Home("sub/gone.def"));
+    w_->N10->trigger();
+    const QStringList messages = dialogs_->Calls("message:");
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages.first().contains(Home("sub/gone.def")), qPrintable(messages.first()));
+    // The next dialog starts in the folder of the file chosen last.
+    w_->N10->trigger();
+    QCOMPARE(dialogs_->Calls("open:").last(),
+             "open:" + Home("sub") + ":Load replacement definition files (*.def)");
+  }
+};
+
+QTEST_MAIN(WindowTest)
+#include "main_window_test.moc"
