@@ -131,6 +131,4 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& out, std:
   return true;
 }
 
-std::vector<std::string> OrderBaseFirst(const std::vector<std::string>& files) { return files; }
-
 }  // namespace tqc

@@ -12,6 +12,7 @@
 
 #include "cli_options.h"
 #include "engine/conversion.h"
+#include "engine/includes.h"
 #include "tables/definition_files.h"
 #include "tables/replacements.h"
 
@@ -94,6 +95,8 @@ int main(int argc, char** argv) {
 
   ConversionOptions conv = opts.Conversion;
   conv.HomeDir = home;
+  IncludeCacheMemo cacheMemo;  // each cache is parsed once per run unless it changes
+  conv.CacheMemo = &cacheMemo;
   conv.VersionText = std::string("Ver.") + TQC_VERSION;
 
   std::vector<std::string> files = opts.Files;
@@ -137,13 +140,17 @@ int main(int argc, char** argv) {
       WriteFile(target, text, error);
     }
     if (progress) std::cerr << "\r\x1b[K";
+    // The cache was written (or not) by the conversion, whatever became of the unit.
+    if (!result.CacheError.empty())
+      std::cerr << "tqc-convert: warning: " << result.CacheError << "\n";
     if (!error.empty()) {
       std::cerr << "tqc-convert: " << error << "\n";
       status = 1;
       continue;
     }
-    if (!result.CacheError.empty())
-      std::cerr << "tqc-convert: warning: " << result.CacheError << "\n";
+    for (const auto& f : result.Failures)
+      std::cerr << file << ":" << f.Line << ": application error"
+                << (f.Intended ? "" : " (converter fault)") << ": " << f.Reason << "\n";
     std::cerr << fs::path(file).filename().string() << " -> "
               << (target == "-" ? std::string("(standard output)")
                                 : fs::path(target).filename().string())

@@ -1,18 +1,285 @@
-// Conditional compilation, packing pragmas and linkage blocks.
+// Conditional compilation, packing pragmas and linkage blocks. The preprocessor lines are not
+// evaluated: they become Pascal compiler directives, so every branch of the header is
+// translated. The one exception is __cplusplus, resolved in the source pre-pass on request.
+#include <stdexcept>
+
+#include "failure.h"
 #include "rules.h"
+#include "type_mapping.h"
 
 namespace tqc {
 
-RuleResult TranslateIf(ConversionContext&, Statement&) { return RuleResult::Declined; }
+namespace {
 
-RuleResult TranslateIfdef(ConversionContext&, Statement&) { return RuleResult::Declined; }
+// A comment token is a "//" or "(*" token; the bare "(" is punctuation.
+bool IsCommentToken(const std::string& t) {
+  return !t.empty() && (t[0] == '/' || t[0] == '(') && t != "(";
+}
 
-RuleResult TranslatePragma(ConversionContext&, Statement&) { return RuleResult::Declined; }
+bool IsComparison(const std::string& t) {
+  return t == ">" || t == ">=" || t == "<" || t == "<=" || t == "=";
+}
 
-RuleResult TranslateExternC(ConversionContext&, Statement&) { return RuleResult::Declined; }
+// The closing directive depends on how the conditional was opened, so an unbalanced
+// "#endif" or "#elif" has nothing to refer to: that is a failure of the line.
+std::vector<bool>::reference TopOfCondStack(ConversionContext& ctx) {
+  if (ctx.CondStack.empty())
+    throw IntendedFailure("#endif, #elif or #elseif without an open conditional");
+  return ctx.CondStack.back();
+}
 
-CplusplusAction ResolveCplusplusLine(std::string_view, CplusplusState&) {
-  return CplusplusAction::KeepLine;
+const char* AlignDirective(int code) {
+  static const char* const kDirectives[] = {"{$A1}", "{$A2}", "{$A4}", "{$A8}"};
+  if (code < 0 || code > 3) throw std::out_of_range("alignment code out of range");
+  return kDirectives[code];
+}
+
+std::string_view SkipChars(std::string_view s, std::string_view chars) {
+  while (!s.empty() && chars.find(s.front()) != std::string_view::npos) s.remove_prefix(1);
+  return s;
+}
+
+}  // namespace
+
+RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
+  TStringList2& t = ctx.TokenList;
+  const std::string& t0 = t.Text(0);
+  if (t0 == "#if") {
+    st.Built = "{$IF";
+    ctx.CondStack.push_back(true);
+  } else if (t0 == "#elif" || t0 == "#elseif") {
+    st.Built = "{$ELSEIF";
+    // Even a conditional opened by #ifdef now needs {$IFEND}; this holds whether or not the
+    // expression below translates.
+    TopOfCondStack(ctx) = true;
+  } else {
+    return RuleResult::Declined;
+  }
+
+  const int n = t.Count();
+  int i = 1;
+  st.Outcome = 1;  // survives when nothing in the expression could be translated
+  bool closed = false;
+  while (i < n) {
+    const std::string tok = t.Text(i);
+    if (tok == "!defined" || tok == "defined") {
+      if (n - i >= 4 && t.Text(i + 1) == "(" && t.Text(i + 3) == ")") {
+        if (tok == "defined")
+          st.Built += " Defined(" + t.Text(i + 2) + ")";
+        else
+          st.Built += " (not Defined(" + t.Text(i + 2) + "))";
+        i += 4;
+        st.Outcome = kWriteBuilt;
+      } else {
+        st.Outcome = i;
+        break;
+      }
+    } else if (tok == "!") {
+      st.Built += " not";
+      ++i;
+    } else if (tok == "&&" || tok == "||") {
+      st.Built += tok == "&&" ? " and" : " or";
+      ++i;
+    } else if (tok == "(" || tok == ")") {
+      st.Built += " " + tok;
+      ++i;
+    } else if (IsCommentToken(tok)) {
+      // A trailing comment must stand outside the directive's closing brace.
+      if (i + 1 == n) {
+        st.Built += " }";
+        closed = true;
+      }
+      st.Built += "\t" + tok;
+      ++i;
+    } else {
+      if (n - i < 3 || !IsComparison(t.Text(i + 1))) {
+        st.Outcome = i;
+        break;
+      }
+      std::string r = t.Text(i + 2);
+      if (StartsWith(r, "0x")) {
+        r = "$" + r.substr(2);
+        t.SetText(i + 2, r);
+      }
+      st.Built += " " + tok + " " + t.Text(i + 1) + " " + r;
+      i += 3;
+      st.Outcome = kWriteBuilt;
+    }
+  }
+  if (st.Outcome == kWriteBuilt && !closed) st.Built += " }";
+  return RuleResult::Epilogue;
+}
+
+RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
+  TStringList2& t = ctx.TokenList;
+  const std::string& t0 = t.Text(0);
+  const int n = t.Count();
+  if (t0 == "#ifdef" || t0 == "#ifndef") {
+    st.Built = t0 == "#ifdef" ? "{$IFDEF " : "{$IFNDEF ";
+    ctx.CondStack.push_back(false);
+    st.Outcome = kWriteBuilt;
+    if (n < 2) {
+      st.Outcome = 1;
+    } else {
+      st.Built += t.Text(1) + "}";
+      if (n > 2) {
+        if (IsCommentToken(t.Text(2)))
+          st.Built += "\t" + t.Text(2);  // anything after the comment is dropped
+        else
+          st.Outcome = 2;
+      }
+    }
+    return RuleResult::Epilogue;
+  }
+  if (t0 == "#else") {
+    st.Built = "{$ELSE}";
+  } else if (t0 == "#endif") {
+    st.Built = TopOfCondStack(ctx) ? "{$IFEND}" : "{$ENDIF}";
+    ctx.CondStack.pop_back();
+  } else {
+    return RuleResult::Declined;
+  }
+  st.Outcome = kWriteBuilt;
+  if (n == 2 && IsCommentToken(t.Text(1)))
+    st.Built += t.Text(1);
+  else if (n != 1)
+    st.Outcome = 1;
+  return RuleResult::Epilogue;
+}
+
+RuleResult TranslatePragma(ConversionContext& ctx, Statement& st) {
+  TStringList2& t = ctx.TokenList;
+  if (t.Text(0) != "#pragma") return RuleResult::Declined;
+  const int n = t.Count();
+  st.Outcome = kWriteComment;  // every shape not listed below
+  auto setAlign = [&](int code) {
+    ctx.PackAlign = code;
+    st.Built = AlignDirective(code);
+    st.Outcome = kWriteBuilt;
+  };
+  if (n == 4) {
+    if (t.Text(1) == "pack" && t.Text(2) == "(" && t.Text(3) == ")")
+      setAlign(3);
+    else if (t.Text(1) == "option" && t.Text(2) == "-" && t.Text(3) == "a.")
+      setAlign(3);
+  } else if (n == 5) {
+    if (t.Text(1) == "pack" && t.Text(2) == "(" && t.Text(4) == ")") {
+      const std::string& v = t.Text(3);
+      if (v == "1") {
+        setAlign(0);
+      } else if (v == "2") {
+        setAlign(1);
+      } else if (v == "4") {
+        setAlign(2);
+      } else if (v == "8") {
+        setAlign(3);
+      } else if (v == "push") {
+        // Three slots only: a fourth push loses the oldest entry.
+        ctx.PackStack3 = ctx.PackStack2;
+        ctx.PackStack2 = ctx.PackStack1;
+        ctx.PackStack1 = ctx.PackAlign;
+        st.Built = "// #pragma pack( push )";
+        st.Outcome = kWriteBuilt;
+      } else if (v == "pop") {
+        // A pop with nothing pushed yields the default alignment.
+        ctx.PackAlign = ctx.PackStack1;
+        ctx.PackStack1 = ctx.PackStack2;
+        ctx.PackStack2 = ctx.PackStack3;
+        ctx.PackStack3 = 3;
+        st.Built = std::string(AlignDirective(ctx.PackAlign)) + " // pop";
+        st.Outcome = kWriteBuilt;
+      }
+    } else if (t.Text(1) == "option" && t.Text(2) == "-" && t.Text(3) == "a" && t.Text(4) == "-") {
+      setAlign(0);
+    }
+  }
+  return RuleResult::Epilogue;
+}
+
+RuleResult TranslateExternC(ConversionContext& ctx, Statement& st) {
+  TStringList2& t = ctx.TokenList;
+  const int n = t.Count();
+  if (n < 2 || !EqualsIgnoreCase(t.Text(0), "extern") || t.Text(1) != "'C'")
+    return RuleResult::Declined;
+  if (n == 2) {
+    ctx.Pending = true;  // the declaration follows on the next line
+    return RuleResult::Done;
+  }
+  if (n > 7 && t.Text(2) != "{") {
+    // A wrapped declaration is translated as if written without the wrapper.
+    t.Delete(0);
+    t.Delete(0);
+    return RuleResult::Restart;
+  }
+  // The opening of a linkage block: its closing brace is not tracked.
+  st.Built = "extern \"C\"";
+  st.Outcome = 2;
+  return RuleResult::Epilogue;
+}
+
+CplusplusAction ResolveCplusplusLine(std::string_view line, CplusplusState& state) {
+  enum class Kind { IfdefCpp, Ifdef, IfDefinedCpp, IfNotDefinedCpp, If, Else, Endif, Other };
+  const std::string_view s = SkipChars(line, " \t");
+  Kind kind = Kind::Other;
+  if (StartsWith(s, "#ifdef ")) {
+    kind = StartsWith(SkipChars(s.substr(7), " "), "__cplusplus") ? Kind::IfdefCpp : Kind::Ifdef;
+  } else if (StartsWith(s, "#if")) {
+    const std::string_view rest = SkipChars(s.substr(3), " ");
+    if (StartsWith(rest, "defined(__cplusplus)"))
+      kind = Kind::IfDefinedCpp;
+    else if (StartsWith(rest, "!defined(__cplusplus"))
+      kind = Kind::IfNotDefinedCpp;
+    else
+      kind = Kind::If;
+  } else if (StartsWith(s, "#else") || StartsWith(s, "#elif")) {
+    kind = Kind::Else;
+  } else if (StartsWith(s, "#endif")) {
+    kind = Kind::Endif;
+  }
+
+  // Kept conditional lines are translated as directives; only other lines are looked at
+  // for interface and class heads.
+  const CplusplusAction keep =
+      kind == Kind::Other ? CplusplusAction::KeepLine : CplusplusAction::KeepDirective;
+  const bool dropping = state.Mode < 0;
+  switch (kind) {
+    case Kind::IfdefCpp:
+    case Kind::IfDefinedCpp:
+    case Kind::IfNotDefinedCpp:
+      if (state.Mode == 0) {
+        state.Mode = kind == Kind::IfNotDefinedCpp ? -1 : 1;
+        state.Depth = 1;
+        return CplusplusAction::Delete;
+      }
+      ++state.Depth;
+      return dropping ? CplusplusAction::Delete : keep;
+    case Kind::Ifdef:
+    case Kind::If:
+      if (state.Mode == 0) return keep;
+      ++state.Depth;
+      return dropping ? CplusplusAction::Delete : keep;
+    case Kind::Else:
+      if (state.Mode == 0) return keep;
+      if (state.Mode == 1) {
+        if (state.Depth != 1) return keep;
+        state.Mode = -2;  // the C++ branch has ended: drop the rest of the block
+        return CplusplusAction::Delete;
+      }
+      if (state.Mode == -1 && state.Depth == 1) state.Mode = 1;  // the C++ branch begins
+      return CplusplusAction::Delete;
+    case Kind::Endif: {
+      if (state.Mode == 0) return keep;
+      const int was = state.Depth--;
+      if (was == 1) {
+        state.Mode = 0;  // the block is over, whichever branch was kept
+        return CplusplusAction::Delete;
+      }
+      return dropping ? CplusplusAction::Delete : keep;
+    }
+    case Kind::Other:
+      return dropping ? CplusplusAction::Delete : keep;
+  }
+  return keep;
 }
 
 }  // namespace tqc

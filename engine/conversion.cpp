@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "dispatch.h"
+#include "failure.h"
 #include "rules.h"
 #include "tokenizer.h"
 #include "type_mapping.h"
@@ -102,7 +103,7 @@ void WriteTail(ConversionContext& ctx) {
   pane.MarkLine(kUsesLine, 0, 4, TextStyle::Bold);
 }
 
-void RunLineLoop(ConversionContext& ctx) {
+void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>& failures) {
   const std::size_t total = ctx.SourceLines.size();
   std::size_t done = 0;
   while (!ctx.SourceLines.empty()) {
@@ -122,14 +123,26 @@ void RunLineLoop(ConversionContext& ctx) {
           ctx.Retranslate = false;
         }
       }
-    } catch (const std::exception&) {
+    } catch (const IntendedFailure& e) {
       // The line is marked and counted; the conversion always reaches its end.
       WriteApplicationError(ctx);
+      failures.push_back({static_cast<int>(done + 1), e.what(), true});
+    } catch (const std::exception& e) {
+      WriteApplicationError(ctx);
+      failures.push_back({static_cast<int>(done + 1), e.what(), false});
     }
     ++done;
     ctx.Host.ShowStatus(" Converting (h -> pas) ... (" + std::to_string(done * 100 / total) +
                         "%)");
     ctx.Host.ProcessPendingEvents();
+  }
+  // A statement still waiting for its end when the file ends (an unfinished declaration, a
+  // last line ending in "\") is shown as an error line rather than lost.
+  if (ctx.Pending && !ctx.TokenList.Empty()) {
+    Statement st;
+    st.Outcome = 0;
+    WriteOutcome(ctx, st);
+    ctx.Pending = false;
   }
 }
 
@@ -199,10 +212,10 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
   ctx.SourceLines.assign(std::make_move_iterator(lines.begin()),
                          std::make_move_iterator(lines.end()));
   PrepareSource(ctx);
-  RunLineLoop(ctx);
+  ConversionResult result;
+  RunLineLoop(ctx, result.Failures);
   WriteTail(ctx);
 
-  ConversionResult result;
   result.UnitName = ctx.UnitName;
   result.ErrorCount = ctx.ErrorCount;
   if (!options.HomeDir.empty() && IncludeCacheNeeded(ctx)) {

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "context.h"
 #include "host.h"
@@ -18,6 +19,13 @@ struct ConversionResult {
   int ErrorCount = 0;
   bool CacheWritten = false;
   std::string CacheError;  // why the include cache could not be written (empty: no failure)
+  // One entry per "// Application Error : " line: the input line number and the reason.
+  struct Failure {
+    int Line = 0;
+    std::string Reason;
+    bool Intended = false;  // raised on purpose by a rule (see failure.h)
+  };
+  std::vector<Failure> Failures;
 };
 
 // Reads the file and converts it. Throws std::runtime_error naming the file when it cannot

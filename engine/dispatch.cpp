@@ -48,6 +48,8 @@ bool BodyOpen(const ConversionContext& ctx) {
 
 bool IsLineComment(const std::string& t) { return t.size() > 1 && StartsWith(t, "//"); }
 
+bool IsCommentToken(const std::string& t) { return StartsWith(t, "//") || StartsWith(t, "(*"); }
+
 // The typedef retry of a typedef that no typedef rule claimed.
 RuleResult TypedefRetry(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
@@ -182,9 +184,21 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
     return TypedefRetry(ctx, st);
   }
 
-  if (auto r = tryRules({TranslateOpenBody, TranslateInterfaceOrClass, TranslatePrototype,
-                         TranslateVariable});
-      r != RuleResult::Declined)
+  if (auto r = tryRules({TranslateOpenBody, TranslateInterfaceOrClass}); r != RuleResult::Declined)
+    return r;
+
+  // A lone "}" outside any body (the end of an extern "C" block) closes nothing that we
+  // track. Left to the prototype rule it would stay pending and swallow what follows.
+  if (!BodyOpen(ctx) && !ctx.InInterface && t.Text(0) == "}" &&
+      (t.Count() == 1 || (t.Count() == 2 && IsCommentToken(t.Text(1))))) {
+    std::string line = st.Built.empty() ? "// }" : st.Built + " // }";
+    if (t.Count() == 2) line += "\t" + t.Text(1);
+    st.Built = line;
+    st.Outcome = kWriteBuilt;
+    return RuleResult::Epilogue;
+  }
+
+  if (auto r = tryRules({TranslatePrototype, TranslateVariable}); r != RuleResult::Declined)
     return r;
 
   // No rule claims the statement: it stays visible as an error line.

@@ -1,14 +1,286 @@
-// #include and the include cache.
+// "#include" and the include cache. The rule loads the cache of the named header (and the
+// caches it names in [INC], transitively) into the context and adds the header's unit to the
+// uses clause; at the end of a conversion the driver writes what the conversion learned into
+// the header's own cache, "<home>/inc/<name>.tqc".
+#include "includes.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <system_error>
+
 #include "rules.h"
+#include "tables/definition_files.h"
 
 namespace tqc {
 
-RuleResult TranslateInclude(ConversionContext&, Statement&) { return RuleResult::Declined; }
+namespace fs = std::filesystem;
 
-bool IncludeCacheNeeded(const ConversionContext&) { return false; }
+namespace {
 
-std::string BuildIncludeCache(const ConversionContext&) { return {}; }
+struct FileStamp {
+  std::uintmax_t Size = 0, Inode = 0;
+  std::int64_t MtimeNs = 0;
+};
 
-bool WriteIncludeCache(const ConversionContext&, std::string&) { return false; }
+// True when `path` is a regular file (following links); fills its stamp.
+bool StatRegularFile(const std::string& path, FileStamp* stamp = nullptr) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (stamp) {
+    stamp->Size = static_cast<std::uintmax_t>(st.st_size);
+    stamp->Inode = static_cast<std::uintmax_t>(st.st_ino);
+    stamp->MtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  }
+  return true;
+}
+
+std::string ReadCacheBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open include cache " + path);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  if (in.bad()) throw std::runtime_error("cannot read include cache " + path);
+  return ss.str();
+}
+
+// A cache may only lead to caches inside "inc": a name with a folder part or ".." is not
+// followed.
+bool IsPlainCacheName(std::string_view name) {
+  return name.find_first_of("/\\") == std::string_view::npos &&
+         name.find("..") == std::string_view::npos;
+}
+
+enum CacheSection { kNone, kType, kPointer, kMake, kInc, kInterface, kClass, kFunc };
+
+CacheSection SectionOf(const std::string& line, CacheSection current) {
+  if (line == "[TYPE]") return kType;
+  if (line == "[POINTER]") return kPointer;
+  if (line == "[MAKE]") return kMake;
+  if (line == "[INC]") return kInc;
+  if (line == "[INTERFACE]") return kInterface;
+  if (line == "[CLASS]") return kClass;
+  if (line == "[FUNC]") return kFunc;
+  return current;
+}
+
+// Appends a parsed cache to the context. [INC] names not queued before in this conversion
+// are queued and recorded; nothing goes into the New...Idx lists, so read knowledge is never
+// written into the current header's cache.
+void ApplyCache(ConversionContext& ctx, const ParsedIncludeCache& c,
+                std::vector<std::string>& queue) {
+  for (const auto& [name, value] : c.Types) {
+    ctx.TypeNames.Add(name);
+    ctx.TypeValues.Add(value);
+  }
+  for (const auto& p : c.Pointers) {
+    ctx.PointeeTypes.Add(p.Pointee, p.Tag);
+    ctx.PointerTypes.Add(p.Pointer);
+  }
+  for (const auto& [name, value] : c.Makes) {
+    ctx.MakeNames.Add(name);
+    ctx.MakeValues.Add(value);
+  }
+  for (const auto& name : c.Includes) {
+    if (ctx.IncludedCaches.Contains(name)) continue;
+    queue.push_back(name);
+    ctx.IncludedCaches.Add(name);
+  }
+  for (const auto& name : c.Interfaces) ctx.InterfaceNames.Add(name);
+  for (const auto& name : c.Classes) ctx.ClassNames.Add(name);
+  for (const auto& name : c.Funcs) ctx.FuncNames.Add(name);
+}
+
+void ReadCache(ConversionContext& ctx, const std::string& path, std::vector<std::string>& queue) {
+  if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
+    ApplyCache(ctx, *memo->Get(path), queue);
+  } else {
+    ApplyCache(ctx, ParseIncludeCache(ReadCacheBytes(path)), queue);
+  }
+}
+
+void AddEntry(std::string& out, std::string_view text) {
+  out += text;
+  out += "\r\n";
+}
+
+}  // namespace
+
+std::string IncludeCachePath(const std::string& homeDir, const std::string& name) {
+  return (fs::path(homeDir) / "inc" / (name + ".tqc")).string();
+}
+
+std::string IncludeBaseName(std::string_view headerName) {
+  // Both separators count: header names come from Windows sources.
+  std::size_t slash = headerName.find_last_of("/\\");
+  if (slash != std::string_view::npos) headerName.remove_prefix(slash + 1);
+  std::size_t dot = headerName.rfind('.');
+  if (dot != std::string_view::npos) headerName = headerName.substr(0, dot);
+  return std::string(headerName);
+}
+
+ParsedIncludeCache ParseIncludeCache(std::string_view bytes) {
+  ParsedIncludeCache c;
+  CacheSection section = kNone;
+  for (const std::string& line : SplitLines(bytes)) {
+    if (line.empty()) continue;
+    if (line[0] == '[') {
+      section = SectionOf(line, section);
+      continue;
+    }
+    // Entry lines split like the definition files' item lists: commas and blanks separate,
+    // double quotes group.
+    std::vector<std::string> f = SplitItems(line);
+    if (f.size() == 2) {
+      if (section == kType)
+        c.Types.emplace_back(std::move(f[0]), std::move(f[1]));
+      else if (section == kPointer)
+        c.Pointers.push_back({std::move(f[0]), std::move(f[1]), 0});
+      else if (section == kMake)
+        c.Makes.emplace_back(std::move(f[0]), std::move(f[1]));
+    } else if (f.size() == 3) {
+      if (section == kPointer) c.Pointers.push_back({std::move(f[0]), std::move(f[1]), 1});
+    } else if (f.size() == 1) {
+      if (section == kInc) {
+        if (IsPlainCacheName(f[0])) c.Includes.push_back(std::move(f[0]));
+      } else if (section == kInterface) {
+        c.Interfaces.push_back(std::move(f[0]));
+      } else if (section == kClass) {
+        c.Classes.push_back(std::move(f[0]));
+      } else if (section == kFunc) {
+        c.Funcs.push_back(std::move(f[0]));
+      }
+    }
+  }
+  return c;
+}
+
+std::shared_ptr<const ParsedIncludeCache> IncludeCacheMemo::Get(const std::string& path) {
+  FileStamp stamp;
+  if (!StatRegularFile(path, &stamp)) throw std::runtime_error("cannot read include cache " + path);
+  auto it = slots_.find(path);
+  if (it != slots_.end() && it->second.Size == stamp.Size && it->second.Inode == stamp.Inode &&
+      it->second.MtimeNs == stamp.MtimeNs)
+    return it->second.Parsed;
+  // The stamp is taken before reading: a change during the read shows up next time.
+  auto parsed = std::make_shared<const ParsedIncludeCache>(ParseIncludeCache(ReadCacheBytes(path)));
+  ++parses_;
+  slots_[path] = Slot{stamp.Size, stamp.Inode, stamp.MtimeNs, parsed};
+  return parsed;
+}
+
+RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
+  TStringList2& t = ctx.TokenList;
+  if (t.Text(0) != "#include") return RuleResult::Declined;
+  st.Outcome = 0;
+  if (t.Count() == 2) {
+    const std::string& q = t.Text(1);
+    if (!q.empty() && q.front() == '\'' && q.back() == '\'') {
+      std::string name = q.size() >= 2 ? q.substr(1, q.size() - 2) : std::string();
+      t.Delete(1);
+      t.Add("\"");
+      t.Add(std::move(name));
+      t.Add("\"");
+    }
+  }
+  if (t.Count() != 4) return RuleResult::Epilogue;
+
+  const std::string base = IncludeBaseName(t.Text(2));
+  const std::string& home = ctx.Options.HomeDir;
+  const std::string cache = home.empty() ? std::string() : IncludeCachePath(home, base);
+  if (!cache.empty() && StatRegularFile(cache)) {
+    st.Outcome = kWriteBuilt;
+    std::vector<std::string> queue;
+    ReadCache(ctx, cache, queue);
+    // The queue grows while it is read; an index keeps the walk valid.
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+      std::string nested = IncludeCachePath(home, queue[i]);
+      if (StatRegularFile(nested)) ReadCache(ctx, nested, queue);
+    }
+  } else {
+    fs::path neighbour = fs::path(ctx.InputPath).parent_path() / (base + ".h");
+    if (StatRegularFile(neighbour.string())) st.Outcome = kWriteBuilt;
+  }
+  if (st.Outcome != kWriteBuilt) return RuleResult::Epilogue;
+  ctx.UsesExtra += ", " + base;
+  ctx.IncludeNames.Add(base);
+  st.Built = "// " + ctx.CurrentLine;
+  return RuleResult::Epilogue;
+}
+
+bool IncludeCacheNeeded(const ConversionContext& ctx) {
+  // The program's own interface and class names count: a header that adds nothing still
+  // gets its (empty) cache then.
+  return !(ctx.NewTypeIdx.empty() && ctx.NewPointerIdx.empty() && ctx.NewMakeIdx.empty() &&
+           ctx.InterfaceNames.Empty() && ctx.ClassNames.Empty() && ctx.IncludeNames.Empty() &&
+           ctx.NewFuncIdx.empty());
+}
+
+std::string BuildIncludeCache(const ConversionContext& ctx) {
+  std::string out;
+  AddEntry(out, "[TYPE]");
+  for (int i : ctx.NewTypeIdx) AddEntry(out, ctx.TypeNames.Text(i) + "," + ctx.TypeValues.Text(i));
+  AddEntry(out, "[POINTER]");
+  for (int i : ctx.NewPointerIdx) {
+    std::string line = ctx.PointeeTypes.Text(i) + "," + ctx.PointerTypes.Text(i);
+    if (ctx.PointeeTypes.Tag(i) == 1) line += ",i";
+    AddEntry(out, line);
+  }
+  AddEntry(out, "[INTERFACE]");
+  for (int i : ctx.NewInterfaceIdx) AddEntry(out, ctx.InterfaceNames.Text(i));
+  AddEntry(out, "[CLASS]");
+  for (int i : ctx.NewClassIdx) AddEntry(out, ctx.ClassNames.Text(i));
+  AddEntry(out, "[FUNC]");
+  for (int i : ctx.NewFuncIdx) AddEntry(out, ctx.FuncNames.Text(i));
+  AddEntry(out, "[MAKE]");
+  for (int i : ctx.NewMakeIdx) AddEntry(out, ctx.MakeNames.Text(i) + "," + ctx.MakeValues.Text(i));
+  AddEntry(out, "[INC]");
+  for (const auto& e : ctx.IncludeNames.Entries()) AddEntry(out, e.Text);
+  return out;
+}
+
+bool WriteIncludeCache(const ConversionContext& ctx, std::string& error) {
+  const std::string name = IncludeBaseName(fs::path(ctx.InputPath).filename().string());
+  const std::string path = IncludeCachePath(ctx.Options.HomeDir, name);
+  // A failure must not cost the conversion its unit: everything is caught and reported.
+  try {
+    const std::string text = BuildIncludeCache(ctx);
+    std::error_code ec;
+    const fs::path folder = fs::path(ctx.Options.HomeDir) / "inc";
+    fs::create_directory(folder, ec);
+    if (ec) {
+      error = "cannot write include cache " + path + ": " + ec.message();
+      return false;
+    }
+    // Written beside and renamed over the old cache, so no reader ever sees half a file.
+    const std::string temp = path + "." + std::to_string(::getpid()) + ".tmp";
+    {
+      std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+      if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
+      out.close();
+      if (!out) {
+        std::remove(temp.c_str());
+        error = "cannot write include cache " + path;
+        return false;
+      }
+    }
+    fs::rename(temp, path, ec);
+    if (ec) {
+      std::remove(temp.c_str());
+      error = "cannot write include cache " + path + ": " + ec.message();
+      return false;
+    }
+    if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) memo->Forget(path);
+    return true;
+  } catch (const std::exception& e) {
+    error = "cannot write include cache " + path + ": " + e.what();
+    return false;
+  }
+}
 
 }  // namespace tqc

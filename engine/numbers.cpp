@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "failure.h"
 #include "type_mapping.h"
 
 namespace tqc {
@@ -77,13 +78,13 @@ std::string ConvertEnumOperand(const ConversionContext& ctx, std::string_view to
 }
 
 std::string FormatHexNumber(std::string_view text, int width) {
-  if (width < 1 || width > 16) throw std::invalid_argument("bad hexadecimal width");
+  if (width < 1 || width > 16) throw IntendedFailure("bad hexadecimal width");
   std::optional<int> v;
   if (!StartsWithIgnoreCase(text, "0x"))
     v = ParseInteger(text);
   else
     v = ParseInteger("$" + std::string(text.substr(2, static_cast<std::size_t>(width))));
-  if (!v) throw std::invalid_argument("'" + std::string(text) + "' is not a number");
+  if (!v) throw IntendedFailure("'" + std::string(text) + "' is not a number");
   char buf[32];
   std::snprintf(buf, sizeof buf, "%0*X", width, static_cast<unsigned int>(*v));
   return buf;

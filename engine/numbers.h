@@ -21,7 +21,7 @@ std::optional<int> ParseInteger(std::string_view text);
 std::optional<int> ResolveValue(const ConversionContext& ctx, std::string_view text);
 // Operand of an enumeration value.
 std::string ConvertEnumOperand(const ConversionContext& ctx, std::string_view token);
-// w upper-case hexadecimal digits (at least); throws std::invalid_argument for a non-number.
+// w upper-case hexadecimal digits (at least); throws IntendedFailure for a non-number.
 std::string FormatHexNumber(std::string_view text, int width);
 // "argv[]" -> "*argv".
 std::string ArrayParamToPointer(std::string_view text);

@@ -6,6 +6,8 @@
 
 namespace tqc {
 
+class IncludeCacheMemo;
+
 enum class CallType { Stdcall, Cdecl, Pascal, Register };
 
 struct BannerDate {
@@ -28,6 +30,9 @@ struct ConversionOptions {
   // Folder of the program: the include cache lives in its "inc" folder. Empty: no cache is
   // read or written.
   std::string HomeDir;
+  // Parsed include caches shared by the conversions of one run (not owned); null: every
+  // cache is parsed whenever it is read.
+  IncludeCacheMemo* CacheMemo = nullptr;
 };
 
 }  // namespace tqc

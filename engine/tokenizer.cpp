@@ -4,8 +4,6 @@
 // MapCTypeName; the six punctuation characters and "**" are appended directly.
 #include "tokenizer.h"
 
-#include <stdexcept>
-
 #include "type_mapping.h"
 
 namespace tqc {
@@ -60,10 +58,14 @@ struct Lexer {
   void PunctuationToken(char c) {
     Flush();
     if (ctx.PendingStar) {
-      if (ctx.TokenList.Empty())
-        throw std::runtime_error("a \"*\" has no token to attach to");
-      int last = ctx.TokenList.Count() - 1;
-      ctx.TokenList.SetText(last, ctx.TokenList.Text(last) + "*");
+      // With no token to attach to (a statement opening with "*(") the star stands alone,
+      // so that the statement still shows it.
+      if (ctx.TokenList.Empty()) {
+        ctx.TokenList.Add("*");
+      } else {
+        int last = ctx.TokenList.Count() - 1;
+        ctx.TokenList.SetText(last, ctx.TokenList.Text(last) + "*");
+      }
       ctx.PendingStar = false;
     }
     ctx.TokenList.Add(std::string(1, c));

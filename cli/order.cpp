@@ -1,0 +1,176 @@
+// The base-first order of tqc-convert --order: every header after the headers it includes
+// among the given ones, so that their include caches exist when it is converted.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "cli_options.h"
+#include "engine/includes.h"
+
+namespace tqc {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string LowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+std::string_view SkipBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  return s;
+}
+
+// The name in «"name"» or «<name>» at the start of s (after blanks), or empty.
+std::string_view QuotedName(std::string_view s) {
+  s = SkipBlanks(s);
+  if (s.empty() || (s.front() != '"' && s.front() != '<')) return {};
+  const char close = s.front() == '"' ? '"' : '>';
+  s.remove_prefix(1);
+  std::size_t end = s.find(close);
+  return end == std::string_view::npos ? std::string_view() : s.substr(0, end);
+}
+
+// Base names (lower case) of the headers a file includes: its "#include" lines and, for IDL,
+// its "import" lines (only the first name, as the IDL pre-conversion takes it). Conditionals
+// and comments are not looked at; an unreadable file includes nothing (its conversion
+// reports it).
+std::vector<std::string> IncludedBaseNames(const std::string& path) {
+  std::vector<std::string> names;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return names;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  const std::string bytes = ss.str();
+  std::string_view rest(bytes);
+  while (!rest.empty()) {
+    std::size_t eol = rest.find_first_of("\r\n");
+    std::string_view line = SkipBlanks(rest.substr(0, eol));
+    rest.remove_prefix(eol == std::string_view::npos ? rest.size() : eol + 1);
+    std::string_view name;
+    if (!line.empty() && line.front() == '#') {
+      line = SkipBlanks(line.substr(1));
+      if (line.starts_with("include")) name = QuotedName(line.substr(7));
+    } else if (line.starts_with("import ")) {
+      std::size_t q = line.find('"');
+      if (q != std::string_view::npos) name = QuotedName(line.substr(q));
+    }
+    if (!name.empty()) names.push_back(LowerAscii(IncludeBaseName(name)));
+  }
+  return names;
+}
+
+// Strongly connected components of the include graph (iterative Tarjan, so long include
+// chains cannot exhaust the stack). Returns the component of every file.
+std::vector<int> Components(const std::vector<std::vector<int>>& deps, int& count) {
+  const int n = static_cast<int>(deps.size());
+  std::vector<int> index(n, -1), low(n, 0), comp(n, -1), stack;
+  std::vector<char> onStack(n, 0);
+  struct Frame {
+    int V;
+    std::size_t Next;
+  };
+  int counter = 0;
+  count = 0;
+  for (int s = 0; s < n; ++s) {
+    if (index[s] != -1) continue;
+    std::vector<Frame> call;
+    auto enter = [&](int v) {
+      index[v] = low[v] = counter++;
+      stack.push_back(v);
+      onStack[v] = 1;
+      call.push_back({v, 0});
+    };
+    enter(s);
+    while (!call.empty()) {
+      const int v = call.back().V;
+      if (call.back().Next < deps[v].size()) {
+        const int w = deps[v][call.back().Next++];
+        if (index[w] == -1)
+          enter(w);
+        else if (onStack[w])
+          low[v] = std::min(low[v], index[w]);
+        continue;
+      }
+      if (low[v] == index[v]) {
+        int w;
+        do {
+          w = stack.back();
+          stack.pop_back();
+          onStack[w] = 0;
+          comp[w] = count;
+        } while (w != v);
+        ++count;
+      }
+      call.pop_back();
+      if (!call.empty()) low[call.back().V] = std::min(low[call.back().V], low[v]);
+    }
+  }
+  return comp;
+}
+
+}  // namespace
+
+std::vector<std::string> OrderBaseFirst(const std::vector<std::string>& files) {
+  const int n = static_cast<int>(files.size());
+  // Matched by base name ignoring case, as Windows file names are.
+  std::unordered_map<std::string, std::vector<int>> byName;
+  for (int i = 0; i < n; ++i)
+    byName[LowerAscii(IncludeBaseName(fs::path(files[i]).filename().string()))].push_back(i);
+
+  std::vector<std::vector<int>> deps(n);
+  for (int i = 0; i < n; ++i) {
+    for (const std::string& name : IncludedBaseNames(files[i])) {
+      auto it = byName.find(name);
+      if (it == byName.end()) continue;
+      for (int j : it->second)
+        if (j != i) deps[i].push_back(j);
+    }
+    std::sort(deps[i].begin(), deps[i].end());
+    deps[i].erase(std::unique(deps[i].begin(), deps[i].end()), deps[i].end());
+  }
+
+  // Files of one cycle stay together in the given order; the components are emitted as soon
+  // as everything they include is out, the earliest given first.
+  int count = 0;
+  const std::vector<int> comp = Components(deps, count);
+  std::vector<std::vector<int>> members(count), dependents(count);
+  std::vector<int> waiting(count, 0), first(count, n);
+  for (int i = 0; i < n; ++i) {
+    members[comp[i]].push_back(i);
+    first[comp[i]] = std::min(first[comp[i]], i);
+  }
+  for (int c = 0; c < count; ++c) {
+    std::vector<int> on;
+    for (int i : members[c])
+      for (int j : deps[i])
+        if (comp[j] != c) on.push_back(comp[j]);
+    std::sort(on.begin(), on.end());
+    on.erase(std::unique(on.begin(), on.end()), on.end());
+    waiting[c] = static_cast<int>(on.size());
+    for (int d : on) dependents[d].push_back(c);
+  }
+  std::set<std::pair<int, int>> ready;  // (first given index, component)
+  for (int c = 0; c < count; ++c)
+    if (waiting[c] == 0) ready.insert({first[c], c});
+  std::vector<std::string> ordered;
+  ordered.reserve(files.size());
+  while (!ready.empty()) {
+    const int c = ready.begin()->second;
+    ready.erase(ready.begin());
+    for (int i : members[c]) ordered.push_back(files[i]);
+    for (int d : dependents[c])
+      if (--waiting[d] == 0) ready.insert({first[d], d});
+  }
+  return ordered;
+}
+
+}  // namespace tqc

@@ -1,0 +1,17 @@
+// Failures that the conversion rules raise on purpose for input they cannot handle (a
+// division by zero in a constant, a GUID byte that is no number, an "#endif" without its
+// "#if"). Like any failure inside a line they become an "// Application Error : " line; the
+// type tells them apart from faults of the converter itself.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tqc {
+
+class IntendedFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace tqc

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Converts real third-party Windows header sets with tqc-convert and checks that nothing
+# crashes, hangs or fails inside the converter. Prints the figures of each set.
+# Usage: run_corpus.sh TQC_CONVERT DATA_DIR
+set -uo pipefail
+convert=$1
+data=$2
+sets=()
+[ -d /usr/share/mingw-w64/include ] && sets+=("mingw-w64:/usr/share/mingw-w64/include")
+[ -d /usr/include/wine/wine ] && sets+=("wine:/usr/include/wine/wine")
+if [ ${#sets[@]} -eq 0 ]; then
+  echo "SKIPPED: neither mingw-w64-x86-64-dev nor libwine-dev is installed"
+  exit 0
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/home"
+cp "$data"/tqc.* "$work/home/"
+status=0
+for s in "${sets[@]}"; do
+  name=${s%%:*}
+  dir=${s#*:}
+  mapfile -d '' files < <(find "$dir" -type f \( -name '*.h' -o -name '*.idl' \) -print0 | sort -z)
+  out="$work/out-$name"
+  mkdir -p "$out"
+  start=$(date +%s.%N)
+  "$convert" --home "$work/home" --date 2026-01-01 --out-dir "$out" "${files[@]}" \
+    >/dev/null 2>"$work/err-$name.txt"
+  rc=$?
+  end=$(date +%s.%N)
+  # Units of headers with the same name in different folders overwrite each other; the
+  # figures below count what the run reported.
+  lines=$(grep -E ' -> .*: [0-9]+ lines' "$work/err-$name.txt" | sed -E 's/.*: ([0-9]+) lines.*/\1/' | awk '{s+=$1} END {print s+0}')
+  errors=$(grep -E ' -> .*: [0-9]+ lines' "$work/err-$name.txt" | sed -E 's/.*, ([0-9]+) errors/\1/' | awk '{s+=$1} END {print s+0}')
+  converted=$(grep -cE ' -> .*: [0-9]+ lines' "$work/err-$name.txt")
+  apperr=$(grep -c ': application error' "$work/err-$name.txt")
+  faults=$(grep -c 'application error (converter fault)' "$work/err-$name.txt")
+  printf '%s: %d files, %d converted, %s unit lines, %s error lines, %d application errors (%d converter faults), %.2f s, exit %d\n' \
+    "$name" "${#files[@]}" "$converted" "${lines:-0}" "${errors:-0}" "$apperr" "$faults" \
+    "$(awk -v a="$start" -v b="$end" 'BEGIN {print b - a}')" "$rc"
+  if [ "$rc" -ne 0 ] || [ "$converted" -ne "${#files[@]}" ] || [ "$faults" -ne 0 ]; then
+    echo "FAILED: $name"
+    grep -vE ' -> .*: [0-9]+ lines' "$work/err-$name.txt" | head -20
+    status=1
+  fi
+done
+exit $status

@@ -1,0 +1,254 @@
+// The conversion driver and the dispatch frame: unit head and tail, the line loop, the
+// epilogue forms, pending statements, normalisation steps and per-line failures.
+#include <gtest/gtest.h>
+
+#include "engine/dispatch.h"
+#include "engine/tokenizer.h"
+#include "test_support.h"
+
+namespace tqc {
+namespace {
+
+using V = std::vector<std::string>;
+using testing::Fixture;
+
+class RecordingHost : public ConversionHost {
+ public:
+  std::optional<std::string> AskDllName(std::string_view offered) override {
+    return std::string(offered);
+  }
+  void ShowStatus(std::string_view text) override { Statuses.emplace_back(text); }
+  void ProcessPendingEvents() override { ++Events; }
+  V Statuses;
+  int Events = 0;
+};
+
+const V kEmptyUnit = {
+    "//  Version : tqc Ver.0.0.0.0",
+    "//     Date : 07 Dec 2026",
+    "//   Source : x.h (01 Dec 2026)",
+    "",
+    "unit x;",
+    "",
+    "{$X+}{$Z2}{$A8}",
+    "",
+    "interface",
+    "",
+    "uses Windows;",
+    "",
+    "",
+    "implementation",
+    "",
+    "end.",
+};
+
+TEST(ConversionTest, EmptyHeaderGivesExactlyTheEmptyUnit) {
+  Fixture fx;
+  RecordingHost host;
+  OutputPane pane;
+  auto r = ConvertText("/some/dir/x.h", "", BannerDate{2026, 12, 1}, fx.Defs, fx.Options, host,
+                       pane);
+  EXPECT_EQ(pane.Lines(), kEmptyUnit);
+  EXPECT_EQ(r.ErrorCount, 0);
+  EXPECT_EQ(r.UnitName, "x");
+  // The percentage step never runs for an empty file.
+  EXPECT_EQ(host.Statuses, (V{" Converting (h -> pas) ...", " Error = 0"}));
+  const std::vector<StyleRange> bold = {
+      {4, 0, 4, TextStyle::Bold},    // unit
+      {8, 0, 9, TextStyle::Bold},    // interface
+      {13, 0, 14, TextStyle::Bold},  // implementation
+      {15, 0, 3, TextStyle::Bold},   // end
+      {10, 0, 4, TextStyle::Bold},   // uses
+  };
+  EXPECT_EQ(pane.Ranges(), bold);
+}
+
+TEST(ConversionTest, SavedTextEndsEveryLineWithCrLf) {
+  Fixture fx;
+  fx.Convert("");
+  std::string saved = fx.Pane.SaveText();
+  ASSERT_GE(saved.size(), 6u);
+  EXPECT_EQ(saved.substr(saved.size() - 6), "end.\r\n");
+  EXPECT_EQ(saved.find('\n'), saved.find("\r\n") + 1);
+}
+
+TEST(ConversionTest, BannerDatesAndVersion) {
+  EXPECT_EQ(FormatBannerDate({2004, 3, 5}), "05 Mar 2004");
+  EXPECT_EQ(FormatBannerDate({1999, 12, 31}), "31 Dec 1999");
+  Fixture fx;
+  fx.Options.VersionText = "Ver.1.2.3.4";
+  auto lines = fx.Convert("", "/a/b/MyHeader.H");
+  EXPECT_EQ(lines.at(0), "//  Version : tqc Ver.1.2.3.4");
+  EXPECT_EQ(lines.at(2), "//   Source : MyHeader.H (01 Dec 2026)");
+  EXPECT_EQ(lines.at(4), "unit MyHeader;");
+}
+
+TEST(ConversionTest, UnknownDirectiveIsOneCountedRedErrorLine) {
+  Fixture fx;
+  auto body = fx.Body("#line 10\n");
+  EXPECT_EQ(body, (V{"// Error :  #line 10"}));
+  EXPECT_EQ(fx.Result.ErrorCount, 1);
+  bool red = false;
+  for (const auto& r : fx.Pane.Ranges())
+    if (r.Style == TextStyle::Red && r.Line == 12 && r.Column == 3 && r.Length == 5) red = true;
+  EXPECT_TRUE(red);
+}
+
+TEST(ConversionTest, ProgressIsShownPerLine) {
+  Fixture fx;
+  RecordingHost host;
+  OutputPane pane;
+  ConvertText("x.h", "a\nb\nc\n", BannerDate{}, fx.Defs, fx.Options, host, pane);
+  EXPECT_EQ(host.Events, 3);
+  EXPECT_EQ(host.Statuses, (V{" Converting (h -> pas) ...", " Converting (h -> pas) ... (33%)",
+                              " Converting (h -> pas) ... (66%)",
+                              " Converting (h -> pas) ... (100%)", " Error = 3"}));
+}
+
+struct BodyCase {
+  const char* Name;
+  const char* Input;
+  V Expected;
+};
+
+TEST(ConversionTest, DispatchFrame) {
+  const BodyCase cases[] = {
+      {"blank lines", "#line 1\n\n#line 2\n", {"// Error :  #line 1", "", "// Error :  #line 2"}},
+      {"blank line inside a pending statement gives nothing",
+       "typedef\n\nfoo;\n",
+       {"// Error :  typedef foo ;"}},
+      {"comment alone", "/* one */\n", {"(* one *)"}},
+      {"line comment alone", "// two\n", {"// two"}},
+      {"comment over three lines", "/* a\n b\n c */\n", {"(* a", " b", " c *)"}},
+      {"leading comment is dropped from an error line from token 0",
+       "/* note */ #line 5\n",
+       {"// Error :  #line 5"}},
+      {"closing brace before a directive", "} #line\n", {"// }", "// Error :  #line"}},
+      {"struct tag of a plain declaration is dropped", "struct tagA a;\n",
+       {"// Error :  tagA a ;"}},
+      {"struct with a body keeps its tag", "struct tagA { int x; } a;\n",
+       {"// Error :  struct tagA { int x ; } a ;"}},
+      {"dllexport becomes one export word", "__declspec ( dllexport ) int f(void);\n",
+       {"// Error :  _export int f ( void ) ;"}},
+      {"continuation lines make one statement", "#line \\\n 10\n", {"// Error :  #line 10"}},
+      {"a backslash glued to a word is no continuation", "#line X\\\n10\n",
+       {"// Error :  #line X\\", "// Error :  10"}},
+      {"typedef retry without parentheses", "typedef int FOO;\n", {"// Error :  typedef int FOO ;"}},
+      {"typedef with a public base starts a skipped block",
+       "typedef struct A : public B { int x; };\nint y;\n",
+       {"// Error :  typedef struct A : public B { int x ; } ;", "// Error :  int y ;"}},
+      {"statement unfinished at the end of the file is still shown", "int a\n",
+       {"// Error :  int a"}},
+      {"continuation up to the end of the file is still shown", "#line \\\n",
+       {"// Error :  #line"}},
+  };
+  for (const auto& c : cases) {
+    Fixture fx;
+    EXPECT_EQ(fx.Body(c.Input), c.Expected) << c.Name;
+  }
+}
+
+TEST(ConversionTest, LineEndsOfEveryKindAndNoFinalBreak) {
+  Fixture fx;
+  EXPECT_EQ(fx.Body("/* a */\r/* b */\r\n/* c */\n/* d */"),
+            (V{"(* a *)", "(* b *)", "(* c *)", "(* d *)"}));
+}
+
+TEST(ConversionTest, FailureInsideALineIsCountedAndTheLoopGoesOn) {
+  Fixture fx;
+  // A [define] name without its value: the look-up of the value fails inside the line.
+  fx.Defs.DefineNames.Add("BOOM");
+  auto body = fx.Body("#line 1\nBOOM\n#line 2\n");
+  EXPECT_EQ(body, (V{"// Error :  #line 1", "// Application Error : ", "// Error :  #line 2"}));
+  EXPECT_EQ(fx.Result.ErrorCount, 3);
+  ASSERT_EQ(fx.Result.Failures.size(), 1u);
+  EXPECT_EQ(fx.Result.Failures[0].Line, 2);
+  EXPECT_FALSE(fx.Result.Failures[0].Intended);
+  bool red = false;
+  for (const auto& r : fx.Pane.Ranges())
+    if (r.Style == TextStyle::Red && r.Line == 13 && r.Column == 3 && r.Length == 17) red = true;
+  EXPECT_TRUE(red);
+}
+
+TEST(ConversionTest, SecondConversionStartsFromTheDefinitionTables) {
+  Fixture fx;
+  fx.Convert("#line 1\n");
+  auto lines = fx.Convert("");
+  EXPECT_EQ(lines, kEmptyUnit);
+  EXPECT_EQ(fx.Result.ErrorCount, 0);
+}
+
+TEST(ConversionTest, AnyBytesConvertWithoutLosingLines) {
+  Fixture fx;
+  std::string text;
+  for (int c = 0; c < 256; ++c) {
+    if (c == '\n' || c == '\r') continue;
+    text += static_cast<char>(c);
+  }
+  text += "\n\xff\xfe\n/* unterminated comment\n\"unterminated string\n";
+  text += std::string(1 << 20, 'x') + "\n";
+  EXPECT_NO_THROW(fx.Convert(text));
+  EXPECT_EQ(fx.Pane.Line(fx.Pane.Count() - 1), "end.");
+  EXPECT_GT(fx.Pane.Count(), 16);
+}
+
+// The frame on a context prepared by hand: states that only later rules can open.
+class FrameTest : public ::testing::Test {
+ protected:
+  V Translate(ConversionContext& ctx, const std::string& line) {
+    int before = fx.Pane.Count();
+    if (!ctx.Pending) ctx.TokenList.Clear();
+    ctx.PendingStar = false;
+    TokenizeLine(line, ctx);
+    TranslateStatement(ctx);
+    return V(fx.Pane.Lines().begin() + before, fx.Pane.Lines().end());
+  }
+  Fixture fx;
+};
+
+TEST_F(FrameTest, CommentsInsideAnOpenBodyAreIndented) {
+  auto& ctx = fx.Context();
+  fx.Pane.Add("type");
+  fx.Pane.Add("  TFoo = record");
+  ctx.OpenStructLine = 1;
+  EXPECT_EQ(Translate(ctx, "/* one */"), (V{"\t(* one *)"}));
+  EXPECT_EQ(Translate(ctx, "// two"), (V{"\t// two"}));
+  // A comment over three lines: first indented, middle and last unchanged.
+  EXPECT_EQ(Translate(ctx, "/* a"), (V{"\t(* a"}));
+  EXPECT_EQ(Translate(ctx, " b"), (V{" b"}));
+  EXPECT_EQ(Translate(ctx, " c */"), (V{" c *)"}));
+}
+
+TEST_F(FrameTest, SkippedBlockEndsOnlyAtItsClosingBrace) {
+  auto& ctx = fx.Context();
+  ctx.SkippingBlock = true;
+  EXPECT_EQ(Translate(ctx, "int a;"), (V{"// Error :  int a ;"}));
+  EXPECT_EQ(Translate(ctx, "}"), (V{"// Error :  }"}));
+  EXPECT_TRUE(ctx.SkippingBlock);
+  EXPECT_EQ(Translate(ctx, "};"), (V{"// Error :  } ;"}));
+  EXPECT_FALSE(ctx.SkippingBlock);
+  ctx.SkippingBlock = true;
+  EXPECT_EQ(Translate(ctx, "} x;"), (V{"// Error :  } x ;"}));
+  EXPECT_FALSE(ctx.SkippingBlock);
+  EXPECT_EQ(ctx.ErrorCount, 4);
+}
+
+TEST_F(FrameTest, EpilogueForms) {
+  auto& ctx = fx.Context();
+  ctx.TokenList = TStringList2{"#pragma", "once"};
+  Statement st;
+  st.Outcome = kWriteComment;
+  WriteOutcome(ctx, st);
+  st.Outcome = 1;
+  st.Built = "{$IF";
+  ctx.TokenList = TStringList2{"#if", "!X"};
+  WriteOutcome(ctx, st);
+  st.Outcome = kWriteBuilt;
+  st.Built = "a\r\nb";
+  WriteOutcome(ctx, st);
+  EXPECT_EQ(fx.Pane.Lines(), (V{"//  #pragma once", "// Error : {$IF !X", "a", "b"}));
+  EXPECT_EQ(ctx.ErrorCount, 1);
+}
+
+}  // namespace
+}  // namespace tqc

@@ -1,0 +1,442 @@
+// "#include" and the include cache: the rule's forms and lookups, the reader's sections and
+// field rules, [INC] chains, the writer's text, when a cache is written, and a cache written
+// by one conversion and read by the next.
+#include "engine/includes.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/dispatch.h"
+#include "engine/rules.h"
+#include "test_support.h"
+
+namespace tqc {
+namespace {
+
+namespace fs = std::filesystem;
+using V = std::vector<std::string>;
+using testing::Fixture;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "tqc_inc_XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  std::string Str() const { return path_.string(); }
+
+ private:
+  fs::path path_;
+};
+
+void WriteText(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+V Texts(const TStringList2& list, int from = 0) {
+  V out;
+  for (int i = from; i < list.Count(); ++i) out.push_back(list.Text(i));
+  return out;
+}
+
+const char* const kEmptyCache =
+    "[TYPE]\r\n[POINTER]\r\n[INTERFACE]\r\n[CLASS]\r\n[FUNC]\r\n[MAKE]\r\n[INC]\r\n";
+
+class IncludesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { fx.Options.HomeDir = dir.Str(); }
+
+  // A fresh context converting dir/x.h.
+  ConversionContext& Ctx() {
+    ConversionContext& ctx = fx.Context();
+    ctx.InputPath = dir / "x.h";
+    return ctx;
+  }
+  // Translates one input line as the driver would and returns the line written.
+  std::string Run(ConversionContext& ctx, const std::string& line) {
+    ctx.CurrentLine = line;
+    testing::Tokens(ctx, {line});
+    TranslateStatement(ctx);
+    return fx.Pane.Lines().empty() ? std::string() : fx.Pane.Lines().back();
+  }
+  void Cache(const std::string& name, const std::string& text) {
+    WriteText(dir / ("inc/" + name + ".tqc"), text);
+  }
+
+  TempDir dir;
+  Fixture fx;
+};
+
+TEST_F(IncludesTest, StatementForms) {
+  struct Case {
+    const char* Line;
+    bool CachePresent, HeaderPresent;
+    const char* Written;
+    const char* Uses;
+    int Errors;
+  };
+  const Case cases[] = {
+      {"#include \"foo.h\"", true, false, "// #include \"foo.h\"", ", foo", 0},
+      {"#include <foo.h>", true, false, "// #include <foo.h>", ", foo", 0},
+      {"#include \"sub\\foo.h\"", true, false, "// #include \"sub\\foo.h\"", ", foo", 0},
+      {"#include \"sub/foo.idl\"", true, false, "// #include \"sub/foo.idl\"", ", foo", 0},
+      {"  #include  \"foo.h\"  ", true, false, "//   #include  \"foo.h\"  ", ", foo", 0},
+      {"#include \"foo.h\"", false, true, "// #include \"foo.h\"", ", foo", 0},
+      {"#include <foo.h>", false, true, "// #include <foo.h>", ", foo", 0},
+      {"#include \"foo.h\"", false, false, "// Error :  #include \" foo.h \"", "", 1},
+      {"#include <sys/foo.h>", true, true, "// Error :  #include < sys / foo.h >", "", 1},
+      {"#include FOO_H", true, true, "// Error :  #include FOO_H", "", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Line);
+    fs::remove_all(dir / "inc");
+    fs::remove(dir / "foo.h");
+    if (c.CachePresent) Cache("foo", "[TYPE]\r\nFOO_T,Integer\r\n");
+    if (c.HeaderPresent) WriteText(dir / "foo.h", "");
+    ConversionContext& ctx = Ctx();
+    EXPECT_EQ(Run(ctx, c.Line), c.Written);
+    EXPECT_EQ(ctx.UsesExtra, c.Uses);
+    EXPECT_EQ(ctx.ErrorCount, c.Errors);
+    const bool accepted = c.Errors == 0;
+    EXPECT_EQ(Texts(ctx.IncludeNames), accepted ? V{"foo"} : V{});
+    // Only a cache teaches anything; a neighbouring header alone is just accepted.
+    EXPECT_EQ(ctx.TypeNames.Contains("FOO_T"), accepted && c.CachePresent);
+  }
+}
+
+TEST_F(IncludesTest, ErrorLineIsRed) {
+  ConversionContext& ctx = Ctx();
+  Run(ctx, "#include <nothing.h>");
+  const int last = fx.Pane.Count() - 1;
+  ASSERT_EQ(fx.Pane.Line(last).substr(3, 5), "Error");
+  EXPECT_EQ(fx.Pane.Ranges(), (std::vector<StyleRange>{{last, 3, 5, TextStyle::Red}}));
+}
+
+TEST_F(IncludesTest, NoHomeNoCache) {
+  fx.Options.HomeDir.clear();
+  Cache("foo", "[TYPE]\r\nFOO_T,Integer\r\n");
+  ConversionContext& ctx = Ctx();
+  EXPECT_EQ(Run(ctx, "#include <foo.h>"), "// Error :  #include < foo.h >");
+  WriteText(dir / "foo.h", "");
+  EXPECT_EQ(Run(ctx, "#include <foo.h>"), "// #include <foo.h>");
+  EXPECT_FALSE(ctx.TypeNames.Contains("FOO_T"));
+  // Nothing is written either.
+  fx.Defs.InterfaceNames.Add("IUnknown");
+  fx.Convert("#include <foo.h>\n", dir / "y.h");
+  EXPECT_FALSE(fx.Result.CacheWritten);
+  EXPECT_FALSE(fs::exists(dir / "inc/y.tqc"));
+}
+
+TEST_F(IncludesTest, ReaderSectionsAndFields) {
+  Cache("foo",
+        "stray,entry\r\n"  // before any section header
+        "[TYPE]\r\n"
+        "A,TA\r\n"
+        "unsigned int,UINT\r\n"  // three fields: ignored
+        "\"unsigned long\",ULONG\r\n"
+        "single\r\n"
+        "\r\n"
+        "[TYPE] \r\n"  // not a header: section unchanged
+        "B,TB\n"
+        "[BOGUS]\r"
+        "C , TC\r\n"
+        "[POINTER]\r\n"
+        "PX,X,anything\r\n"
+        "PY,Y\r\n"
+        "a,b,c,d\r\n"
+        "[MAKE]\r\n"
+        "M,\"1, 2\"\r\n"
+        "lone\r\n"
+        "[INTERFACE]\r\n"
+        "IFoo\r\n"
+        "x,y\r\n"
+        "[CLASS]\r\n"
+        "CFoo\r\n"
+        "[FUNC]\r\n"
+        "TFooProc\r\n"
+        "[INC]\r\n"
+        "[interface]\r\n"
+        "notAnInterface\r\n");
+  ConversionContext& ctx = Ctx();
+  const int types = ctx.TypeNames.Count(), pointers = ctx.PointeeTypes.Count();
+  Run(ctx, "#include \"foo.h\"");
+  EXPECT_EQ(Texts(ctx.TypeNames, types), (V{"A", "unsigned long", "B", "C"}));
+  EXPECT_EQ(Texts(ctx.TypeValues, types), (V{"TA", "ULONG", "TB", "TC"}));
+  ASSERT_EQ(Texts(ctx.PointeeTypes, pointers), (V{"PX", "PY"}));
+  EXPECT_EQ(Texts(ctx.PointerTypes, pointers), (V{"X", "Y"}));
+  EXPECT_EQ(ctx.PointeeTypes.Tag(pointers), 1);
+  EXPECT_EQ(ctx.PointeeTypes.Tag(pointers + 1), 0);
+  EXPECT_EQ(Texts(ctx.MakeNames), V{"M"});
+  EXPECT_EQ(Texts(ctx.MakeValues), V{"1, 2"});
+  EXPECT_EQ(Texts(ctx.InterfaceNames), V{"IFoo"});
+  EXPECT_EQ(Texts(ctx.ClassNames), V{"CFoo"});
+  EXPECT_EQ(Texts(ctx.FuncNames), V{"TFooProc"});
+  // Headers are case-sensitive: "notAnInterface" still sits under [INC].
+  EXPECT_EQ(Texts(ctx.IncludedCaches), V{"notAnInterface"});
+  // Read knowledge is never recorded as the conversion's own.
+  EXPECT_TRUE(ctx.NewTypeIdx.empty() && ctx.NewPointerIdx.empty() && ctx.NewMakeIdx.empty() &&
+              ctx.NewInterfaceIdx.empty() && ctx.NewClassIdx.empty() && ctx.NewFuncIdx.empty());
+}
+
+TEST_F(IncludesTest, IncChainsReadInQueueOrder) {
+  Cache("a", "[TYPE]\r\nA,X\r\n[INC]\r\nb\r\nc\r\nmissing\r\n");
+  Cache("b", "[TYPE]\r\nB,X\r\n[INC]\r\nd\r\nc\r\n");
+  Cache("c", "[TYPE]\r\nC,X\r\n");
+  Cache("d", "[TYPE]\r\nD,X\r\n");
+  ConversionContext& ctx = Ctx();
+  const int before = ctx.TypeNames.Count();
+  EXPECT_EQ(Run(ctx, "#include <a.h>"), "// #include <a.h>");
+  EXPECT_EQ(Texts(ctx.TypeNames, before), (V{"A", "B", "C", "D"}));
+  EXPECT_EQ(Texts(ctx.IncludedCaches), (V{"b", "c", "missing", "d"}));
+  EXPECT_EQ(ctx.ErrorCount, 0);  // the missing nested cache is skipped silently
+  EXPECT_EQ(ctx.UsesExtra, ", a");
+}
+
+TEST_F(IncludesTest, CycleReadsTheNamedCacheTwice) {
+  Cache("a", "[TYPE]\r\nA,X\r\n[INC]\r\nb\r\n");
+  Cache("b", "[TYPE]\r\nB,X\r\n[INC]\r\na\r\n");
+  ConversionContext& ctx = Ctx();
+  const int before = ctx.TypeNames.Count();
+  Run(ctx, "#include \"a.h\"");
+  EXPECT_EQ(Texts(ctx.TypeNames, before), (V{"A", "B", "A"}));
+  EXPECT_EQ(Texts(ctx.IncludedCaches), (V{"b", "a"}));
+  // A later "#include" reads its own cache again, but not what [INC] already queued.
+  Run(ctx, "#include \"a.h\"");
+  EXPECT_EQ(Texts(ctx.TypeNames, before), (V{"A", "B", "A", "A"}));
+  EXPECT_EQ(Texts(ctx.IncludeNames), (V{"a", "a"}));
+  EXPECT_EQ(ctx.UsesExtra, ", a, a");
+}
+
+TEST_F(IncludesTest, IncNamesOutsideTheFolderAreNotFollowed) {
+  Cache("a", "[INC]\r\n../evil\r\n..\\evil\r\nsub/x\r\nsub\\x\r\n..\r\nok\r\n");
+  WriteText(dir / "evil.tqc", "[TYPE]\r\nEVIL,X\r\n");
+  WriteText(dir / "inc/..tqc", "[TYPE]\r\nDOTDOT,X\r\n");
+  Cache("sub/x", "[TYPE]\r\nSUBX,X\r\n");
+  Cache("ok", "[TYPE]\r\nOK,X\r\n");
+  ConversionContext& ctx = Ctx();
+  Run(ctx, "#include <a.h>");
+  EXPECT_TRUE(ctx.TypeNames.Contains("OK"));
+  EXPECT_FALSE(ctx.TypeNames.Contains("EVIL"));
+  EXPECT_FALSE(ctx.TypeNames.Contains("DOTDOT"));
+  EXPECT_FALSE(ctx.TypeNames.Contains("SUBX"));
+  EXPECT_EQ(Texts(ctx.IncludedCaches), V{"ok"});
+}
+
+TEST_F(IncludesTest, FoldersAreNotCaches) {
+  fs::create_directories(dir / "inc/foo.tqc");
+  Cache("a", "[INC]\r\nfoo\r\n");
+  ConversionContext& ctx = Ctx();
+  EXPECT_EQ(Run(ctx, "#include <foo.h>"), "// Error :  #include < foo.h >");
+  EXPECT_EQ(Run(ctx, "#include <a.h>"), "// #include <a.h>");
+  EXPECT_EQ(ctx.ErrorCount, 1);
+  IncludeCacheMemo memo;
+  try {
+    memo.Get(dir / "inc/foo.tqc");
+    ADD_FAILURE() << "a folder was read as a cache";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find(dir / "inc/foo.tqc"), std::string::npos);
+  }
+}
+
+TEST_F(IncludesTest, WriterText) {
+  ConversionContext& ctx = Ctx();
+  auto add = [](TStringList2& list, std::vector<int>& idx, const std::string& s, int tag = 0) {
+    idx.push_back(list.Add(s, tag));
+  };
+  ctx.TypeNames.Add("Old");  // not in the index list: not written
+  ctx.TypeValues.Add("X");
+  add(ctx.TypeNames, ctx.NewTypeIdx, "T1");
+  ctx.TypeValues.Add("V1");
+  add(ctx.TypeNames, ctx.NewTypeIdx, "T2");
+  ctx.TypeValues.Add("V2");
+  std::reverse(ctx.NewTypeIdx.begin(), ctx.NewTypeIdx.end());  // index-list order counts
+  add(ctx.PointeeTypes, ctx.NewPointerIdx, "PA", 1);
+  ctx.PointerTypes.Add("A");
+  add(ctx.PointeeTypes, ctx.NewPointerIdx, "PB", 0);
+  ctx.PointerTypes.Add("B");
+  add(ctx.InterfaceNames, ctx.NewInterfaceIdx, "IA");
+  ctx.InterfaceNames.Add("IFromDefs");
+  add(ctx.ClassNames, ctx.NewClassIdx, "CA");
+  add(ctx.FuncNames, ctx.NewFuncIdx, "TProc");
+  add(ctx.MakeNames, ctx.NewMakeIdx, "M");
+  ctx.MakeValues.Add("V");
+  ctx.IncludeNames.Add("base");
+  ctx.IncludeNames.Add("base");
+  EXPECT_EQ(BuildIncludeCache(ctx),
+            "[TYPE]\r\nT2,V2\r\nT1,V1\r\n"
+            "[POINTER]\r\nPA,A,i\r\nPB,B\r\n"
+            "[INTERFACE]\r\nIA\r\n"
+            "[CLASS]\r\nCA\r\n"
+            "[FUNC]\r\nTProc\r\n"
+            "[MAKE]\r\nM,V\r\n"
+            "[INC]\r\nbase\r\nbase\r\n");
+  // A stale index is a failure the writer reports instead of throwing.
+  ctx.NewFuncIdx.push_back(99);
+  std::string error;
+  EXPECT_FALSE(WriteIncludeCache(ctx, error));
+  EXPECT_NE(error.find(dir / "inc/x.tqc"), std::string::npos) << error;
+}
+
+TEST_F(IncludesTest, ReadTagOnePointerIsWrittenOnlyWhenAddedAnew) {
+  Cache("foo", "[POINTER]\r\nPX,X,anything\r\n");
+  ConversionContext& ctx = Ctx();
+  Run(ctx, "#include \"foo.h\"");
+  const int at = ctx.PointeeTypes.FindExact("PX");
+  ASSERT_GE(at, 0);
+  EXPECT_EQ(ctx.PointeeTypes.Tag(at), 1);
+  EXPECT_EQ(BuildIncludeCache(ctx), std::string(kEmptyCache) + "foo\r\n");
+  ctx.NewPointerIdx.push_back(ctx.PointeeTypes.Add("PX", 1));
+  ctx.PointerTypes.Add("X");
+  EXPECT_EQ(BuildIncludeCache(ctx),
+            "[TYPE]\r\n[POINTER]\r\nPX,X,i\r\n[INTERFACE]\r\n[CLASS]\r\n[FUNC]\r\n[MAKE]\r\n"
+            "[INC]\r\nfoo\r\n");
+}
+
+TEST_F(IncludesTest, WhenTheCacheIsNeeded) {
+  using Setter = void (*)(ConversionContext&);
+  const std::pair<const char*, Setter> cases[] = {
+      {"new type", [](ConversionContext& c) { c.NewTypeIdx.push_back(0); }},
+      {"new pointer", [](ConversionContext& c) { c.NewPointerIdx.push_back(0); }},
+      {"new make", [](ConversionContext& c) { c.NewMakeIdx.push_back(0); }},
+      {"new func", [](ConversionContext& c) { c.NewFuncIdx.push_back(0); }},
+      {"any interface", [](ConversionContext& c) { c.InterfaceNames.Add("IUnknown"); }},
+      {"any class", [](ConversionContext& c) { c.ClassNames.Add("CObject"); }},
+      {"an include", [](ConversionContext& c) { c.IncludeNames.Add("base"); }},
+  };
+  EXPECT_FALSE(IncludeCacheNeeded(Ctx()));
+  for (const auto& [what, set] : cases) {
+    ConversionContext& ctx = Ctx();
+    set(ctx);
+    EXPECT_TRUE(IncludeCacheNeeded(ctx)) << what;
+  }
+}
+
+TEST_F(IncludesTest, ConversionWritesTheCache) {
+  // Nothing learned and no names at all: no file.
+  fx.Convert("int x;\n", dir / "plain.h");
+  EXPECT_FALSE(fx.Result.CacheWritten);
+  EXPECT_FALSE(fs::exists(dir / "inc"));
+  // Interface names of the definition tables alone make an all-empty cache, and the missing
+  // "inc" folder is created.
+  fx.Defs.InterfaceNames.Add("IUnknown");
+  fx.Convert("int x;\n", dir / "plain.h");
+  EXPECT_TRUE(fx.Result.CacheWritten);
+  EXPECT_EQ(ReadText(dir / "inc/plain.tqc"), kEmptyCache);
+  fx.Defs.InterfaceNames.Clear();
+  fx.Defs.ClassNames.Add("CObject");
+  fx.Convert("", dir / "other.idl");
+  EXPECT_EQ(ReadText(dir / "inc/other.tqc"), kEmptyCache);
+  EXPECT_EQ(fx.Result.CacheError, "");
+}
+
+TEST_F(IncludesTest, CacheWriteFailureIsReportedNotFatal) {
+  fx.Defs.InterfaceNames.Add("IUnknown");
+  // "inc" cannot be created: the home is a file.
+  WriteText(dir / "home", "");
+  fx.Options.HomeDir = dir / "home";
+  auto lines = fx.Convert("#line 1\n", dir / "x.h");
+  EXPECT_FALSE(fx.Result.CacheWritten);
+  EXPECT_NE(fx.Result.CacheError.find(dir / "home/inc/x.tqc"), std::string::npos)
+      << fx.Result.CacheError;
+  EXPECT_EQ(fx.Result.ErrorCount, 1);
+  EXPECT_EQ(lines.back(), "end.");
+  // The cache's name is taken by a folder.
+  fx.Options.HomeDir = dir.Str();
+  fs::create_directories(dir / "inc/x.tqc");
+  fx.Convert("", dir / "x.h");
+  EXPECT_FALSE(fx.Result.CacheWritten);
+  EXPECT_NE(fx.Result.CacheError.find(dir / "inc/x.tqc"), std::string::npos);
+  for (const auto& e : fs::directory_iterator(dir / "inc"))  // no temporary file left behind
+    EXPECT_EQ(e.path().filename(), "x.tqc");
+}
+
+TEST_F(IncludesTest, RoundTrip) {
+  WriteText(dir / "base.h", "DECLARE_INTERFACE_(IBase, IUnknown)\nclass CBase : public X\n");
+  fx.Convert(ReadText(dir / "base.h"), dir / "base.h");
+  ASSERT_TRUE(fx.Result.CacheWritten);
+  EXPECT_EQ(ReadText(dir / "inc/base.tqc"),
+            "[TYPE]\r\n[POINTER]\r\n[INTERFACE]\r\nIBase\r\n[CLASS]\r\nCBase\r\n[FUNC]\r\n"
+            "[MAKE]\r\n[INC]\r\n");
+  // The second header learns the names through its "#include" ...
+  ConversionContext& ctx = Ctx();
+  Run(ctx, "#include \"base.h\"");
+  EXPECT_EQ(Texts(ctx.InterfaceNames), V{"IBase"});
+  EXPECT_EQ(Texts(ctx.ClassNames), V{"CBase"});
+  // ... its unit uses the base unit, and its own cache leads back to the base.
+  auto lines = fx.Convert("#include \"base.h\"\n", dir / "top.h");
+  EXPECT_EQ(lines.at(10), "uses Windows, base;");
+  EXPECT_EQ(lines.at(12), "// #include \"base.h\"");
+  EXPECT_EQ(ReadText(dir / "inc/top.tqc"), std::string(kEmptyCache) + "base\r\n");
+}
+
+TEST_F(IncludesTest, LearnedTypesReachTheTokens) {
+  // A type read from a cache maps the C spelling for the rest of the conversion.
+  Cache("base", "[TYPE]\r\nMYINT,Longint\r\n");
+  auto body = fx.Body("MYINT before;\n#include \"base.h\"\nMYINT after;\n", dir / "x.h");
+  ASSERT_EQ(body.size(), 3u);
+  EXPECT_NE(body[0].find("MYINT"), std::string::npos) << body[0];
+  EXPECT_EQ(body[0].find("Longint"), std::string::npos) << body[0];
+  EXPECT_NE(body[2].find("Longint"), std::string::npos) << body[2];
+  EXPECT_EQ(body[2].find("MYINT"), std::string::npos) << body[2];
+}
+
+TEST_F(IncludesTest, MemoGivesWhatReadingGives) {
+  Cache("a", "[TYPE]\r\nA,X\r\n[POINTER]\r\nPA,A,i\r\n[INC]\r\nb\r\n");
+  Cache("b", "[TYPE]\r\nB,X\r\n[FUNC]\r\nTB\r\n[INC]\r\na\r\n");
+  auto snapshot = [&](ConversionContext& ctx) {
+    V all = Texts(ctx.TypeNames);
+    for (int i = 0; i < ctx.PointeeTypes.Count(); ++i)
+      all.push_back(ctx.PointeeTypes.Text(i) + std::to_string(ctx.PointeeTypes.Tag(i)));
+    for (const V& v : {Texts(ctx.FuncNames), Texts(ctx.IncludedCaches), Texts(ctx.IncludeNames)})
+      all.insert(all.end(), v.begin(), v.end());
+    return all;
+  };
+  auto twice = [&](ConversionContext& ctx) {
+    Run(ctx, "#include <a.h>");
+    Run(ctx, "#include <b.h>");
+    return snapshot(ctx);
+  };
+  const V plain = twice(Ctx());
+
+  IncludeCacheMemo memo;
+  fx.Options.CacheMemo = &memo;
+  EXPECT_EQ(twice(Ctx()), plain);
+  EXPECT_EQ(twice(Ctx()), plain);  // a second conversion of the run
+  EXPECT_EQ(memo.Parses(), 2u);
+
+  // A changed cache is parsed again.
+  Cache("b", "[TYPE]\r\nB2,X\r\n");
+  ConversionContext& ctx = Ctx();
+  Run(ctx, "#include <b.h>");
+  EXPECT_TRUE(ctx.TypeNames.Contains("B2"));
+  EXPECT_EQ(memo.Parses(), 3u);
+
+  // A cache rewritten by a conversion of the same run is seen at once.
+  fx.Convert("DECLARE_INTERFACE_(INew, IUnknown)\n", dir / "b.h");
+  ConversionContext& after = Ctx();
+  Run(after, "#include <b.h>");
+  EXPECT_EQ(Texts(after.InterfaceNames), V{"INew"});
+  EXPECT_FALSE(after.TypeNames.Contains("B2"));
+}
+
+}  // namespace
+}  // namespace tqc
