@@ -102,7 +102,7 @@ TEST(ConversionTest, ProgressIsShownPerLine) {
   EXPECT_EQ(host.Events, 3);
   EXPECT_EQ(host.Statuses, (V{" Converting (h -> pas) ...", " Converting (h -> pas) ... (33%)",
                               " Converting (h -> pas) ... (66%)",
-                              " Converting (h -> pas) ... (100%)", " Error = 3"}));
+                              " Converting (h -> pas) ... (100%)", " Error = 1"}));
 }
 
 struct BodyCase {
@@ -125,15 +125,16 @@ TEST(ConversionTest, DispatchFrame) {
        {"// Error :  #line 5"}},
       {"closing brace before a directive", "} #line\n", {"// }", "// Error :  #line"}},
       {"struct tag of a plain declaration is dropped", "struct tagA a;\n",
-       {"// Error :  tagA a ;"}},
+       {"var", "\ta\t: tagA;"}},
       {"struct with a body keeps its tag", "struct tagA { int x; } a;\n",
-       {"// Error :  struct tagA { int x ; } a ;"}},
+       {"type", "  p_a = ^a;", "  a = record", "\tx\t: int;", "  end;"}},
       {"dllexport becomes one export word", "__declspec ( dllexport ) int f(void);\n",
        {"// Error :  _export int f ( void ) ;"}},
       {"continuation lines make one statement", "#line \\\n 10\n", {"// Error :  #line 10"}},
       {"a backslash glued to a word is no continuation", "#line X\\\n10\n",
        {"// Error :  #line X\\", "// Error :  10"}},
-      {"typedef retry without parentheses", "typedef int FOO;\n", {"// Error :  typedef int FOO ;"}},
+      {"typedef retry without parentheses", "typedef int FOO BAR;\n",
+       {"// Error :  typedef int FOO BAR ;"}},
       {"typedef with a public base starts a skipped block",
        "typedef struct A : public B { int x; };\nint y;\n",
        {"// Error :  typedef struct A : public B { int x ; } ;", "// Error :  int y ;"}},
