@@ -3,6 +3,7 @@
 // types in front of it), and the declaration rule for record fields and variables. Members
 // of a union nested in a struct are collected as variant texts and written when the struct
 // closes, since a Pascal record keeps its variant part at the end.
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -236,6 +237,16 @@ std::string PaddingNames(const std::string& fieldLine, int n, int m) {
   return names;
 }
 
+// A C name as a declaration needs it (bytes above 127 count as letters: double-byte names).
+bool IsName(const std::string& s) {
+  if (s.empty() || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
+  for (char c : s) {
+    const auto b = static_cast<unsigned char>(c);
+    if (!(std::isalnum(b) || b == '_' || b >= 0x80)) return false;
+  }
+  return true;
+}
+
 // The type of a declarator group of the declaration rule.
 struct Group {
   std::string Bounds;
@@ -356,10 +367,9 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
     break;
   }
   k = t.Count();
-  if (!structOpen && !unionOpen && !ctx.InInterface) SwitchSection(ctx, Section::Var);
-  ctx.FirstVariable = false;
 
   const std::string t0 = t.Text(0);
+  if (!IsName(t0)) return ErrorFrom(st, 0);
   std::string text;
   Group group;
   bool haveGroup = false;
@@ -385,6 +395,8 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
       name.erase(0, 1);
       g.Pointer = true;
     }
+    // Bit fields, strings, directives and operators are no declarators.
+    if (!IsName(name)) return ErrorFrom(st, 0);
     if (haveGroup && g.Bounds == group.Bounds && g.Pointer == group.Pointer &&
         g.DoublePointer == group.DoublePointer) {
       text += ", " + name;
@@ -400,6 +412,8 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
   }
   // A statement that declares nothing would vanish from the output.
   if (!haveGroup) return ErrorFrom(st, 0);
+  if (!structOpen && !unionOpen && !ctx.InInterface) SwitchSection(ctx, Section::Var);
+  ctx.FirstVariable = false;
   text += "\t: " + (group.Bounds.empty() ? "" : "array" + group.Bounds + " of ") +
           GroupType(ctx, t0, group, true) + (topUnion ? ");" : ";");
 

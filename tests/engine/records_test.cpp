@@ -284,7 +284,14 @@ TEST_F(RecordsTest, InitializerIsErrorLine) {
 }
 
 TEST_F(RecordsTest, DeclarationWithoutDeclaratorIsNotDropped) {
-  EXPECT_EQ(Body({"FOO;"}), (V{"var", "// Error :  FOO ;"}));
+  EXPECT_EQ(Body({"FOO;"}), (V{"// Error :  FOO ;"}));
+  // Shapes whose words are no names are shown, not declared.
+  EXPECT_EQ(Body({"struct B {", "UINT flag : 1;", "};"}),
+            (V{"type", "  p_B = ^B;", "  B = record", "// Error :  UINT flag : 1 ;", "  end;"}));
+  EXPECT_EQ(Body({"= \"a\";"}), (V{"// Error :  = 'a' ;"}));
+  // A declaration over several lines is read whole (its initializer then shows).
+  EXPECT_EQ(Body({"extern const char *S", "= \"a\"", ";"}),
+            (V{"var", "// Error : \tS\t: PChar; 'a' ;"}));
 }
 
 TEST_F(RecordsTest, RecordOnOneLine) {
