@@ -1,9 +1,227 @@
-// TranslateConstExpression: the value part of a #define as a Pascal constant declaration.
+// TranslateConstExpression: the value part of a #define that no shape rule of the macro
+// translation claimed, as a Pascal constant declaration. The C operators are respelled token
+// by token; a value of the form "(a op b)" with two numbers is folded to its 32-bit result
+// so that later lines can resolve the constant.
+#include <climits>
+#include <cstdint>
+#include <optional>
+
 #include "dispatch.h"
+#include "failure.h"
 #include "numbers.h"
+#include "type_mapping.h"
 
 namespace tqc {
 
-void TranslateConstExpression(ConversionContext&, Statement& st) { st.Outcome = 0; }
+namespace {
+
+// Signed 32-bit arithmetic with wrap-around, done on the unsigned pattern so that overflow is
+// defined.
+std::int32_t Apply(std::int32_t a, FoldOperator op, std::int32_t b) {
+  const auto ua = static_cast<std::uint32_t>(a);
+  const auto ub = static_cast<std::uint32_t>(b);
+  switch (op) {
+    case FoldOperator::Add:
+      return static_cast<std::int32_t>(ua + ub);
+    case FoldOperator::Subtract:
+      return static_cast<std::int32_t>(ua - ub);
+    case FoldOperator::Multiply:
+      return static_cast<std::int32_t>(ua * ub);
+    case FoldOperator::Divide:
+      if (b == 0) throw IntendedFailure("division by zero in a constant expression");
+      if (a == INT32_MIN && b == -1) return INT32_MIN;  // the one quotient that wraps
+      return a / b;
+    case FoldOperator::ShiftRight:
+      return static_cast<std::int32_t>(ua >> (ub & 31u));
+    case FoldOperator::ShiftLeft:
+      return static_cast<std::int32_t>(ua << (ub & 31u));
+    case FoldOperator::None:
+      break;
+  }
+  return a;
+}
+
+bool IsArithmetic(const std::string& u) { return u == "+" || u == "-" || u == "*" || u == "/"; }
+
+FoldOperator ArithmeticOperator(const std::string& u) {
+  if (u == "+") return FoldOperator::Add;
+  if (u == "-") return FoldOperator::Subtract;
+  if (u == "*") return FoldOperator::Multiply;
+  return FoldOperator::Divide;
+}
+
+// A comment the tokenizer delivered as one token ("// ..." or "(* ... *)"). Single "/" and
+// "(" are operators and punctuation, not comments.
+bool IsCommentToken(const std::string& u) { return u.size() >= 2 && (u[0] == '/' || u[0] == '('); }
+
+}  // namespace
+
+// Names never fold, even known constants: only literal numbers are loaded.
+void ConstFolder::LoadFirstOperand(const std::string& t) {
+  if (FoldState != 0) {
+    FoldState = -1;
+    return;
+  }
+  if (auto v = ParseInteger(ConvertNumber(t))) {
+    Value = *v;
+    FoldState = 1;
+  } else {
+    FoldState = -1;
+  }
+}
+
+void ConstFolder::SetOperator(FoldOperator op) {
+  if (FoldState != -1) Pending = op;
+}
+
+void ConstFolder::ApplyOperator(const std::string& t) {
+  std::optional<int> b;
+  if (FoldState == 1) b = ParseInteger(ConvertNumber(t));
+  if (!b || Pending == FoldOperator::None) {
+    FoldState = -1;
+    return;
+  }
+  Value = Apply(Value, Pending, *b);
+  FoldState = 2;
+}
+
+void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
+  TStringList2& tokens = ctx.TokenList;
+  const int n = tokens.Count();
+  const std::string name = ctx.Tok(1);
+  // Each appended piece brings its own leading blank: "  X\t= 1 shl 4;".
+  std::string line = "  " + name + "\t=";
+  bool semicolon = false;
+  SwitchSection(ctx, Section::Const);
+  ConstFolder fold;
+
+  auto error = [&] { st.Outcome = 0; };
+  // Long values are split so that the unit stays readable; the rest is indented by eight.
+  auto wrapCheck = [&] {
+    if (line.size() >= 79) {
+      WriteLine(ctx, line);
+      line = std::string(8, ' ');
+      fold.FoldState = -1;
+    }
+  };
+
+  for (int i = 2; i < n; ++i) {
+    const std::string t = tokens.Text(i);
+    if (t == ",") return error();  // function-like macros end here
+    if (t == "(") {
+      line += " (";
+      continue;
+    }
+    if (t == ")") {
+      if (i + 2 >= n) {
+        line += " )";
+        continue;
+      }
+      const std::string u = tokens.Text(i + 1);
+      if (IsArithmetic(u)) {
+        line += " ) " + u;
+        ++i;
+        fold.FoldState = -1;
+      } else if (u == "|" || u == "||") {
+        line += " ) or";
+        ++i;
+        fold.FoldState = -1;
+      } else if (u == "&" || u == "&&") {
+        line += " ) and";
+        ++i;
+        fold.FoldState = -1;
+      } else if (u == ">>") {
+        line += " ) shr";
+        ++i;
+        fold.FoldState = -1;
+      } else if (u == "<<") {
+        line += " ) shl";
+        ++i;
+        fold.FoldState = -1;
+      } else if (!u.empty() && u[0] == '*') {
+        // A product glued to its right operand: the operand is read next without the star.
+        line += " ) *";
+        tokens.SetText(i + 1, u.substr(1));
+        fold.FoldState = -1;
+      } else if (IsCommentToken(u)) {
+        line += " );\t" + u;
+        semicolon = true;
+        ++i;
+      } else if (u == ")") {
+        line += " )";
+      } else {
+        return error();
+      }
+      wrapCheck();
+      continue;
+    }
+    if (i + 1 < n) {
+      const std::string c = ConvertNumber(t);
+      const std::string u = tokens.Text(i + 1);
+      if (u == ")") {
+        line += " " + c;
+        fold.ApplyOperator(t);
+      } else if (IsArithmetic(u)) {
+        line += " " + c + " " + u;
+        fold.LoadFirstOperand(t);
+        fold.SetOperator(ArithmeticOperator(u));
+        ++i;
+      } else if (u == "|" || u == "||") {
+        line += " " + c + " or";
+        ++i;
+        fold.FoldState = -1;
+      } else if (u == "&" || u == "&&") {
+        line += " " + c + " and";
+        ++i;
+        fold.FoldState = -1;
+      } else if (u == ">>") {
+        line += " " + c + " shr";
+        fold.LoadFirstOperand(t);
+        fold.SetOperator(FoldOperator::ShiftRight);
+        ++i;
+      } else if (u == "<<") {
+        line += " " + c + " shl";
+        fold.LoadFirstOperand(t);
+        fold.SetOperator(FoldOperator::ShiftLeft);
+        ++i;
+      } else if (!u.empty() && u[0] == '*') {
+        tokens.SetText(i + 1, u.substr(1));
+        line += " " + c + " *";
+        fold.LoadFirstOperand(t);
+        fold.SetOperator(FoldOperator::Multiply);
+      } else if (IsCommentToken(u)) {
+        line += " " + c + ";\t" + u;
+        semicolon = true;
+        ++i;
+        fold.FoldState = -1;
+      } else {
+        return error();  // two operands in a row, or an operator with no Pascal spelling
+      }
+      wrapCheck();
+      continue;
+    }
+    // The last token.
+    if (IsCommentToken(t)) {
+      line += ";\t" + t;
+      semicolon = true;
+      if (fold.FoldState == 2) {
+        line = "  " + name + "\t= $" + Hex8(static_cast<std::uint32_t>(fold.Value)) + ";\t" + t;
+        ctx.ConstNames.Add(name, fold.Value);
+        fold.FoldState = -1;
+      }
+    } else {
+      line += " " + ConvertNumber(t);
+      fold.FoldState = -1;
+    }
+  }
+
+  if (!semicolon) line += ";";
+  if (fold.FoldState == 2) {
+    line = "  " + name + "\t= $" + Hex8(static_cast<std::uint32_t>(fold.Value)) + ";";
+    ctx.ConstNames.Add(name, fold.Value);
+  }
+  st.Built = line;
+  st.Outcome = kWriteBuilt;
+}
 
 }  // namespace tqc

@@ -1,10 +1,303 @@
-// #define and #undef.
+// #define and #undef. Each #define becomes a constant, a type alias, a conditional symbol, a
+// commented-out calling-convention alias, or an error line that still teaches the translator
+// something (identity macros, function-like HRESULT macros). The shape rules are tried in a
+// fixed order; a value that none of them claims goes to the constant-expression translator.
+#include <cstdint>
+#include <string>
+
+#include "numbers.h"
 #include "rules.h"
+#include "type_mapping.h"
 
 namespace tqc {
 
-RuleResult TranslateUndef(ConversionContext&, Statement&) { return RuleResult::Declined; }
+namespace {
 
-RuleResult TranslateDefine(ConversionContext&, Statement&) { return RuleResult::Declined; }
+// In macro shapes anything beginning with "/" or "(" counts as the trailing comment.
+bool IsComment(const std::string& t) { return !t.empty() && (t[0] == '/' || t[0] == '('); }
+
+bool IsFourCcMacro(const std::string& t) { return t == "MAKEFOURCC" || t == "mmioFOURCC"; }
+
+RuleResult ErrorLine(Statement& st) {
+  st.Outcome = 0;
+  return RuleResult::Epilogue;
+}
+
+RuleResult BuiltLine(Statement& st, std::string text) {
+  st.Built = std::move(text);
+  st.Outcome = kWriteBuilt;
+  return RuleResult::Epilogue;
+}
+
+// A name whose value resolves to an integer becomes known to later lines; duplicates are
+// appended and the first entry keeps winning.
+void RecordConstant(ConversionContext& ctx, const std::string& name, const std::string& value) {
+  if (auto v = ResolveValue(ctx, value)) ctx.ConstNames.Add(name, *v);
+}
+
+// The conversion's word table that holds `word`, searched in the fixed order of the rules.
+TStringList2* CallingConventionTable(ConversionContext& ctx, const std::string& word) {
+  for (TStringList2* table :
+       {&ctx.ExportWords, &ctx.StdcallWords, &ctx.PascalWords, &ctx.RegisterWords, &ctx.CdeclWords})
+    if (table->Contains(word)) return table;
+  return nullptr;
+}
+
+std::uint32_t Bits(int value) { return static_cast<std::uint32_t>(value); }
+
+// "#define NAME VALUE": an alias of a known interface is a type, anything else a constant.
+std::string SimpleValueLine(ConversionContext& ctx, const std::string& name,
+                            const std::string& valueToken) {
+  std::string value;
+  if (ctx.InterfaceNames.Contains(valueToken)) {
+    SwitchSection(ctx, Section::Type);
+    if (!ctx.InterfaceNames.Contains(name)) {
+      ctx.NewInterfaceIdx.push_back(ctx.InterfaceNames.Count());
+      ctx.InterfaceNames.Add(name);
+    }
+    value = valueToken;
+  } else {
+    SwitchSection(ctx, Section::Const);
+    value = ConvertNumber(valueToken);
+  }
+  RecordConstant(ctx, name, value);
+  return "  " + name + "\t= " + value + ";";
+}
+
+// #define NAME sizeof ( T ) [comment]
+RuleResult SizeConstant(ConversionContext& ctx, Statement& st) {
+  SwitchSection(ctx, Section::Const);
+  std::string line = "  " + ctx.Tok(1) + "\t= sizeof(" + ctx.Tok(4) + ");";
+  if (ctx.TokCount() == 7) line += "\t" + ctx.Tok(6);
+  return BuiltLine(st, line);
+}
+
+// #define NAME ( x ) x: the macro returns its argument, so the word is dropped from then on,
+// in this conversion and the later ones of the run (the table is the program's own).
+RuleResult IdentityMacro(ConversionContext& ctx, Statement& st) {
+  ctx.Defs.SkipWords.Add(ctx.Tok(1));
+  return ErrorLine(st);
+}
+
+// #define NAME ( ( T ) V ): a Pascal type cast.
+RuleResult CastConstant(ConversionContext& ctx, Statement& st) {
+  SwitchSection(ctx, Section::Const);
+  const std::string name = ctx.Tok(1);
+  const std::string v = ConvertNumber(ctx.Tok(6));
+  RecordConstant(ctx, name, v);
+  return BuiltLine(st, "  " + name + "\t= " + ctx.Tok(4) + "(" + v + ");");
+}
+
+// #define NAME ( P ) MAKE_HRESULT ( S , F , ... ): learned so that "#define X NAME ( V )"
+// translates later; the statement itself is shown as an error line.
+RuleResult LearnHresultMacro(ConversionContext& ctx, Statement& st) {
+  const int n = ctx.TokCount();
+  auto is = [&](int i, const char* s) { return ctx.Tok(i) == s; };
+  const std::string& p = ctx.Tok(3);
+  const bool head = is(2, "(") && is(4, ")") && is(6, "(");
+  const bool commas = is(8, ",") && is(10, ",");
+  constexpr int kNoShape = -2, kNoBase = -1;
+  int base = kNoShape;
+  if (n == 13) {
+    if (head && is(12, ")") && ctx.Tok(11) == p) base = kNoBase;
+  } else if (n == 17 && head && commas) {
+    if (is(12, "+") && is(13, "(") && ctx.Tok(14) == p && is(15, ")"))
+      base = 11;
+    else if (is(11, "(") && ctx.Tok(12) == p && is(13, ")") && is(14, "+"))
+      base = 15;
+  } else if (n == 19 && head && commas) {
+    if (is(11, "(") && is(13, "+") && is(14, "(") && ctx.Tok(15) == p && is(16, ")"))
+      base = 12;
+    else if (is(11, "(") && is(12, "(") && ctx.Tok(13) == p && is(14, ")") && is(15, "+"))
+      base = 16;
+  }
+  if (base != kNoShape) {
+    const std::string s = ConvertNumber(ctx.Tok(7));
+    const std::string f = ConvertNumber(ctx.Tok(9));
+    const std::string b = base >= 0 ? ConvertNumber(ctx.Tok(base)) : std::string();
+    const auto sv = ResolveValue(ctx, s);
+    const auto fv = ResolveValue(ctx, f);
+    std::string value;
+    if (sv && fv) {
+      const std::uint32_t sum = (Bits(*sv) << 31) + (Bits(*fv) << 16);
+      if (base < 0)
+        value = "$" + Hex8(sum);
+      else if (auto bv = ResolveValue(ctx, b))
+        value = "$" + Hex8(sum + Bits(*bv));
+      else
+        value = "$" + Hex8(sum) + " + " + b;
+    } else {
+      value = "((" + s + ") shl 31) + ((" + f + ") shl 16)";
+      if (base >= 0) value += " + " + b;
+    }
+    ctx.NewMakeIdx.push_back(ctx.MakeNames.Count());
+    ctx.MakeNames.Add(ctx.Tok(1));
+    ctx.MakeValues.Add(value);
+  }
+  return ErrorLine(st);
+}
+
+// #define NAME VALUE
+RuleResult SimpleDefine(ConversionContext& ctx, Statement& st) {
+  const std::string name = ctx.Tok(1);
+  const std::string v = ctx.Tok(2);
+  if (IsComment(v)) return BuiltLine(st, "{$DEFINE " + name + "}\t" + v);
+  if (TStringList2* table = CallingConventionTable(ctx, v)) {
+    table->Add(name);  // later prototypes treat the alias like the word it stands for
+    return BuiltLine(st, "// " + ctx.Tok(0) + " " + name + " " + v);
+  }
+  return BuiltLine(st, SimpleValueLine(ctx, name, v));
+}
+
+// #define NAME VALUE comment
+RuleResult SimpleDefineWithComment(ConversionContext& ctx, Statement& st) {
+  const std::string name = ctx.Tok(1);
+  const std::string v = ctx.Tok(2);
+  const std::string comment = ctx.Tok(3);
+  if (!IsComment(comment)) return ErrorLine(st);
+  if (TStringList2* table = CallingConventionTable(ctx, v)) {
+    table->Add(name);
+    const char* prefix = table == &ctx.ExportWords ? " // " : "// ";
+    return BuiltLine(st, prefix + ctx.Tok(0) + " " + name + " " + v);
+  }
+  return BuiltLine(st, SimpleValueLine(ctx, name, v) + "\t" + comment);
+}
+
+// #define NAME MAC ( V ) with MAC a learned HRESULT macro.
+RuleResult UseHresultMacro(ConversionContext& ctx, Statement& st) {
+  SwitchSection(ctx, Section::Const);
+  const std::string a = ConvertNumber(ctx.Tok(4));
+  const std::string m = ctx.MakeValues.Text(ctx.MakeNames.FindExact(ctx.Tok(2)));
+  const auto av = ParseInteger(a);
+  const auto mv = ParseInteger(m);
+  std::string line = "  " + ctx.Tok(1);
+  if (av && mv)
+    line += "\t= $" + Hex8(Bits(*mv) + Bits(*av)) + ";";
+  else
+    line += "\t= (" + m + " + " + a + ");";
+  if (ctx.TokCount() == 7 && IsComment(ctx.Tok(6))) line += "\t" + ctx.Tok(6);
+  return BuiltLine(st, line);
+}
+
+// #define NAME MAKE_HRESULT ( S , F , C ): folded when every argument resolves, otherwise
+// written as shifts. A zero argument is left out of the text.
+RuleResult HresultArithmetic(ConversionContext& ctx, Statement& st) {
+  SwitchSection(ctx, Section::Const);
+  const int n = ctx.TokCount();
+  std::string line = "  " + ctx.Tok(1) + "\t= ";
+  int k = 0;
+  std::string a, x;
+  bool numeric = true;
+  bool folded = false;
+  std::uint32_t sum = 0;
+  int close = -1;
+  auto isZero = [](const std::string& s) { return s == "0" || s == "$0"; };
+  for (int i = 4; i < n; ++i) {
+    const std::string& t = ctx.Tok(i);
+    if (t == ",") {
+      if (a.empty()) continue;
+      if (!isZero(a)) {
+        if (numeric) {
+          if (auto v = ResolveValue(ctx, a))
+            sum = k == 0 ? Bits(*v) << 31 : sum + (Bits(*v) << 16);
+          else
+            numeric = false;
+        }
+        if (!x.empty()) x += " + ";
+        x += "((" + a + ") shl " + (k == 0 ? "31)" : "16)");
+      }
+      if (k > 1) break;
+      ++k;
+      a.clear();
+    } else if (t == ")") {
+      if (!a.empty() && !isZero(a)) x = x.empty() ? a + ");" : x + " + " + a + ");";
+      if (numeric) {
+        if (auto v = ResolveValue(ctx, a)) {
+          sum += Bits(*v);
+          x = "$" + Hex8(sum) + ";";
+          folded = true;
+        } else {
+          numeric = false;
+        }
+      }
+      ++k;
+      close = i;
+      break;
+    } else {
+      a += ConvertNumber(t);
+    }
+  }
+  if (k != 3) return ErrorLine(st);
+  if (x.empty()) {
+    line += "0;";
+  } else if (folded) {
+    line += x;
+  } else {
+    // An unfolded third argument that happens to start with "$" still needs its brackets.
+    line += "(" + x;
+    if (!x.ends_with(");")) line += ");";
+  }
+  if (close == n - 2 && IsComment(ctx.Tok(n - 1))) line += "\t" + ctx.Tok(n - 1);
+  return BuiltLine(st, line);
+}
+
+// #define NAME MAKEFOURCC ( 'a' , 'b' , 'c' , 'd' ), arguments from token `first` on.
+// `commentAt` is the token copied as the trailing comment, or -1 to show the four characters.
+RuleResult FourCharacterCode(ConversionContext& ctx, Statement& st, int first, int commentAt) {
+  std::string chars;
+  for (int j = 0; j < 4; ++j) {
+    const std::string& arg = ctx.Tok(first + 2 * j);
+    // A lone quote has no character inside it.
+    if (arg.size() < 2 || arg[0] != '\'') return ErrorLine(st);
+    chars += arg[1];
+  }
+  SwitchSection(ctx, Section::Const);
+  std::uint32_t value = 0;
+  for (int j = 3; j >= 0; --j)
+    value = (value << 8) | static_cast<unsigned char>(chars[static_cast<std::size_t>(j)]);
+  std::string line = "  " + ctx.Tok(1) + "\t= $" + Hex8(value) + ";";
+  if (commentAt >= 0)
+    line += "\t" + ctx.Tok(commentAt);
+  else
+    line += "\t// '" + chars + "'";
+  return BuiltLine(st, line);
+}
+
+}  // namespace
+
+RuleResult TranslateUndef(ConversionContext& ctx, Statement& st) {
+  if (ctx.TokCount() == 0 || ctx.Tok(0) != "#undef") return RuleResult::Declined;
+  if (ctx.TokCount() != 2) return ErrorLine(st);
+  return BuiltLine(st, "{$UNDEF " + ctx.Tok(1) + "}");
+}
+
+RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
+  if (ctx.TokCount() == 0 || ctx.Tok(0) != "#define") return RuleResult::Declined;
+  const int n = ctx.TokCount();
+  auto is = [&](int i, const char* s) { return ctx.Tok(i) == s; };
+
+  if (n == 1) return ErrorLine(st);
+  if ((n == 6 || n == 7) && is(2, "sizeof") && is(3, "(") && is(5, ")"))
+    return SizeConstant(ctx, st);
+  if (n == 6 && is(2, "(") && is(4, ")") && ctx.Tok(3) == ctx.Tok(5)) return IdentityMacro(ctx, st);
+  if (n == 8 && is(2, "(") && is(3, "(") && is(5, ")") && is(7, ")")) return CastConstant(ctx, st);
+  if (n > 12 && is(5, "MAKE_HRESULT")) return LearnHresultMacro(ctx, st);
+  if (is(1, "INTERFACE")) {
+    st.Outcome = kWriteComment;
+    return RuleResult::Epilogue;
+  }
+  if (n == 2) return BuiltLine(st, "{$DEFINE " + ctx.Tok(1) + "}");
+  if (n == 3) return SimpleDefine(ctx, st);
+  if (n == 4) return SimpleDefineWithComment(ctx, st);
+  if (n > 5 && ctx.MakeNames.Contains(ctx.Tok(2)) && is(3, "(") && is(5, ")"))
+    return UseHresultMacro(ctx, st);
+  if (n > 9 && (is(2, "MAKE_HRESULT") || is(2, "MAKE_SCODE")) && is(3, "("))
+    return HresultArithmetic(ctx, st);
+  if (n >= 12 && IsFourCcMacro(ctx.Tok(2))) return FourCharacterCode(ctx, st, 4, n == 13 ? 12 : -1);
+  if (n > 13 && is(2, "(") && IsFourCcMacro(ctx.Tok(3)))
+    return FourCharacterCode(ctx, st, 5, n == 15 ? 14 : -1);
+  TranslateConstExpression(ctx, st);
+  return RuleResult::Epilogue;
+}
 
 }  // namespace tqc

@@ -30,10 +30,14 @@ std::optional<int> ParseInteger(std::string_view v) {
     unsigned int acc = 0;
     for (char c : d) {
       unsigned int x;
-      if (c >= '0' && c <= '9') x = static_cast<unsigned>(c - '0');
-      else if (c >= 'a' && c <= 'f') x = static_cast<unsigned>(c - 'a' + 10);
-      else if (c >= 'A' && c <= 'F') x = static_cast<unsigned>(c - 'A' + 10);
-      else return std::nullopt;
+      if (c >= '0' && c <= '9')
+        x = static_cast<unsigned>(c - '0');
+      else if (c >= 'a' && c <= 'f')
+        x = static_cast<unsigned>(c - 'a' + 10);
+      else if (c >= 'A' && c <= 'F')
+        x = static_cast<unsigned>(c - 'A' + 10);
+      else
+        return std::nullopt;
       acc = acc * 16 + x;
     }
     return static_cast<int>(acc);
@@ -87,6 +91,12 @@ std::string FormatHexNumber(std::string_view text, int width) {
   if (!v) throw IntendedFailure("'" + std::string(text) + "' is not a number");
   char buf[32];
   std::snprintf(buf, sizeof buf, "%0*X", width, static_cast<unsigned int>(*v));
+  return buf;
+}
+
+std::string Hex8(std::uint32_t value) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%08X", static_cast<unsigned int>(value));
   return buf;
 }
 

@@ -2,6 +2,7 @@
 // constant values, and the translator of a #define's value into a constant declaration.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,24 @@ std::string ConvertEnumOperand(const ConversionContext& ctx, std::string_view to
 std::string FormatHexNumber(std::string_view text, int width);
 // "argv[]" -> "*argv".
 std::string ArrayParamToPointer(std::string_view text);
+// The 32-bit pattern of a value as 8 upper-case hexadecimal digits ("80040005").
+std::string Hex8(std::uint32_t value);
+
+// The one-operation folder of a constant expression: "(a op b)" with two numbers folds to
+// its signed 32-bit result (wrapping). FoldState: 0 no operand yet, 1 first operand known,
+// 2 folded result known, -1 no folding for the rest of the statement.
+enum class FoldOperator { None, Add, Subtract, Multiply, Divide, ShiftRight, ShiftLeft };
+struct ConstFolder {
+  int FoldState = 0;
+  std::int32_t Value = 0;
+  FoldOperator Pending = FoldOperator::None;
+
+  void LoadFirstOperand(const std::string& token);
+  // The operator after a loaded first operand; ignored once folding has ended.
+  void SetOperator(FoldOperator op);
+  // Folds with the second operand; throws IntendedFailure on a division by zero.
+  void ApplyOperator(const std::string& token);
+};
 
 // Translates the value part of a #define (tokens t0..t(n-1), name t1) into a constant
 // declaration; sets the statement's built line and Outcome.

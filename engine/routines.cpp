@@ -1,8 +1,626 @@
-// Function prototypes, procedural types and DLL bindings.
+// Function prototypes, procedural types and DLL bindings: the last rule of the statement
+// dispatch. A prototype becomes a routine declaration, a typedef of a routine type (after
+// the typedef retry dropped "typedef") a procedural type, a routine body a comment after the
+// declaration. Function-pointer parameters are split off into a procedural type of their
+// own, and exported routines get their `external` lines in the implementation part.
+#include "routines.h"
+
+#include <vector>
+
+#include "numbers.h"
 #include "rules.h"
+#include "type_mapping.h"
 
 namespace tqc {
 
-RuleResult TranslatePrototype(ConversionContext&, Statement&) { return RuleResult::Declined; }
+namespace {
+
+const std::string kNoToken;
+
+// Lookahead that may run past the end of the statement: an empty text there.
+const std::string& TokAt(const ConversionContext& ctx, int i) {
+  return i >= 0 && i < ctx.TokCount() ? ctx.Tok(i) : kNoToken;
+}
+
+bool IsComment(const std::string& t) {
+  return t.size() >= 2 && (t.front() == '(' || t.front() == '/');
+}
+
+bool IsConventionWord(const ConversionContext& ctx, const std::string& s) {
+  return ctx.ExportWords.Contains(s) || ctx.StdcallWords.Contains(s) ||
+         ctx.PascalWords.Contains(s) || ctx.RegisterWords.Contains(s) || ctx.CdeclWords.Contains(s);
+}
+
+bool IsInterfaceOrClass(const ConversionContext& ctx, const std::string& s) {
+  return ctx.InterfaceNames.Contains(s) || ctx.ClassNames.Contains(s);
+}
+
+// A token as C source again, for statements that go back into SourceLines: comments return
+// to C form, since the tokenizer would take "(*" apart, and a "//" comment in the middle of
+// the line would swallow the tokens after it.
+std::string AsSource(const std::string& tok, bool last) {
+  const bool opens = StartsWith(tok, "(*");
+  const bool closes = tok.size() >= 2 && tok.ends_with("*)");
+  if (opens && closes && tok.size() >= 4) return "/*" + tok.substr(2, tok.size() - 4) + "*/";
+  if (opens) return "/*" + tok.substr(2);
+  if (closes) return tok.substr(0, tok.size() - 2) + "*/";
+  if (!last && StartsWith(tok, "//")) return "/*" + tok.substr(2) + " */";
+  return tok;
+}
+
+// A parenthesis that groups a calling convention and a pointer name,
+// "void ( WINAPI *PFN ) ( int x ) ;", is removed with its closing partner.
+void RemoveGroupingParenthesis(ConversionContext& ctx) {
+  TStringList2& t = ctx.TokenList;
+  const int n = t.Count();
+  int open = -1;
+  for (int i = 1; i <= n - 2; ++i) {
+    if (t.Text(i) == "(") {
+      open = i;
+      break;
+    }
+  }
+  if (open < 0) return;
+  const std::string& next = t.Text(open + 1);
+  if (!IsConventionWord(ctx, next) && !StartsWith(next, "*") && next != "CALLBACK") return;
+  for (int i = open + 2; i + 1 < n; ++i) {
+    if (t.Text(i) == ")" && t.Text(i + 1) == "(") {
+      t.Delete(i);
+      t.Delete(open);
+      return;
+    }
+  }
+}
+
+// The body from the "{" at `brace` on becomes one comment token. Returns true when the
+// statement is settled here (a body left open inside a struct record).
+bool CommentOutBody(ConversionContext& ctx, Statement& st, int brace) {
+  TStringList2& t = ctx.TokenList;
+  std::string text = "(* {";
+  int depth = 1;
+  int close = -1;
+  for (int i = brace + 1; i < t.Count(); ++i) {
+    const std::string& tok = t.Text(i);
+    if (tok == "{") {
+      text += " {";
+      ++depth;
+    } else if (tok == "}") {
+      if (--depth == 0) {
+        text += " } *)";
+        close = i;
+        break;
+      }
+      text += " }";
+    } else {
+      text += " " + tok;
+    }
+  }
+  const int last = close >= 0 ? close : t.Count() - 1;
+  for (int i = last; i > brace; --i) t.Delete(i);
+  t.SetText(brace, text);
+  if (close >= 0) return false;
+
+  // The tokenizer carries the rest of the body over the next lines as comment text.
+  ctx.InBlockComment = true;
+  ctx.BodyDepth = depth;
+  if (ctx.OpenStructLine == -1) return false;
+  std::string head;
+  for (int i = 0; i < brace; ++i) head += " " + t.Text(i);
+  WriteErrorLine(ctx, head);
+  st.Built = "\t" + text;
+  st.Outcome = kWriteBuilt;
+  return true;
+}
+
+// Per-statement flags of the prototype scan.
+struct Conventions {
+  bool Virtual = false, ExportDirective = false, Stdcall = false, Pascal = false, Cdecl = false,
+       Register = false, Exported = false;
+};
+
+std::string Directive(const ConversionContext& ctx, const Conventions& c, const std::string& line) {
+  if (ctx.InInterface && ctx.IsComInterface) {
+    if (ctx.Options.OleMode) return " virtual; stdcall; abstract;";
+    if (ctx.IDispatchSeen && !StartsWith(line, "/")) return " safecall;";
+    return " stdcall;";
+  }
+  std::string d;
+  if (c.Virtual) d += " virtual;";
+  if (c.ExportDirective && !ctx.RoutineTypedef) d += " export;";
+  if (c.Stdcall) return d + " stdcall;";
+  if (c.Pascal) return d + " pascal;";
+  if (c.Cdecl) return d + " cdecl;";
+  if (c.Register) return d;
+  switch (ctx.Options.DefaultCall) {
+    case CallType::Stdcall:
+      return d + " stdcall;";
+    case CallType::Cdecl:
+      return d + " cdecl;";
+    case CallType::Pascal:
+      return d + " pascal;";
+    case CallType::Register:
+      break;
+  }
+  return d;
+}
+
+// A single quote inside a Pascal string literal is doubled.
+std::string PascalQuoted(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out;
+}
+
+// The file name without its extension (the part after the last "." of the last path
+// component).
+std::string WithoutExtension(const std::string& s) {
+  const std::size_t dot = s.rfind('.');
+  const std::size_t sep = s.find_last_of("/\\");
+  if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return s;
+  return s.substr(0, dot);
+}
+
+// The DLL constant, asked for once per conversion, and the `external` line.
+void BindExportedRoutine(ConversionContext& ctx, const std::string& routineHead,
+                         const std::string& exportedName) {
+  if (ctx.DllName.empty()) {
+    const std::optional<std::string> answer = ctx.Host.AskDllName(ctx.UnitName + ".dll");
+    std::string stem = answer ? WithoutExtension(*answer) : std::string();
+    if (answer && !answer->empty() && !stem.empty()) {
+      if (EqualsIgnoreCase(stem, ctx.UnitName)) stem += "DLL";
+      ctx.DllName = stem;
+      ctx.DeferredConsts.Add("  " + ctx.DllName + " = '" + PascalQuoted(*answer) + "';\r\n");
+    } else {
+      ctx.DllName = WithoutExtension(ctx.UnitName) + "DLL";
+      ctx.DeferredConsts.Add("  " + ctx.DllName + " = '';" + (answer ? "" : "\r\n"));
+    }
+  }
+  ctx.DeferredConsts.Add(routineHead + "; external " + ctx.DllName + " name '" + exportedName +
+                         "';");
+}
+
+// The parameter walk: one parameter after the other up to the ")".
+class ParameterWriter {
+ public:
+  ParameterWriter(ConversionContext& ctx, ParameterListForm form, std::string& line)
+      : ctx_(ctx), t_(ctx.TokenList), form_(form), line_(line) {}
+
+  ParameterListEnd Run(int first) {
+    ParameterListEnd end = Walk(first);
+    end.Written = opened_;
+    // A split statement is translated again from SourceLines: nothing of it may stay.
+    if (end.End != ParameterListEnd::Kind::Split)
+      for (const auto& l : finished_) WriteLine(ctx_, l);
+    return end;
+  }
+
+ private:
+  bool Prototype() const { return form_ == ParameterListForm::Prototype; }
+  bool MethodForm() const {
+    return form_ == ParameterListForm::Method || form_ == ParameterListForm::MethodImpl;
+  }
+  const std::string& At(int i) const { return TokAt(ctx_, i); }
+
+  void NewLine() {
+    finished_.push_back(line_);
+    line_ = "\t ";
+  }
+  void Open() {
+    if (!opened_) line_ += "(";
+    opened_ = true;
+  }
+
+  static ParameterListEnd Error(int index) { return {ParameterListEnd::Kind::Error, index, false}; }
+
+  void SkipVoidList(int& i) const {
+    if (!ctx_.VoidNames.Contains(At(i))) return;
+    switch (form_) {
+      case ParameterListForm::Prototype:
+      case ParameterListForm::MethodImpl:
+        if (!StartsWith(At(i + 1), "*")) ++i;
+        break;
+      case ParameterListForm::Constructor:
+        if (At(i + 1) == ")") ++i;
+        break;
+      case ParameterListForm::Method:
+        break;
+    }
+  }
+
+  ParameterListEnd Walk(int i) {
+    SkipVoidList(i);
+    bool constFlag = false;
+    while (i < t_.Count() - 1 && t_.Text(i) != ")") {
+      const std::string& tok = t_.Text(i);
+      if (MethodForm() && IsComment(tok) && tok.front() == '(') {
+        line_ += tok + " ";
+        ++i;
+        continue;
+      }
+      Open();
+      if (!(form_ == ParameterListForm::Constructor) && IsComment(tok)) {
+        line_ += tok;
+        NewLine();
+        ++i;
+        continue;
+      }
+      if (line_.size() > 78) NewLine();
+      if (tok == "const") {
+        constFlag = true;
+        ++i;
+        continue;
+      }
+      if (tok == "struct" || tok == "union" || tok == "enum") {
+        t_.Delete(i);
+        continue;
+      }
+      ParameterListEnd end{};
+      if (!Parameter(i, constFlag, end)) return end;
+      constFlag = false;
+    }
+    if (i < t_.Count() && t_.Text(i) == ")") return {ParameterListEnd::Kind::Closed, i, false};
+    return {ParameterListEnd::Kind::Unclosed, -1, false};
+  }
+
+  // "T ( *N ) ( ... )" becomes "typedef T *TN ( ... );" and the statement gets "TN N".
+  ParameterListEnd SplitFunctionPointer(int ti) {
+    const std::string starName = t_.Text(ti + 2);
+    if (!StartsWith(starName, "*")) return Error(ti);
+    const std::string n = starName.substr(1);
+    std::string text = "typedef " + t_.Text(ti) + " *T" + n;
+    t_.SetText(ti, "T" + n);
+    t_.SetText(ti + 1, n);
+    t_.Delete(ti + 2);  // the star-name
+    t_.Delete(ti + 2);  // its ")"
+    while (ti + 2 < t_.Count()) {
+      const std::string tok = t_.Text(ti + 2);
+      text += " " + AsSource(tok, false);
+      t_.Delete(ti + 2);
+      if (tok == ")") break;
+    }
+    text += ";";
+    // The retry dropped "typedef" from a routine typedef: the rebuilt statement needs it back,
+    // or the procedural type would come out as a routine declaration.
+    std::string rebuilt = ctx_.RoutineTypedef ? "typedef" : "";
+    for (int k = 0; k < t_.Count(); ++k) rebuilt += " " + AsSource(t_.Text(k), k == t_.Count() - 1);
+    ctx_.SourceLines.push_front(rebuilt);
+    ctx_.SourceLines.push_front(text);
+    return {ParameterListEnd::Kind::Split, -1, false};
+  }
+
+  // One parameter from its type token at `i`; advances `i` past its separator. Returns false
+  // with `end` set when the list ends here (error or split).
+  bool Parameter(int& i, bool constFlag, ParameterListEnd& end) {
+    const int ti = i;
+    if (Prototype() && At(ti + 1) == "(" && At(ti + 3) == ")" && At(ti + 4) == "(") {
+      end = SplitFunctionPointer(ti);
+      return false;
+    }
+    if (At(ti + 1).find('[') != std::string::npos)
+      t_.SetText(ti + 1, ArrayParamToPointer(t_.Text(ti + 1)));
+    if (t_.Text(ti).ends_with("*")) {
+      std::string type = t_.Text(ti);
+      type.pop_back();
+      t_.SetText(ti, type);
+      t_.Insert(ti + 1, "*Para" + std::to_string(counter_++));
+    }
+    if ((At(ti + 1) == "const" || At(ti + 1) == "*const") && ti + 2 < t_.Count() &&
+        At(ti + 2) != "," && At(ti + 2) != ")") {
+      const bool star = At(ti + 1) == "*const";
+      t_.Delete(ti + 1);
+      if (star) t_.SetText(ti + 1, "*" + t_.Text(ti + 1));
+    }
+
+    std::string type = t_.Text(ti);
+    std::string ptype = type;
+    bool byRef = false, untyped = false;
+    int cur = ti + 1;
+    const std::string& name = At(cur);
+    if (StartsWith(name, "*")) {
+      const std::size_t stars = name.find_first_not_of('*');
+      const bool second = stars == std::string::npos ? name.size() >= 2 : stars >= 2;
+      if (ctx_.VoidNames.Contains(type)) {
+        ptype = "Pointer";
+        if (second)
+          byRef = true;
+        else if (!ctx_.Options.VoidPtrAsPointer)
+          untyped = true;
+      } else if (IsInterfaceOrClass(ctx_, type)) {
+        if (second) {
+          ParamType r = PointerParamType(ctx_, type);
+          ptype = r.Type;
+          byRef = r.ByRef;
+        }
+      } else {
+        if (int p = ctx_.PointerTypes.FindExact(type); p >= 0 && ctx_.PointeeTypes.Tag(p) == 1)
+          type = ctx_.PointeeTypes.Text(p);
+        if (constFlag) {
+          ptype = PointerTypeOf(ctx_, type);
+          if (second) ptype = PointerTypeOf(ctx_, ptype);
+        } else if (second) {
+          byRef = true;
+          ptype = PointerTypeOf(ctx_, type);
+        } else {
+          ParamType r = PointerParamType(ctx_, type);
+          ptype = r.Type;
+          byRef = r.ByRef;
+        }
+      }
+      // A token of stars alone ("**" before the name) is passed over.
+      if (stars == std::string::npos)
+        ++cur;
+      else
+        t_.SetText(cur, name.substr(stars));
+    } else if (Prototype() && name == "&" && ctx_.InInterface && !ctx_.IsComInterface) {
+      byRef = true;  // a C++ reference parameter
+      ++cur;
+    } else if (IsInterfaceOrClass(ctx_, type)) {
+      end = Error(ti);
+      return false;
+    } else if (int p = ctx_.PointerTypes.FindExact(type); p >= 0 && ctx_.PointeeTypes.Tag(p) == 1) {
+      ptype = ctx_.PointeeTypes.Text(p);
+    } else {
+      ParamType r = ValueParamType(ctx_, type);
+      ptype = r.Type;
+      byRef = r.ByRef;
+    }
+
+    // Name, default value, comment.
+    std::string pname, value, comment;
+    const std::string& at = At(cur);
+    const bool defaults = Prototype();
+    const bool unnamed = at == "," || at == ")" || (defaults && StartsWith(at, "=")) ||
+                         (form_ != ParameterListForm::Constructor && IsComment(at));
+    if (!unnamed) pname = t_.Text(cur++);
+    if (defaults && StartsWith(At(cur), "=")) {
+      while (cur < t_.Count() && At(cur) != "," && At(cur) != ")") {
+        const std::string& v = t_.Text(cur++);
+        if (!value.empty()) value += " ";
+        value += IsComment(v) ? "(* " + v + " *)" : v;
+      }
+    }
+    if (form_ != ParameterListForm::Constructor && IsComment(At(cur))) comment = t_.Text(cur++);
+    if (At(cur) != "," && At(cur) != ")") {
+      end = Error(cur < t_.Count() ? cur : t_.Count() - 1);
+      return false;
+    }
+
+    const std::string resolved = ResolveStars(ctx_, ptype, false, byRef);
+    if (pname.empty()) pname = "Para" + std::to_string(counter_++);
+    if (untyped || (resolved == "Pointer" && ptype != "Pointer")) {
+      // An untyped parameter; a const one stays const (a "const var" is no Pascal).
+      line_ += (constFlag ? "const " : "var ") + pname;
+    } else {
+      // A parameter passed by reference is var even when C calls it const.
+      if (constFlag && !byRef) line_ += "const ";
+      if (byRef) line_ += "var ";
+      line_ += pname + ": " + resolved;
+    }
+    if (!value.empty()) line_ += " " + value;
+    if (MethodForm() && !comment.empty()) line_ += " " + comment + " ";
+    if (At(cur) == ",") {
+      line_ += "; ";
+      ++cur;
+    }
+    if (!MethodForm() && !comment.empty()) {
+      line_ += " " + comment + " ";
+      if (comment.front() == '/') NewLine();
+    }
+    i = cur;
+    return true;
+  }
+
+  ConversionContext& ctx_;
+  TStringList2& t_;
+  ParameterListForm form_;
+  std::string& line_;
+  std::vector<std::string> finished_;
+  bool opened_ = false;
+  int counter_ = 0;
+};
+
+// The prototype of a statement whose shape was checked: conventions, head, parameters,
+// directive, DLL binding and the trailing comment.
+RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
+  TStringList2& t = ctx.TokenList;
+  Conventions conv;
+  int nameIdx = -1, retIdx = -1;
+  for (int i = 0; i <= t.Count() - 2; ++i) {
+    std::string tok = t.Text(i);
+    if (tok == "*CALLBACK") {
+      conv.Stdcall = conv.ExportDirective = true;
+      t.SetText(i, "*");
+      tok = "*";
+    } else if (tok == "CALLBACK") {
+      conv.Stdcall = conv.ExportDirective = true;
+      continue;
+    }
+    if (ctx.StdcallWords.Contains(tok)) {
+      conv.Stdcall = true;
+      continue;
+    }
+    if (ctx.PascalWords.Contains(tok)) {
+      conv.Pascal = true;
+      continue;
+    }
+    if (ctx.ExportWords.Contains(tok)) {
+      conv.Exported = true;
+      continue;
+    }
+    if (ctx.RegisterWords.Contains(tok)) {
+      conv.Register = true;
+      continue;
+    }
+    if (ctx.CdeclWords.Contains(tok)) {
+      conv.Cdecl = true;
+      continue;
+    }
+    if (tok == "virtual") {
+      conv.Virtual = true;
+      continue;
+    }
+    if (t.Text(i + 1) == "(") {
+      nameIdx = i;
+      break;
+    }
+    if (tok == "*") {
+      if (retIdx < 0 || retIdx != i - 1)
+        t.SetText(i + 1, "*" + t.Text(i + 1));
+      else
+        t.SetText(retIdx, t.Text(retIdx) + "*");
+      continue;
+    }
+    retIdx = i;
+  }
+  if (nameIdx < 0) {  // parentheses, but nothing in front of them names a routine
+    st.Outcome = 0;
+    return RuleResult::Epilogue;
+  }
+
+  // The head.
+  std::string head = ctx.InInterface ? "    " : "  ";
+  std::string result;
+  bool function = true;
+  if (retIdx < 0) {
+    head += "function ";
+    result = "Integer";
+  } else if (const std::string& ret = t.Text(retIdx); !ctx.VoidNames.Contains(ret)) {
+    head += "function ";
+    result = ret.ends_with("*") ? PointerTypeOf(ctx, ret.substr(0, ret.size() - 1)) : ret;
+  } else {
+    head += "procedure ";
+    function = false;
+  }
+  const std::string& nameTok = t.Text(nameIdx);
+  const bool starName = StartsWith(nameTok, "*");
+  if (starName) {
+    if (!function) {
+      if (ctx.RoutineTypedef) {
+        head = " procedure ";
+      } else {
+        head = "  function ";
+        result = "Pointer";
+        function = true;
+      }
+    } else if (!ctx.RoutineTypedef) {
+      result = PointerTypeOf(ctx, result);
+    }
+  }
+  const std::string name = starName ? nameTok.substr(1) : nameTok;
+  const bool reserved = EqualsIgnoreCase(name, "begin") || EqualsIgnoreCase(name, "end");
+  const std::string pascalName = reserved ? "_" + name : name;
+
+  std::string line, routineHead;
+  if (ctx.RoutineTypedef) {
+    SwitchSection(ctx, Section::Type);
+    line = "  " + pascalName + " =" + head;
+    // A plain routine type is already a pointer in Pascal, so "T *" of it means T itself;
+    // a pointer-to-routine typedef is not.
+    if (!starName && !ctx.FuncNames.Contains(name)) {
+      ctx.NewFuncIdx.push_back(ctx.FuncNames.Count());
+      ctx.FuncNames.Add(name);
+    }
+  } else {
+    line = head + pascalName;
+    routineHead = line;
+    if (!ctx.InInterface) ctx.SectionReopen = true;
+  }
+
+  const ParameterListEnd end =
+      WriteParameterList(ctx, nameIdx + 2, ParameterListForm::Prototype, line);
+  switch (end.End) {
+    case ParameterListEnd::Kind::Split:
+      ctx.Pending = false;
+      ctx.RoutineTypedef = false;
+      return RuleResult::Done;
+    case ParameterListEnd::Kind::Error:
+      st.Built = line;
+      st.Outcome = end.Index;
+      return RuleResult::Epilogue;
+    case ParameterListEnd::Kind::Closed:
+      if (end.Written) line += ")";
+      line += function ? ": " + result + ";" : ";";
+      line += Directive(ctx, conv, line);
+      break;
+    case ParameterListEnd::Kind::Unclosed:
+      break;
+  }
+
+  // A typedef binds nothing: it has no routine to import.
+  if (conv.Exported && !ctx.RoutineTypedef) BindExportedRoutine(ctx, routineHead, name);
+
+  if (end.End == ParameterListEnd::Kind::Closed) {
+    const int after = t.Count() - 1 - end.Index;
+    const std::string& next = TokAt(ctx, end.Index + 1);
+    const std::string& second = TokAt(ctx, end.Index + 2);
+    if (after == 2 && IsComment(second))
+      line += "\t" + second;
+    else if (after == 1 && IsComment(next) && next.front() == '(')
+      line += "\t" + next;
+  }
+  st.Built = line;
+  st.Outcome = kWriteBuilt;
+  return RuleResult::Epilogue;
+}
+
+}  // namespace
+
+ParameterListEnd WriteParameterList(ConversionContext& ctx, int first, ParameterListForm form,
+                                    std::string& line) {
+  return ParameterWriter(ctx, form, line).Run(first);
+}
+
+RuleResult TranslatePrototype(ConversionContext& ctx, Statement& st) {
+  TStringList2& t = ctx.TokenList;
+  RemoveGroupingParenthesis(ctx);
+
+  // The shape scan. A "{" that opens the statement is no routine body and does not end the
+  // scan: stopping there would keep the statement pending to the end of the file.
+  int parens = 0, balance = 0, brace = -1;
+  bool semicolon = false;
+  for (int i = 0; i < t.Count(); ++i) {
+    const std::string& tok = t.Text(i);
+    if (tok == "{" && i > 0) {
+      brace = i;
+      break;
+    }
+    if (tok == "(") {
+      ++parens;
+      ++balance;
+    } else if (tok == ")") {
+      ++parens;
+      --balance;
+    } else if (tok == ";") {
+      semicolon = true;
+    }
+  }
+  if (brace > 0) {
+    if (CommentOutBody(ctx, st, brace)) return RuleResult::Epilogue;
+    semicolon = true;
+  }
+  if (!semicolon) {
+    ctx.Pending = true;
+    return RuleResult::Done;
+  }
+  if (parens > 0 && balance != 0) {
+    st.Outcome = 0;
+    return RuleResult::Epilogue;
+  }
+  if (parens > 0 && ctx.OpenStructLine != -1) {
+    st.Built.clear();
+    st.Outcome = 0;
+    return RuleResult::Epilogue;
+  }
+  if (parens == 0) return RuleResult::Declined;
+  ctx.Pending = false;
+  return TranslateRoutine(ctx, st);
+}
+
+RuleResult TranslateMemberPrototype(ConversionContext& ctx, Statement& st) {
+  return TranslatePrototype(ctx, st);
+}
 
 }  // namespace tqc

@@ -34,8 +34,7 @@ std::string Upper(std::string s) {
 
 bool IsCallingConventionWord(const ConversionContext& ctx, const std::string& s) {
   return ctx.StdcallWords.Contains(s) || ctx.PascalWords.Contains(s) ||
-         ctx.ExportWords.Contains(s) || ctx.RegisterWords.Contains(s) ||
-         ctx.CdeclWords.Contains(s);
+         ctx.ExportWords.Contains(s) || ctx.RegisterWords.Contains(s) || ctx.CdeclWords.Contains(s);
 }
 
 }  // namespace
@@ -157,7 +156,8 @@ std::string ResolveStars(const ConversionContext& ctx, const std::string& s, boo
   if (int t = ctx.TypeNames.FindExact(base); t >= 0) base = ctx.TypeValues.Text(t);
   const bool isVoid = ctx.VoidNames.Contains(base);
   auto pointerOf = [&] { return isVoid ? std::string("Pointer") : PointerTypeOf(ctx, base); };
-  if (asPointer || byRef) return pointerOf() + std::string(static_cast<std::size_t>(levels - 1), '*');
+  if (asPointer || byRef)
+    return pointerOf() + std::string(static_cast<std::size_t>(levels - 1), '*');
   if (levels == 1) {
     if (isVoid) return "Pointer";
     byRef = true;

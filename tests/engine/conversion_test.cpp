@@ -98,11 +98,11 @@ TEST(ConversionTest, ProgressIsShownPerLine) {
   Fixture fx;
   RecordingHost host;
   OutputPane pane;
-  ConvertText("x.h", "a\nb\nc\n", BannerDate{}, fx.Defs, fx.Options, host, pane);
+  ConvertText("x.h", "#line 1\n#line 2\n#line 3\n", BannerDate{}, fx.Defs, fx.Options, host, pane);
   EXPECT_EQ(host.Events, 3);
   EXPECT_EQ(host.Statuses, (V{" Converting (h -> pas) ...", " Converting (h -> pas) ... (33%)",
                               " Converting (h -> pas) ... (66%)",
-                              " Converting (h -> pas) ... (100%)", " Error = 1"}));
+                              " Converting (h -> pas) ... (100%)", " Error = 3"}));
 }
 
 struct BodyCase {
@@ -128,8 +128,8 @@ TEST(ConversionTest, DispatchFrame) {
        {"var", "\ta\t: tagA;"}},
       {"struct with a body keeps its tag", "struct tagA { int x; } a;\n",
        {"type", "  p_a = ^a;", "  a = record", "\tx\t: int;", "  end;"}},
-      {"dllexport becomes one export word", "__declspec ( dllexport ) int f(void);\n",
-       {"// Error :  _export int f ( void ) ;"}},
+      {"dllexport becomes one export word", "__declspec ( dllexport ) int f(void)\n",
+       {"// Error :  _export int f ( void )"}},
       {"continuation lines make one statement", "#line \\\n 10\n", {"// Error :  #line 10"}},
       {"a backslash glued to a word is no continuation", "#line X\\\n10\n",
        {"// Error :  #line X\\", "// Error :  10"}},
