@@ -149,6 +149,19 @@ TEST(ConversionTest, DispatchFrame) {
   }
 }
 
+TEST(ConversionTest, StatementWithoutSemicolonDoesNotSwallowTheNextDirective) {
+  Fixture fx;
+  EXPECT_EQ(fx.Body("#ifdef A\nMACRO_CALL(X, 1)\n#endif\n#line 3\n"),
+            (V{"{$IFDEF A}", "// Error :  MACRO_CALL ( X , 1 )", "{$ENDIF}",
+               "// Error :  #line 3"}));
+  // A continued directive line still joins the next line, and a pending "}" keeps its
+  // directive.
+  Fixture fy;
+  EXPECT_EQ(fy.Body("#line \\\n#x\n"), (V{"// Error :  #line #x"}));
+  Fixture fz;
+  EXPECT_EQ(fz.Body("#ifdef A\n}\n#endif\n"), (V{"{$IFDEF A}", "// }", "{$ENDIF}"}));
+}
+
 TEST(ConversionTest, LineEndsOfEveryKindAndNoFinalBreak) {
   Fixture fx;
   EXPECT_EQ(fx.Body("/* a */\r/* b */\r\n/* c */\n/* d */"),
