@@ -162,6 +162,12 @@ TEST(ConversionTest, StatementWithoutSemicolonDoesNotSwallowTheNextDirective) {
   EXPECT_EQ(fz.Body("#ifdef A\n}\n#endif\n"), (V{"{$IFDEF A}", "// }", "{$ENDIF}"}));
 }
 
+TEST(ConversionTest, CppLinkageBlockOpensLikeACBlock) {
+  Fixture fx;
+  EXPECT_EQ(fx.Body("extern \"C++\" {\n#line 2\n}\n"),
+            (V{"// Error : extern \"C++\" {", "// Error :  #line 2", "// }"}));
+}
+
 TEST(ConversionTest, LineEndsOfEveryKindAndNoFinalBreak) {
   Fixture fx;
   EXPECT_EQ(fx.Body("/* a */\r/* b */\r\n/* c */\n/* d */"),
