@@ -201,6 +201,12 @@ RuleResult TranslateExternC(ConversionContext& ctx, Statement& st) {
   const int n = t.Count();
   // "C++" blocks are linkage blocks too: read as a routine body, their opening brace would
   // turn the rest of the header into one comment.
+  // A C++ namespace opens a block as a linkage block does; read as a routine body it would
+  // take in the rest of the header.
+  if (n == 3 && t.Text(0) == "namespace" && t.Text(2) == "{") {
+    st.Outcome = 0;
+    return RuleResult::Epilogue;
+  }
   if (n < 2 || !EqualsIgnoreCase(t.Text(0), "extern") ||
       (t.Text(1) != "'C'" && t.Text(1) != "'C++'"))
     return RuleResult::Declined;

@@ -103,6 +103,8 @@ void WriteTail(ConversionContext& ctx) {
   pane.MarkLine(kUsesLine, 0, 4, TextStyle::Bold);
 }
 
+constexpr int kMaxPendingTokens = 4096;
+
 // Writes a statement that waits for more lines as an error line of its tokens.
 void FlushPending(ConversionContext& ctx) {
   if (!ctx.TokenList.Empty()) {
@@ -148,6 +150,10 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
           TranslateStatement(ctx);
           ctx.Retranslate = false;
         }
+        // A statement that never finds its end (unbalanced braces around a C++ block, a
+        // missing ";") would be scanned again for every line it takes in; no declaration is
+        // this long, so it is shown as an error line and the next line starts afresh.
+        if (ctx.Pending && ctx.TokenList.Count() > kMaxPendingTokens) FlushPending(ctx);
       }
     } catch (const IntendedFailure& e) {
       // The line is marked and counted; the conversion always reaches its end.

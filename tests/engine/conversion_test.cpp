@@ -2,6 +2,8 @@
 // epilogue forms, pending statements, normalisation steps and per-line failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/dispatch.h"
 #include "engine/tokenizer.h"
 #include "test_support.h"
@@ -166,6 +168,29 @@ TEST(ConversionTest, CppLinkageBlockOpensLikeACBlock) {
   Fixture fx;
   EXPECT_EQ(fx.Body("extern \"C++\" {\n#line 2\n}\n"),
             (V{"// Error : extern \"C++\" {", "// Error :  #line 2", "// }"}));
+}
+
+TEST(ConversionTest, NamespaceOpensABlock) {
+  Fixture fx;
+  EXPECT_EQ(fx.Body("namespace N {\n#line 2\n}\n"),
+            (V{"// Error :  namespace N {", "// Error :  #line 2", "// }"}));
+}
+
+TEST(ConversionTest, RunawayStatementIsCutIntoErrorLines) {
+  Fixture fx;
+  // A statement that never ends: every line adds 100 tokens and no ";".
+  std::string line;
+  for (int i = 0; i < 100; ++i) line += " w" + std::to_string(i);
+  std::string text = "int" + line + "\n";
+  for (int i = 0; i < 100; ++i) text += line + "\n";
+  auto body = fx.Body(text);
+  ASSERT_GE(body.size(), 2u);
+  std::size_t words = 0;
+  for (const auto& l : body) {
+    EXPECT_TRUE(l.starts_with("// Error :  ")) << l.substr(0, 40);
+    words += static_cast<std::size_t>(std::count(l.begin(), l.end(), 'w'));
+  }
+  EXPECT_EQ(words, 101u * 100u);  // nothing lost
 }
 
 TEST(ConversionTest, LineEndsOfEveryKindAndNoFinalBreak) {
