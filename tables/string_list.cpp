@@ -9,11 +9,9 @@ TStringList2::TStringList2(std::initializer_list<std::string> texts) {
   for (const auto& t : texts) Add(t);
 }
 
-std::size_t TStringList2::CheckIndex(int i) const {
-  if (i < 0 || static_cast<std::size_t>(i) >= entries_.size())
-    throw std::out_of_range("list index " + std::to_string(i) + " out of bounds (count " +
-                            std::to_string(entries_.size()) + ")");
-  return static_cast<std::size_t>(i);
+void TStringList2::ThrowBadIndex(int i) const {
+  throw std::out_of_range("list index " + std::to_string(i) + " out of bounds (count " +
+                          std::to_string(entries_.size()) + ")");
 }
 
 // Records entry i (already in place, or about to be) under `text`.

@@ -32,8 +32,8 @@ class TStringList2 {
   bool Empty() const { return entries_.empty(); }
 
   // Checked access: a bad index throws std::out_of_range.
-  const std::string& Text(int i) const { return entries_.at(CheckIndex(i)).Text; }
-  int Tag(int i) const { return entries_.at(CheckIndex(i)).Tag; }
+  const std::string& Text(int i) const { return entries_[CheckIndex(i)].Text; }
+  int Tag(int i) const { return entries_[CheckIndex(i)].Tag; }
   const std::string& operator[](int i) const { return Text(i); }
   const std::string& Last() const { return Text(Count() - 1); }
 
@@ -50,7 +50,14 @@ class TStringList2 {
   const std::vector<Entry>& Entries() const { return entries_; }
 
  private:
-  std::size_t CheckIndex(int i) const;
+  // Every access is checked: a bad index throws std::out_of_range. Inline, since the rules
+  // index token lists in their inner loops.
+  std::size_t CheckIndex(int i) const {
+    if (i < 0 || static_cast<std::size_t>(i) >= entries_.size()) [[unlikely]]
+      ThrowBadIndex(i);
+    return static_cast<std::size_t>(i);
+  }
+  [[noreturn]] void ThrowBadIndex(int i) const;
   void BuildIndex() const;
 
   // Below this size a scan is as quick as hashing; the index is not kept.
