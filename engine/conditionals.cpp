@@ -199,8 +199,18 @@ RuleResult TranslatePragma(ConversionContext& ctx, Statement& st) {
 RuleResult TranslateExternC(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
   const int n = t.Count();
-  if (n < 2 || !EqualsIgnoreCase(t.Text(0), "extern") || t.Text(1) != "'C'")
+  // "C++" blocks are linkage blocks too: read as a routine body, their opening brace would
+  // turn the rest of the header into one comment.
+  // A C++ namespace opens a block as a linkage block does; read as a routine body it would
+  // take in the rest of the header.
+  if (n == 3 && t.Text(0) == "namespace" && t.Text(2) == "{") {
+    st.Outcome = 0;
+    return RuleResult::Epilogue;
+  }
+  if (n < 2 || !EqualsIgnoreCase(t.Text(0), "extern") ||
+      (t.Text(1) != "'C'" && t.Text(1) != "'C++'"))
     return RuleResult::Declined;
+  const bool cpp = t.Text(1) == "'C++'";
   if (n == 2) {
     ctx.Pending = true;  // the declaration follows on the next line
     return RuleResult::Done;
@@ -212,7 +222,7 @@ RuleResult TranslateExternC(ConversionContext& ctx, Statement& st) {
     return RuleResult::Restart;
   }
   // The opening of a linkage block: its closing brace is not tracked.
-  st.Built = "extern \"C\"";
+  st.Built = cpp ? "extern \"C++\"" : "extern \"C\"";
   st.Outcome = 2;
   return RuleResult::Epilogue;
 }

@@ -103,17 +103,45 @@ void WriteTail(ConversionContext& ctx) {
   pane.MarkLine(kUsesLine, 0, 4, TextStyle::Bold);
 }
 
+constexpr int kMaxPendingTokens = 4096;
+
+// Writes a statement that waits for more lines as an error line of its tokens.
+void FlushPending(ConversionContext& ctx) {
+  if (!ctx.TokenList.Empty()) {
+    Statement st;
+    st.Outcome = 0;
+    WriteOutcome(ctx, st);
+  }
+  ctx.Pending = false;
+  ctx.RoutineTypedef = false;
+}
+
+// Whether the current line is a preprocessor directive that would be swallowed by a statement
+// waiting for its ";". A macro call written without ";" (common in real headers) would
+// otherwise take the "#endif" that follows it, and the unit's conditionals would no longer
+// balance. A pending "}" keeps its directive: the frame writes it as "// }" and the directive.
+bool StartsDirective(const ConversionContext& ctx) {
+  if (ctx.InBlockComment || ctx.InString || ctx.InBrackets || ctx.BodyDepth > 0) return false;
+  if (ctx.TokenList.Empty() || ctx.TokenList.Text(0) == "}") return false;
+  std::string_view s = SkipBlanks(ctx.CurrentLine);
+  return !s.empty() && s.front() == '#';
+}
+
 void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>& failures) {
   const std::size_t total = ctx.SourceLines.size();
   std::size_t done = 0;
+  bool continued = false;  // the last line ended in "\"
   while (!ctx.SourceLines.empty()) {
     ctx.CurrentLine = std::move(ctx.SourceLines.front());
     ctx.SourceLines.pop_front();
+    if (ctx.Pending && !continued && StartsDirective(ctx)) FlushPending(ctx);
     if (!ctx.Pending) ctx.TokenList.Clear();
     ctx.PendingStar = false;
+    continued = false;
     try {
       TokenizeLine(ctx.CurrentLine, ctx);
       if (!ctx.TokenList.Empty() && ctx.TokenList.Last() == "\\") {
+        continued = true;
         ctx.Pending = true;
         ctx.TokenList.Delete(ctx.TokenList.Count() - 1);
       } else {
@@ -122,6 +150,10 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
           TranslateStatement(ctx);
           ctx.Retranslate = false;
         }
+        // A statement that never finds its end (unbalanced braces around a C++ block, a
+        // missing ";") would be scanned again for every line it takes in; no declaration is
+        // this long, so it is shown as an error line and the next line starts afresh.
+        if (ctx.Pending && ctx.TokenList.Count() > kMaxPendingTokens) FlushPending(ctx);
       }
     } catch (const IntendedFailure& e) {
       // The line is marked and counted; the conversion always reaches its end.
@@ -138,12 +170,7 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
   }
   // A statement still waiting for its end when the file ends (an unfinished declaration, a
   // last line ending in "\") is shown as an error line rather than lost.
-  if (ctx.Pending && !ctx.TokenList.Empty()) {
-    Statement st;
-    st.Outcome = 0;
-    WriteOutcome(ctx, st);
-    ctx.Pending = false;
-  }
+  if (ctx.Pending) FlushPending(ctx);
 }
 
 }  // namespace

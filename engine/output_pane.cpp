@@ -34,6 +34,11 @@ std::size_t OutputPane::CheckLine(int index) const {
 
 int OutputPane::Add(std::string_view text) {
   int first = Count();
+  if (text.find_first_of("\r\n") == std::string_view::npos) {  // the common case: one line
+    textLength_ += text.size() + 1;
+    lines_.emplace_back(text);
+    return first;
+  }
   for (auto& line : SplitPaneText(text)) {
     textLength_ += line.size() + 1;
     lines_.push_back(std::move(line));

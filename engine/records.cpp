@@ -1,14 +1,324 @@
-// Typedefs, structs, unions, enumerations, typed constants and variables.
+// Declaration heads: the rules for statements that do not begin with "typedef" (interface
+// identifiers, interface forward declarations, typed constants, struct, union and enum heads)
+// and the typedef rules (interface aliases, enum, struct and union heads, alias, pointer and
+// array types). A record or enumeration head is written with an empty name and its line index
+// kept in the context; records_bodies.cpp puts the name in front when the body closes.
+#include "records.h"
+
 #include "rules.h"
+#include "type_mapping.h"
 
 namespace tqc {
 
-RuleResult TranslateDeclaration(ConversionContext&, Statement&) { return RuleResult::Declined; }
+using records::At;
+using records::ErrorFrom;
+using records::Finished;
+using records::StayPending;
+using records::WriteBuilt;
 
-RuleResult TranslateTypedef(ConversionContext&, Statement&) { return RuleResult::Declined; }
+bool IsTrailingComment(const std::string& token) {
+  return token.size() >= 2 && (token[0] == '(' || token[0] == '/');
+}
 
-RuleResult TranslateOpenBody(ConversionContext&, Statement&) { return RuleResult::Declined; }
+void RegisterPointerType(ConversionContext& ctx, const std::string& p, const std::string& t) {
+  const bool interfaceOrClass = ctx.InterfaceNames.Contains(t) || ctx.ClassNames.Contains(t);
+  ctx.NewPointerIdx.push_back(ctx.PointeeTypes.Count());
+  ctx.PointeeTypes.Add(t, interfaceOrClass ? 1 : 0);
+  ctx.PointerTypes.Add(p);
+  if (interfaceOrClass || !ctx.FuncNames.Contains(t)) return;
+  if (ctx.TypeValues.Empty() || ctx.TypeValues.Last() != p) {
+    ctx.NewTypeIdx.push_back(ctx.TypeNames.Count());
+    ctx.TypeNames.Add(p);
+    ctx.TypeValues.Add(t);
+  } else {
+    ctx.TypeValues.SetText(ctx.TypeValues.Count() - 1, t);
+  }
+}
 
-RuleResult TranslateVariable(ConversionContext&, Statement&) { return RuleResult::Declined; }
+namespace {
+
+bool IsTagWord(const std::string& s) { return s == "struct" || s == "union" || s == "enum"; }
+
+// A struct or union definition inside an open record cannot be translated: the head becomes
+// an error line and, unless the statement already ends the definition, the rest of it is
+// passed over.
+RuleResult RefuseNestedDefinition(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  const bool endsHere = k >= 2 && (t.Text(k - 2) == "}" || t.Text(k - 1) == ";");
+  if (!endsHere) ctx.SkippingBlock = true;
+  return ErrorFrom(st, 0);
+}
+
+bool RecordOpen(const ConversionContext& ctx) {
+  return ctx.OpenStructLine != -1 || ctx.OpenUnionLine != -1;
+}
+
+// Opens a struct or union body whose "{" is token `brace` and writes its head lines. Fields
+// on the same line are translated by a restart after the head tokens are removed.
+RuleResult OpenRecord(ConversionContext& ctx, Statement& st, bool isStruct, const std::string& name,
+                      int brace) {
+  TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  SwitchSection(ctx, Section::Type);
+  const int head = ctx.Pane.Count();
+  if (isStruct) {
+    ctx.OpenStructLine = head;
+    ctx.StructName = name;
+    ctx.VariantTexts.Clear();
+  } else {
+    ctx.OpenUnionLine = head;
+    ctx.UnionCaseCount = 0;
+    ctx.UnionName = name;
+  }
+  std::string first = " = record";
+  const std::string cases = isStruct ? "" : "\r\n\tcase Integer of";
+  if (brace + 1 == k) return WriteBuilt(st, first + cases);
+  if (brace + 2 == k && IsTrailingComment(t.Text(brace + 1)))
+    return WriteBuilt(st, first + "\t" + t.Text(brace + 1) + cases);
+  // A comment followed by fields stays with the fields (it leads their line).
+  WriteLine(ctx, first + cases);
+  for (int i = 0; i <= brace; ++i) t.Delete(0);
+  st.Built.clear();
+  return RuleResult::Restart;
+}
+
+// static const T NAME = VALUE ; [comment]
+RuleResult TypedConstant(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  SwitchSection(ctx, Section::Const);
+  std::string type = t.Text(2);
+  std::string name = t.Text(3);
+  if (StartsWith(name, "*")) {
+    name.erase(0, 1);
+    type = PointerParamType(ctx, t.Text(2)).Type;
+  }
+  std::string value = t.Text(5);
+  if ((type == "PWChar" || type == "PWideChar") && StartsWith(value, "L")) value.erase(0, 1);
+  std::string line = "  " + name + "\t: " + type + "\t= " + value + ";";
+  if (t.Count() == 8) line += "\t" + t.Text(7);
+  return WriteBuilt(st, line);
+}
+
+RuleResult StructStatement(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  if (RecordOpen(ctx)) return RefuseNestedDefinition(ctx, st);
+  if (k >= 3 && t.Text(2) == "{") return OpenRecord(ctx, st, true, t.Text(1), 2);
+  if (k == 2 && t.Text(1) != "{") return StayPending(ctx);
+  if (k == 3 && t.Text(2) == ";") {
+    // Forward declaration: only interfaces and classes need one in Pascal.
+    SwitchSection(ctx, Section::Type);
+    const std::string& name = t.Text(1);
+    if (ctx.Options.OleMode) return WriteBuilt(st, "  " + name + " = class;");
+    if (ctx.InterfaceNames.Contains(name)) return WriteBuilt(st, "  " + name + " = interface;");
+    if (ctx.ClassNames.Contains(name)) return WriteBuilt(st, "  " + name + " = class;");
+    return WriteBuilt(st, st.Built);
+  }
+  return ErrorFrom(st, 0);
+}
+
+RuleResult UnionStatement(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  // A union inside another union has no place in the variant part.
+  if (ctx.OpenUnionLine != -1) return RefuseNestedDefinition(ctx, st);
+  if (ctx.OpenStructLine == -1) {
+    if (k >= 3 && t.Text(2) == "{") return OpenRecord(ctx, st, false, t.Text(1), 2);
+    return ErrorFrom(st, 0);
+  }
+  // A union inside a struct: its members are gathered as variants of the struct record.
+  const int brace = At(t, 1) == "{" ? 1 : At(t, 2) == "{" ? 2 : -1;
+  if (brace > 0 && (k == brace + 1 || (k == brace + 2 && IsTrailingComment(t.Text(brace + 1))))) {
+    ctx.OpenUnionLine = ctx.Pane.Count();
+    ctx.UnionCaseCount = 0;
+    ctx.UnionName.clear();
+    return Finished(ctx);
+  }
+  if (k == 1 || (k == 2 && t.Text(1) != "{")) return StayPending(ctx);
+  return ErrorFrom(st, 0);
+}
+
+RuleResult EnumStatement(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  const bool named = At(t, 2) == "{";
+  if (named || At(t, 1) == "{") {
+    std::string name;
+    if (named) {
+      name = t.Text(1);
+    } else {
+      name = "TEnum_" + ctx.UnitName + std::to_string(ctx.EnumCounter);
+      ++ctx.EnumCounter;
+    }
+    SwitchSection(ctx, Section::Type);
+    ctx.OpenEnumLine = ctx.Pane.Count();
+    ctx.EnumName = name;
+    return TranslateEnumMembers(ctx, st, named ? 3 : 2, EnumScan::PlainHead);
+  }
+  if (k <= 2) return StayPending(ctx);
+  return ErrorFrom(st, 0);
+}
+
+// Ends with ";", or with ";" and a trailing comment.
+bool EndsStatement(const TStringList2& t) {
+  const int k = t.Count();
+  return k > 0 && (t.Text(k - 1) == ";" ||
+                   (k >= 2 && IsTrailingComment(t.Text(k - 1)) && t.Text(k - 2) == ";"));
+}
+
+// One declarator of an alias typedef: "*P" declares a pointer type P to A, anything else
+// an alias of A.
+std::string AliasLine(ConversionContext& ctx, const std::string& a, const std::string& d,
+                      bool followVoid) {
+  if (StartsWith(d, "*")) {
+    const std::string p = d.substr(1);
+    RegisterPointerType(ctx, p, a);
+    // "^void" is no Pascal type; an untyped pointer is.
+    const std::string target = ctx.VoidNames.Contains(a) ? "Pointer" : "^" + a;
+    return "  " + p + "\t= " + target + ";";
+  }
+  if (followVoid && ctx.VoidNames.Contains(a)) ctx.VoidNames.Add(d);
+  return "  " + d + "\t= " + a + ";";
+}
+
+// typedef A D ; with D a plain name, "*P" or an array declarator.
+std::string SingleTypedefLine(ConversionContext& ctx, const std::string& a, const std::string& d) {
+  std::string bounds;
+  std::string name = ArrayDims(ctx, d, bounds);
+  if (bounds.empty()) return AliasLine(ctx, a, d, true);
+  std::string element = a;
+  if (StartsWith(name, "*")) {
+    name.erase(0, 1);
+    element = PointerTypeOf(ctx, a);
+  }
+  // An open array ("[]" arrives as "*name"; "[0]" or a bound of -1 here) has no bounds.
+  if (StartsWith(bounds, "[0..-1]") || StartsWith(bounds, "[0..-1,")) bounds.clear();
+  return "  " + name + "\t= array" + bounds + " of " + element + ";";
+}
+
+// typedef struct A D ; (also union, and enum without a body).
+RuleResult TaggedAlias(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  SwitchSection(ctx, Section::Type);
+  std::string line = AliasLine(ctx, t.Text(2), t.Text(3), false);
+  if (t.Count() == 6) line += "\t" + t.Text(5);
+  return WriteBuilt(st, line);
+}
+
+bool IsTaggedAliasShape(const TStringList2& t) {
+  const int k = t.Count();
+  return (k == 5 && t.Text(4) == ";") ||
+         (k == 6 && t.Text(4) == ";" && IsTrailingComment(t.Text(5)));
+}
+
+RuleResult TypedefEnum(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  int brace = -1;
+  for (int i = 2; i < k; ++i) {
+    if (t.Text(i) == "{") {
+      brace = i;
+      break;
+    }
+  }
+  if (brace < 0) {
+    // Complete without a body: an alias of an enumeration declared elsewhere. Left pending it
+    // would swallow the rest of the file.
+    if (EndsStatement(t)) return IsTaggedAliasShape(t) ? TaggedAlias(ctx, st) : ErrorFrom(st, 0);
+    return StayPending(ctx);
+  }
+  SwitchSection(ctx, Section::Type);
+  ctx.OpenEnumLine = ctx.Pane.Count();
+  ctx.EnumName.clear();
+  return TranslateEnumMembers(ctx, st, brace + 1, EnumScan::TypedefHead);
+}
+
+// typedef A D ; / typedef A D1 , D2 ; / typedef A D1 , D2 , D3 ; each with an optional
+// trailing comment. Declined when the statement has another shape.
+RuleResult AliasTypedef(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  // Number of declarators: the statement is typedef A D1 [, D2 [, D3]] ; [comment].
+  int declarators = 0;
+  for (int n = 1; n <= 3; ++n) {
+    const int semi = 2 * n + 1;
+    if (k != semi + 1 && k != semi + 2) continue;
+    if (t.Text(semi) != ";") continue;
+    if (k == semi + 2 && !IsTrailingComment(t.Text(semi + 1))) continue;
+    bool commas = true;
+    for (int c = 3; c < semi; c += 2) commas = commas && t.Text(c) == ",";
+    if (commas) declarators = n;
+  }
+  if (declarators == 0) {
+    if (IsTaggedAliasShape(t) && (t.Text(1) == "struct" || t.Text(1) == "union"))
+      return TaggedAlias(ctx, st);
+    return RuleResult::Declined;
+  }
+  const std::string& a = t.Text(1);
+  // "typedef struct X ;" declares nothing.
+  if (IsTagWord(a)) return RuleResult::Declined;
+  SwitchSection(ctx, Section::Type);
+  std::string text;
+  if (declarators == 1) {
+    text = SingleTypedefLine(ctx, a, t.Text(2));
+  } else {
+    for (int n = 0; n < declarators; ++n) {
+      if (n > 0) text += "\r\n";
+      text += AliasLine(ctx, a, t.Text(2 + 2 * n), true);
+    }
+  }
+  if (k == 2 * declarators + 3) text += "\t" + t.Text(k - 1);
+  return WriteBuilt(st, text);
+}
+
+}  // namespace
+
+RuleResult TranslateDeclaration(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  const std::string& t0 = t.Text(0);
+  // Interface identifiers without a value come from the GUID definitions.
+  if ((k == 5 && t0 == "EXTERN_C" && t.Text(1) == "const" && t.Text(2) == "TIID") ||
+      (k == 4 && t0 == "const" && t.Text(1) == "TIID")) {
+    st.Outcome = kWriteComment;
+    return RuleResult::Epilogue;
+  }
+  if (k == 3 && t0 == "interface" && t.Text(2) == ";") {
+    SwitchSection(ctx, Section::Type);
+    return WriteBuilt(st, "  " + t.Text(1) + " = interface;");
+  }
+  if ((k == 7 || k == 8) && t0 == "static" && t.Text(1) == "const" && t.Text(4) == "=" &&
+      t.Text(6) == ";")
+    return TypedConstant(ctx, st);
+  if (t0 == "struct") return StructStatement(ctx, st);
+  if (t0 == "union") return UnionStatement(ctx, st);
+  if (t0 == "enum") return EnumStatement(ctx, st);
+  return RuleResult::Declined;
+}
+
+RuleResult TranslateTypedef(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  const std::string& t1 = At(t, 1);
+  if ((k == 5 || k == 6) && t1 == "interface" && t.Text(2) == t.Text(3) && t.Text(4) == ";") {
+    const std::string& name = t.Text(2);
+    if (!ctx.InterfaceNames.Contains(name)) {
+      ctx.NewInterfaceIdx.push_back(ctx.InterfaceNames.Count());
+      ctx.InterfaceNames.Add(name);
+    }
+    return WriteBuilt(st, "  " + name + (ctx.Options.OleMode ? " = class;" : " = interface;"));
+  }
+  if (t1 == "enum") return TypedefEnum(ctx, st);
+  const bool anonymous = At(t, 2) == "{";
+  if (anonymous || At(t, 3) == "{") {
+    if (t1 != "struct" && t1 != "union") return ErrorFrom(st, 0);
+    if (RecordOpen(ctx)) return RefuseNestedDefinition(ctx, st);
+    return OpenRecord(ctx, st, t1 == "struct", anonymous ? "" : t.Text(2), anonymous ? 2 : 3);
+  }
+  // Incomplete heads (typedef struct NAME) and routine types are left to the dispatch's
+  // typedef retry.
+  return AliasTypedef(ctx, st);
+}
 
 }  // namespace tqc

@@ -95,8 +95,23 @@ bool CommentOutBody(ConversionContext& ctx, Statement& st, int brace) {
       text += " " + tok;
     }
   }
-  const int last = close >= 0 ? close : t.Count() - 1;
-  for (int i = last; i > brace; --i) t.Delete(i);
+  if (close >= 0) {
+    // What follows a body closed on the same line is kept: a lone comment joins the body
+    // comment, and a further statement («int f() {...} int g();») is read again as a line
+    // of its own.
+    std::vector<std::string> rest;
+    for (int i = close + 1; i < t.Count(); ++i) rest.push_back(t.Text(i));
+    if (!rest.empty() && rest.front() == ";") rest.erase(rest.begin());
+    if (rest.size() == 1 && (StartsWith(rest[0], "(*") || StartsWith(rest[0], "//"))) {
+      text += " " + rest[0];
+    } else if (!rest.empty()) {
+      std::string line;
+      for (std::size_t i = 0; i < rest.size(); ++i)
+        line += " " + AsSource(rest[i], i + 1 == rest.size());
+      ctx.SourceLines.push_front(line);
+    }
+  }
+  for (int i = t.Count() - 1; i > brace; --i) t.Delete(i);
   t.SetText(brace, text);
   if (close >= 0) return false;
 

@@ -23,6 +23,10 @@ bool IsLeadByte(unsigned char c, int codePage) {
 
 namespace {
 
+bool IsWordChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
 struct Lexer {
   std::string_view line;
   ConversionContext& ctx;
@@ -317,13 +321,29 @@ struct Lexer {
       } else if (ctx.BodyDepth > 0) {
         BodyStep(c);
       } else if (ctx.InBlockComment) {
-        CommentStep(c);
+        // Comment text is copied in runs up to the next character that can end the comment.
+        std::size_t end = i;
+        while (end < line.size() && line[end] != '*' && line[end] != '}' &&
+               !IsLeadByte(static_cast<unsigned char>(line[end]), codePage))
+          ++end;
+        if (end > i) {
+          word.append(line, i, end - i);
+          Consume(end - i);
+        } else {
+          CommentStep(c);
+        }
       } else if (ctx.InString) {
         StringStep(c);
       } else if (ctx.InBrackets) {
         word += c;
         if (c == ']') ctx.InBrackets = false;
         Consume(1);
+      } else if (IsWordChar(c)) {
+        // Letters, digits and "_" only ever join the word: copy the whole run at once.
+        std::size_t end = i + 1;
+        while (end < line.size() && IsWordChar(line[end])) ++end;
+        word.append(line, i, end - i);
+        Consume(end - i);
       } else {
         OrdinaryStep(c);
       }

@@ -48,7 +48,7 @@ void MapCTypeName(ConversionContext& ctx, std::string s) {
 
   const int k = tokens.Count();
   if (k > 0) {
-    const std::string last = tokens.Last();
+    const std::string& last = tokens.Last();  // not read after the list changes
     if (last == "#") {
       tokens.SetText(k - 1, "#" + s);
       return;

@@ -14,18 +14,22 @@ namespace {
 
 bool IsSpace(unsigned char c) { return c >= 1 && c <= 32; }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  out = ss.str();
-  return !in.bad();
-}
-
 bool IsCommentOrEmpty(const std::string& line) { return line.empty() || line[0] == ';'; }
 
 }  // namespace
+
+bool ReadFileBytes(const std::string& path, std::string& out) {
+  std::error_code ec;
+  // A folder opens as a stream on some systems and then reads as empty: refuse it.
+  if (std::filesystem::is_directory(path, ec)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  if (in.peek() != std::ifstream::traits_type::eof()) ss << in.rdbuf();
+  if (in.bad()) return false;
+  out = ss.str();
+  return true;
+}
 
 std::vector<std::string> SplitLines(std::string_view bytes) {
   std::vector<std::string> lines;
@@ -45,16 +49,18 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
 }
 
 std::vector<std::string> SplitItems(std::string_view line) {
+  // The line ends at a NUL byte: nothing after it is read as items.
+  line = line.substr(0, line.find('\0'));
   std::vector<std::string> items;
-  std::size_t i = 0, n = line.size();
+  std::size_t i = 0;
+  const std::size_t n = line.size();
   auto skipSpace = [&] {
     while (i < n && IsSpace(static_cast<unsigned char>(line[i]))) ++i;
   };
   skipSpace();
-  if (i >= n) return items;
-  while (true) {
+  while (i < n) {
     std::string item;
-    if (i < n && line[i] == '"') {
+    if (line[i] == '"') {
       ++i;
       while (i < n) {
         if (line[i] == '"') {
@@ -76,15 +82,8 @@ std::vector<std::string> SplitItems(std::string_view line) {
     if (i < n && line[i] == ',') {
       ++i;
       skipSpace();
-      if (i >= n) {  // a comma at the very end adds a final empty item
-        items.emplace_back();
-        break;
-      }
-      continue;
+      if (i == n) items.emplace_back();  // a comma at the very end adds a final empty item
     }
-    if (i >= n) break;
-    // A NUL or other separator that is not blank or comma: the next item starts here.
-    if (line[i] == '\0') ++i;
   }
   return items;
 }
@@ -97,13 +96,20 @@ void ReadDatText(DefinitionTables& t, std::string_view bytes) {
     if (line[0] == '[') {
       define = false;
       section = nullptr;
-      if (line == "[export]") section = &t.ExportWords;
-      else if (line == "[stdcall]") section = &t.StdcallWords;
-      else if (line == "[pascal]") section = &t.PascalWords;
-      else if (line == "[cdecl]") section = &t.CdeclWords;
-      else if (line == "[register]") section = &t.RegisterWords;
-      else if (line == "[skip]") section = &t.SkipWords;
-      else if (line == "[define]") define = true;
+      if (line == "[export]")
+        section = &t.ExportWords;
+      else if (line == "[stdcall]")
+        section = &t.StdcallWords;
+      else if (line == "[pascal]")
+        section = &t.PascalWords;
+      else if (line == "[cdecl]")
+        section = &t.CdeclWords;
+      else if (line == "[register]")
+        section = &t.RegisterWords;
+      else if (line == "[skip]")
+        section = &t.SkipWords;
+      else if (line == "[define]")
+        define = true;
       continue;
     }
     if (section) {
@@ -118,8 +124,7 @@ void ReadDatText(DefinitionTables& t, std::string_view bytes) {
   }
 }
 
-// Integers in definition files: decimal, or "$"/"0x" hexadecimal read as a 32-bit pattern.
-static bool ParseTableInteger(const std::string& s, int& value) {
+bool ParseTableInteger(std::string_view s, int& value) {
   std::size_t i = 0;
   while (i < s.size() && s[i] == ' ') ++i;
   std::string_view v(s);
@@ -130,10 +135,14 @@ static bool ParseTableInteger(const std::string& s, int& value) {
     if (d.empty() || d.size() > 8) return false;
     for (char c : d) {
       int x;
-      if (c >= '0' && c <= '9') x = c - '0';
-      else if (c >= 'a' && c <= 'f') x = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') x = c - 'A' + 10;
-      else return false;
+      if (c >= '0' && c <= '9')
+        x = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        x = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        x = c - 'A' + 10;
+      else
+        return false;
       acc = acc * 16 + static_cast<unsigned>(x);
     }
     value = static_cast<int>(static_cast<unsigned int>(acc));
@@ -161,13 +170,20 @@ void ReadTypText(DefinitionTables& t, std::string_view bytes) {
   enum { None, Type, Pointer, Interface, Class, Const, ConstType } section = None;
   for (const std::string& line : SplitLines(bytes)) {
     if (IsCommentOrEmpty(line)) continue;
-    if (line == "[TYPE]") section = Type;
-    else if (line == "[POINTER]") section = Pointer;
-    else if (line == "[INTERFACE]") section = Interface;
-    else if (line == "[CLASS]") section = Class;
-    else if (line == "[CONST]") section = Const;
-    else if (line == "[CONST TYPE]") section = ConstType;
-    else if (line[0] == '[') section = None;
+    if (line == "[TYPE]")
+      section = Type;
+    else if (line == "[POINTER]")
+      section = Pointer;
+    else if (line == "[INTERFACE]")
+      section = Interface;
+    else if (line == "[CLASS]")
+      section = Class;
+    else if (line == "[CONST]")
+      section = Const;
+    else if (line == "[CONST TYPE]")
+      section = ConstType;
+    else if (line[0] == '[')
+      section = None;
     else {
       auto items = SplitItems(line);
       switch (section) {
@@ -211,9 +227,9 @@ void LoadDefinitions(DefinitionTables& tables, const std::string& dir) {
   tables = DefinitionTables{};
   namespace fs = std::filesystem;
   std::string bytes;
-  if (ReadWholeFile((fs::path(dir) / "tqc.dat").string(), bytes)) ReadDatText(tables, bytes);
-  if (ReadWholeFile((fs::path(dir) / "tqc.typ").string(), bytes)) ReadTypText(tables, bytes);
-  if (ReadWholeFile((fs::path(dir) / "tqc.def").string(), bytes))
+  if (ReadFileBytes((fs::path(dir) / "tqc.dat").string(), bytes)) ReadDatText(tables, bytes);
+  if (ReadFileBytes((fs::path(dir) / "tqc.typ").string(), bytes)) ReadTypText(tables, bytes);
+  if (ReadFileBytes((fs::path(dir) / "tqc.def").string(), bytes))
     ReadReplacementText(bytes, tables.BaseReplacementNames, tables.BaseReplacementTemplates,
                         tables.BaseReplacementPointers);
   tables.ReplacementNames = tables.BaseReplacementNames;

@@ -27,8 +27,14 @@ struct DefinitionTables {
 };
 
 // Splits a definition line into items: blanks and commas separate, double quotes group,
-// a doubled double quote inside quotes stands for one.
+// a doubled double quote inside quotes stands for one, a comma at the end adds an empty
+// item. A NUL byte ends the line.
 std::vector<std::string> SplitItems(std::string_view line);
+
+// Integers of the definition files: optional leading blanks, then a decimal number with an
+// optional sign that fits 32 bits, or "$", "x", "0x" and one to eight hexadecimal digits
+// read as a 32-bit pattern. Returns false (value untouched) for anything else.
+bool ParseTableInteger(std::string_view text, int& value);
 
 // Splits file bytes into lines at CR LF, LF or CR.
 std::vector<std::string> SplitLines(std::string_view bytes);
@@ -36,7 +42,11 @@ std::vector<std::string> SplitLines(std::string_view bytes);
 // Reads the three files from folder `dir` (each only if present) into fresh tables.
 void LoadDefinitions(DefinitionTables& tables, const std::string& dir);
 
+// Append what the text of tqc.dat / tqc.typ holds to the tables; malformed lines are skipped.
 void ReadDatText(DefinitionTables& tables, std::string_view bytes);
 void ReadTypText(DefinitionTables& tables, std::string_view bytes);
+
+// Reads a whole file as bytes; false when it cannot be opened or read.
+bool ReadFileBytes(const std::string& path, std::string& out);
 
 }  // namespace tqc

@@ -24,7 +24,7 @@ void LoadReplacementFile(const std::string& path, TStringList2& names, TStringLi
 void LoadUserReplacementFile(DefinitionTables& tables, const std::string& path);
 
 struct Expansion {
-  std::string Text;  // "\" when the expansion failed
+  std::string Text;                                               // "\" when the expansion failed
   std::vector<std::pair<std::string, std::string>> PointerPairs;  // pointee, pointer
   bool Failed() const { return Text == "\\"; }
 };

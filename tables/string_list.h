@@ -4,8 +4,10 @@
 //
 // FindExact gives the index of the FIRST entry whose text equals the key, byte for byte.
 // Tables hold thousands of entries and every token is looked up in several of them, so large
-// lists keep a hash index from text to first index; it is rebuilt lazily after edits that
-// shift or rename entries.
+// lists keep a hash index from text to (first index, number of entries with that text).
+// Appending, renaming, retagging and removing the last entry keep the index up to date;
+// inserting or deleting in the middle shifts every later index, so the index is then
+// dropped and rebuilt by the next look-up.
 #pragma once
 
 #include <cstddef>
@@ -30,8 +32,8 @@ class TStringList2 {
   bool Empty() const { return entries_.empty(); }
 
   // Checked access: a bad index throws std::out_of_range.
-  const std::string& Text(int i) const { return entries_.at(CheckIndex(i)).Text; }
-  int Tag(int i) const { return entries_.at(CheckIndex(i)).Tag; }
+  const std::string& Text(int i) const { return entries_[CheckIndex(i)].Text; }
+  int Tag(int i) const { return entries_[CheckIndex(i)].Tag; }
   const std::string& operator[](int i) const { return Text(i); }
   const std::string& Last() const { return Text(Count() - 1); }
 
@@ -48,18 +50,32 @@ class TStringList2 {
   const std::vector<Entry>& Entries() const { return entries_; }
 
  private:
-  std::size_t CheckIndex(int i) const;
+  // Every access is checked: a bad index throws std::out_of_range. Inline, since the rules
+  // index token lists in their inner loops.
+  std::size_t CheckIndex(int i) const {
+    if (i < 0 || static_cast<std::size_t>(i) >= entries_.size()) [[unlikely]]
+      ThrowBadIndex(i);
+    return static_cast<std::size_t>(i);
+  }
+  [[noreturn]] void ThrowBadIndex(int i) const;
   void BuildIndex() const;
 
   // Below this size a scan is as quick as hashing; the index is not kept.
   static constexpr std::size_t kIndexThreshold = 24;
 
+  void IndexAdd(const std::string& text, int i) const;
+  void IndexRemove(const std::string& text, int i) const;
+
   struct Hash {
     using is_transparent = void;
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
+  struct Slot {
+    int First = 0;  // index of the first entry with this text
+    int Count = 0;  // entries with this text
+  };
   std::vector<Entry> entries_;
-  mutable std::unordered_map<std::string, int, Hash, std::equal_to<>> index_;
+  mutable std::unordered_map<std::string, Slot, Hash, std::equal_to<>> index_;
   mutable bool indexValid_ = false;
 };
 

@@ -239,9 +239,10 @@ TEST(ConditionalsTest, LoneClosingBraceOutsideABody) {
   // The statements after the brace are not swallowed.
   Fixture fx;
   auto body = fx.Body("}\nint a;\n");
-  ASSERT_EQ(body.size(), 2u);
+  ASSERT_EQ(body.size(), 3u);
   EXPECT_EQ(body[0], "// }");
-  EXPECT_EQ(body[1].find('}'), std::string::npos) << body[1];
+  EXPECT_EQ(body[1], "var");
+  EXPECT_EQ(body[2].find('}'), std::string::npos) << body[2];
 }
 
 TEST(ConditionalsTest, LoneClosingBraceAfterCplusplusResolution) {
@@ -250,11 +251,12 @@ TEST(ConditionalsTest, LoneClosingBraceAfterCplusplusResolution) {
   auto body = fx.Body(
       "#ifdef __cplusplus\nextern \"C\" {\n#endif\n#pragma pack(1)\n"
       "#ifdef __cplusplus\n}\n#endif\nint a;\n");
-  ASSERT_EQ(body.size(), 4u);
+  ASSERT_EQ(body.size(), 5u);
   EXPECT_EQ(body[0], "// Error : extern \"C\" {");
   EXPECT_EQ(body[1], "{$A1}");
   EXPECT_EQ(body[2], "// }");
-  EXPECT_EQ(body[3].find('}'), std::string::npos) << body[3];
+  EXPECT_EQ(body[3], "var");
+  EXPECT_EQ(body[4].find('}'), std::string::npos) << body[4];
 }
 
 TEST(ConditionalsTest, BraceInsideAnOpenBodyIsLeftToItsRule) {

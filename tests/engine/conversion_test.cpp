@@ -2,6 +2,8 @@
 // epilogue forms, pending statements, normalisation steps and per-line failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/dispatch.h"
 #include "engine/tokenizer.h"
 #include "test_support.h"
@@ -125,15 +127,16 @@ TEST(ConversionTest, DispatchFrame) {
        {"// Error :  #line 5"}},
       {"closing brace before a directive", "} #line\n", {"// }", "// Error :  #line"}},
       {"struct tag of a plain declaration is dropped", "struct tagA a;\n",
-       {"// Error :  tagA a ;"}},
+       {"var", "\ta\t: tagA;"}},
       {"struct with a body keeps its tag", "struct tagA { int x; } a;\n",
-       {"// Error :  struct tagA (* { int x ; } *) a ;"}},
+       {"type", "  p_a = ^a;", "  a = record", "\tx\t: int;", "  end;"}},
       {"dllexport becomes one export word", "__declspec ( dllexport ) int f(void)\n",
        {"// Error :  _export int f ( void )"}},
       {"continuation lines make one statement", "#line \\\n 10\n", {"// Error :  #line 10"}},
       {"a backslash glued to a word is no continuation", "#line X\\\n10\n",
        {"// Error :  #line X\\", "// Error :  10"}},
-      {"typedef retry without parentheses", "typedef int FOO;\n", {"// Error :  typedef int FOO ;"}},
+      {"typedef retry without parentheses", "typedef int FOO BAR;\n",
+       {"// Error :  typedef int FOO BAR ;"}},
       {"typedef with a public base starts a skipped block",
        "typedef struct A : public B { int x; };\nint y;\n",
        {"// Error :  typedef struct A : public B { int x ; } ;", "// Error :  int y ;"}},
@@ -146,6 +149,48 @@ TEST(ConversionTest, DispatchFrame) {
     Fixture fx;
     EXPECT_EQ(fx.Body(c.Input), c.Expected) << c.Name;
   }
+}
+
+TEST(ConversionTest, StatementWithoutSemicolonDoesNotSwallowTheNextDirective) {
+  Fixture fx;
+  EXPECT_EQ(fx.Body("#ifdef A\nMACRO_CALL(X, 1)\n#endif\n#line 3\n"),
+            (V{"{$IFDEF A}", "// Error :  MACRO_CALL ( X , 1 )", "{$ENDIF}",
+               "// Error :  #line 3"}));
+  // A continued directive line still joins the next line, and a pending "}" keeps its
+  // directive.
+  Fixture fy;
+  EXPECT_EQ(fy.Body("#line \\\n#x\n"), (V{"// Error :  #line #x"}));
+  Fixture fz;
+  EXPECT_EQ(fz.Body("#ifdef A\n}\n#endif\n"), (V{"{$IFDEF A}", "// }", "{$ENDIF}"}));
+}
+
+TEST(ConversionTest, CppLinkageBlockOpensLikeACBlock) {
+  Fixture fx;
+  EXPECT_EQ(fx.Body("extern \"C++\" {\n#line 2\n}\n"),
+            (V{"// Error : extern \"C++\" {", "// Error :  #line 2", "// }"}));
+}
+
+TEST(ConversionTest, NamespaceOpensABlock) {
+  Fixture fx;
+  EXPECT_EQ(fx.Body("namespace N {\n#line 2\n}\n"),
+            (V{"// Error :  namespace N {", "// Error :  #line 2", "// }"}));
+}
+
+TEST(ConversionTest, RunawayStatementIsCutIntoErrorLines) {
+  Fixture fx;
+  // A statement that never ends: every line adds 100 tokens and no ";".
+  std::string line;
+  for (int i = 0; i < 100; ++i) line += " w" + std::to_string(i);
+  std::string text = "int" + line + "\n";
+  for (int i = 0; i < 100; ++i) text += line + "\n";
+  auto body = fx.Body(text);
+  ASSERT_GE(body.size(), 2u);
+  std::size_t words = 0;
+  for (const auto& l : body) {
+    EXPECT_TRUE(l.starts_with("// Error :  ")) << l.substr(0, 40);
+    words += static_cast<std::size_t>(std::count(l.begin(), l.end(), 'w'));
+  }
+  EXPECT_EQ(words, 101u * 100u);  // nothing lost
 }
 
 TEST(ConversionTest, LineEndsOfEveryKindAndNoFinalBreak) {

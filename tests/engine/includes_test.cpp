@@ -392,11 +392,11 @@ TEST_F(IncludesTest, LearnedTypesReachTheTokens) {
   // A type read from a cache maps the C spelling for the rest of the conversion.
   Cache("base", "[TYPE]\r\nMYINT,Longint\r\n");
   auto body = fx.Body("MYINT before;\n#include \"base.h\"\nMYINT after;\n", dir / "x.h");
-  ASSERT_EQ(body.size(), 3u);
-  EXPECT_NE(body[0].find("MYINT"), std::string::npos) << body[0];
-  EXPECT_EQ(body[0].find("Longint"), std::string::npos) << body[0];
-  EXPECT_NE(body[2].find("Longint"), std::string::npos) << body[2];
-  EXPECT_EQ(body[2].find("MYINT"), std::string::npos) << body[2];
+  ASSERT_EQ(body.size(), 4u);  // "var", before, the include, after
+  EXPECT_NE(body[1].find("MYINT"), std::string::npos) << body[1];
+  EXPECT_EQ(body[1].find("Longint"), std::string::npos) << body[1];
+  EXPECT_NE(body[3].find("Longint"), std::string::npos) << body[3];
+  EXPECT_EQ(body[3].find("MYINT"), std::string::npos) << body[3];
 }
 
 TEST_F(IncludesTest, MemoGivesWhatReadingGives) {

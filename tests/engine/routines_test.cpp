@@ -441,3 +441,22 @@ TEST(ParameterListForms, ConstructorAndMethodDifferences) {
 
 }  // namespace
 }  // namespace tqc
+
+namespace tqc {
+namespace {
+
+TEST(RoutineBodyTest, WhatFollowsABodyClosedOnItsLineIsKept) {
+  testing::Fixture fx;
+  LoadTables(fx.Defs, kDat, kTyp);
+  fx.Options.DefaultCall = CallType::Stdcall;
+  EXPECT_EQ(fx.Body("int f(void) { return 1; } int g(void);\n"
+                    "void h(void) { x(); }; /* c */\n"
+                    "void k(void) { y(); } /* d */\n"),
+            (V{"  function f: Integer; stdcall;\t(* { return 1 ; } *)",
+               "  function g: Integer; stdcall;",
+               "  procedure h; stdcall;\t(* { x ( ) ; } *) (* c *)",
+               "  procedure k; stdcall;\t(* { y ( ) ; } *) (* d *)"}));
+}
+
+}  // namespace
+}  // namespace tqc

@@ -1,0 +1,466 @@
+// Open bodies and fields: enumeration members, the closing statements of unions and structs
+// (which name the head line written earlier and declare the closing line's alias and pointer
+// types in front of it), and the declaration rule for record fields and variables. Members
+// of a union nested in a struct are collected as variant texts and written when the struct
+// closes, since a Pascal record keeps its variant part at the end.
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "numbers.h"
+#include "records.h"
+#include "rules.h"
+#include "type_mapping.h"
+
+namespace tqc {
+
+using records::At;
+using records::ErrorFrom;
+using records::Finished;
+using records::StayPending;
+using records::WriteBuilt;
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+
+bool IsEnumComment(const std::string& t) { return StartsWith(t, "//") || StartsWith(t, "(*"); }
+
+const std::string& Item(const std::vector<std::string>& t, int i) {
+  static const std::string kNone;
+  return i >= 0 && i < static_cast<int>(t.size()) ? t[static_cast<std::size_t>(i)] : kNone;
+}
+
+// A one-character literal as the tokenizer leaves it: 'a'.
+bool IsCharLiteral(const std::string& s) { return s.size() == 3 && s[0] == '\'' && s[2] == '\''; }
+
+// The value of an enumeration member starting at token j; `next` is the token after it.
+std::string EnumValue(const ConversionContext& ctx, std::vector<std::string>& t, int j, int& next) {
+  // (x), (a op b) and (a *b) lose their parentheses.
+  if (Item(t, j) == "(") {
+    int close = -1;
+    if (Item(t, j + 2) == ")")
+      close = j + 2;
+    else if (Item(t, j + 3) == ")" && Item(t, j + 2).size() > 1 && Item(t, j + 2)[0] == '*')
+      close = j + 3;
+    else if (Item(t, j + 4) == ")")
+      close = j + 4;
+    if (close > 0) {
+      t.erase(t.begin() + close);
+      t.erase(t.begin() + j);
+    }
+  }
+  const std::string& a = Item(t, j);
+  if (a == "MAKEFOURCC" && Item(t, j + 1) == "(" && Item(t, j + 3) == "," &&
+      Item(t, j + 5) == "," && Item(t, j + 7) == "," && Item(t, j + 9) == ")" &&
+      IsCharLiteral(Item(t, j + 2)) && IsCharLiteral(Item(t, j + 4)) &&
+      IsCharLiteral(Item(t, j + 6)) && IsCharLiteral(Item(t, j + 8))) {
+    std::uint32_t code = 0;
+    for (int c = 3; c >= 0; --c)
+      code = code * 256 + static_cast<unsigned char>(Item(t, j + 2 + 2 * c)[1]);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned int>(code));
+    next = j + 10;
+    return std::string("$") + hex;
+  }
+  const std::string& op = Item(t, j + 1);
+  if (j + 2 < static_cast<int>(t.size()) && (op == "+" || op == "<<" || op == ">>")) {
+    const char* joint = op == "+" ? " + " : op == "<<" ? " shl " : " shr ";
+    next = j + 3;
+    return ConvertEnumOperand(ctx, a) + joint + ConvertEnumOperand(ctx, Item(t, j + 2));
+  }
+  if (op.size() > 1 && op[0] == '*') {
+    next = j + 2;
+    return ConvertEnumOperand(ctx, a) + " * " + ConvertEnumOperand(ctx, op.substr(1));
+  }
+  next = j + 1;
+  return ConvertEnumOperand(ctx, a);
+}
+
+// The "}" at token i ends the enumeration.
+RuleResult CloseEnum(ConversionContext& ctx, Statement& st, const std::vector<std::string>& t,
+                     int i, EnumScan form, std::string line) {
+  line += " );";
+  std::string name;
+  int semi = -1;
+  if (Item(t, i + 1) == ";") {
+    if (form != EnumScan::TypedefHead) {
+      name = ctx.EnumName;
+      semi = i + 1;
+    }
+  } else if (Item(t, i + 2) == ";" && form != EnumScan::PlainHead) {
+    name = Item(t, i + 1);
+    semi = i + 2;
+  }
+  const int head = ctx.OpenEnumLine;
+  ctx.OpenEnumLine = -1;
+  ctx.EnumName.clear();
+  if (name.empty()) return ErrorFrom(st, 0);
+  if (form == EnumScan::OpenBody)
+    ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
+  else
+    line = "  " + name + line;
+  if (IsTrailingComment(Item(t, semi + 1))) line += "\t" + Item(t, semi + 1);
+  return WriteBuilt(st, line);
+}
+
+// } NAME [, D2 ...] ; [comment] of a union or struct whose head line is `head`. The head
+// gets the name; pointer and alias types of the further declarators go in front of it.
+RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head, bool isStruct) {
+  const TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  const std::string name = t.Text(1);
+  ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
+  int errorAt = -1;
+  int semi = t.Text(2) == ";" ? 2 : -1;
+  std::vector<std::string> declarators;
+  for (int j = 3; semi < 0 && j < k; j += 2) {
+    const std::string& follow = At(t, j + 1);
+    if (follow != ";" && follow != ",") {
+      errorAt = j;
+      break;
+    }
+    declarators.push_back(t.Text(j));
+    if (follow == ";") semi = j + 1;
+  }
+  if (isStruct) {
+    if (!ctx.StructName.empty()) {
+      // Pointers declared to the tag earlier now point to the record's own name.
+      const int p = ctx.PointeeTypes.FindExact(ctx.StructName);
+      if (p >= 0) ctx.PointeeTypes.SetText(p, name);
+    }
+    bool starred = false;
+    for (int j = 3; j < k; ++j) starred = starred || StartsWith(t.Text(j), "*");
+    if (!starred) {
+      ctx.Pane.Insert(head, "  p_" + name + " = ^" + name + ";");
+      ++head;
+    }
+  }
+  std::string end = "  end;";
+  if (semi >= 0 && semi + 2 == k && IsTrailingComment(t.Text(semi + 1)))
+    end += "\t" + t.Text(semi + 1);
+  WriteLine(ctx, end);
+  for (const std::string& d : declarators) {
+    std::string line;
+    if (StartsWith(d, "*")) {
+      RegisterPointerType(ctx, d.substr(1), name);
+      line = "  " + d.substr(1) + "\t= ^" + name + ";";
+    } else {
+      line = "  " + d + "\t= " + name + ";";
+    }
+    ctx.Pane.Insert(head, line);
+    ++head;
+  }
+  if (isStruct) {
+    ctx.OpenStructLine = -1;
+    ctx.StructName.clear();
+  } else {
+    ctx.OpenUnionLine = -1;
+    ctx.UnionName.clear();
+  }
+  if (errorAt >= 0) return ErrorFrom(st, errorAt);
+  return Finished(ctx);
+}
+
+// } ; or } ; comment
+bool IsPlainClose(const TStringList2& t) {
+  const int k = t.Count();
+  return (k == 2 && t.Text(1) == ";") ||
+         (k == 3 && t.Text(1) == ";" && IsTrailingComment(t.Text(2)));
+}
+
+RuleResult CloseUnion(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  // A union nested in a struct already lives in VariantTexts.
+  if (ctx.OpenStructLine != -1) {
+    ctx.OpenUnionLine = -1;
+    return Finished(ctx);
+  }
+  if (IsPlainClose(t) && !ctx.UnionName.empty()) {
+    const int head = ctx.OpenUnionLine;
+    ctx.Pane.Replace(head, "  " + ctx.UnionName + ctx.Pane.Line(head));
+    ctx.UnionName.clear();
+    ctx.OpenUnionLine = -1;
+    return WriteBuilt(st, k == 3 ? "  end;\t" + t.Text(2) : "  end;");
+  }
+  if (k > 2 && (t.Text(2) == ";" || t.Text(2) == ","))
+    return CloseWithDeclarators(ctx, st, ctx.OpenUnionLine, false);
+  // Any other closing shape is shown as an error. A longer one leaves the union open.
+  if (k <= 2) {
+    ctx.OpenUnionLine = -1;
+    ctx.UnionName.clear();
+  }
+  return ErrorFrom(st, 0);
+}
+
+RuleResult CloseStruct(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  const int k = t.Count();
+  if (!ctx.VariantTexts.Empty()) {
+    WriteLine(ctx, "\tcase Integer of");
+    for (int j = 0; j < ctx.VariantTexts.Count(); ++j) {
+      WriteLine(ctx, "\t" + std::to_string(j) + ": (");
+      WriteLine(ctx, ctx.VariantTexts.Text(j));
+      WriteLine(ctx, "\t);");
+    }
+    ctx.VariantTexts.Clear();
+  }
+  if (IsPlainClose(t) && !ctx.StructName.empty()) {
+    const int head = ctx.OpenStructLine;
+    const std::string& name = ctx.StructName;
+    ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
+    ctx.Pane.Insert(head, "  p_" + name + " = ^" + name + ";");
+    ctx.StructName.clear();
+    ctx.OpenStructLine = -1;
+    return WriteBuilt(st, k == 3 ? "  end;\t" + t.Text(2) : "  end;");
+  }
+  if (k > 2 && (t.Text(2) == ";" || t.Text(2) == ","))
+    return CloseWithDeclarators(ctx, st, ctx.OpenStructLine, true);
+  ctx.OpenStructLine = -1;
+  ctx.StructName.clear();
+  return ErrorFrom(st, 0);
+}
+
+// The names of field line m for the padding of variant n: one per declared name.
+std::string PaddingNames(const std::string& fieldLine, int n, int m) {
+  int commas = 0;
+  for (char c : fieldLine) commas += c == ',';
+  const std::string base = "Unknown" + std::to_string(n) + "_" + std::to_string(m);
+  if (commas == 0) return base;
+  std::string names;
+  for (int r = 1; r <= commas + 1; ++r) {
+    if (r > 1) names += ", ";
+    names += base + "_" + std::to_string(r);
+  }
+  return names;
+}
+
+// A C name as a declaration needs it (bytes above 127 count as letters: double-byte names).
+bool IsName(const std::string& s) {
+  if (s.empty() || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
+  for (char c : s) {
+    const auto b = static_cast<unsigned char>(c);
+    if (!(std::isalnum(b) || b == '_' || b >= 0x80)) return false;
+  }
+  return true;
+}
+
+// The type of a declarator group of the declaration rule.
+struct Group {
+  std::string Bounds;
+  bool Pointer = false;
+  bool DoublePointer = false;
+};
+
+std::string GroupType(const ConversionContext& ctx, const std::string& t0, const Group& g,
+                      bool last) {
+  // Interfaces and classes are references already: the last group drops one level.
+  const bool absorb = last && (ctx.InterfaceNames.Contains(t0) || ctx.ClassNames.Contains(t0));
+  if (g.DoublePointer)
+    return absorb ? PointerTypeOf(ctx, t0) : PointerTypeOf(ctx, PointerTypeOf(ctx, t0));
+  if (g.Pointer) return absorb ? t0 : PointerTypeOf(ctx, t0);
+  return t0;
+}
+
+}  // namespace
+
+std::string PadVariant(const std::string& v0, const std::string& vn, int n) {
+  std::string result = vn;
+  int have = 1;
+  for (char c : vn) have += c == ':';
+  std::string pending;
+  bool hasPending = false;
+  int m = 0;
+  std::size_t lineStart = 0;
+  for (std::size_t p = 0; p < v0.size(); ++p) {
+    if (v0[p] == '\n') lineStart = p + 1;
+    if (v0[p] != ':') continue;
+    ++m;
+    if (m > have && hasPending) result += "\t  " + pending + kCrLf;
+    std::size_t end = v0.find('\r', p);
+    if (end == std::string::npos) end = v0.size();
+    pending = PaddingNames(v0.substr(lineStart, p - lineStart), n, m) + ": " +
+              v0.substr(p + 1, end - p - 1);
+    hasPending = true;
+  }
+  return result;
+}
+
+RuleResult TranslateEnumMembers(ConversionContext& ctx, Statement& st, int start, EnumScan form) {
+  // A copy: value parentheses are dropped from it, while an error line shows the statement.
+  std::vector<std::string> t;
+  for (const auto& e : ctx.TokenList.Entries()) t.push_back(e.Text);
+  std::string line = form == EnumScan::OpenBody ? "\t" : " = (";
+  for (int i = start; i < static_cast<int>(t.size());) {
+    const std::string tok = t[static_cast<std::size_t>(i)];
+    if (IsEnumComment(tok)) {
+      line += " " + tok;
+      ++i;
+    } else if (tok == ",") {
+      line += ",";
+      ++i;
+    } else if (tok == "}") {
+      return CloseEnum(ctx, st, t, i, form, line);
+    } else if (Item(t, i + 1) == "=" && i + 2 < static_cast<int>(t.size())) {
+      int next = i + 2;
+      const std::string value = EnumValue(ctx, t, i + 2, next);
+      line += " " + tok + "\t= " + value;
+      i = next;
+    } else {
+      line += " " + tok;
+      ++i;
+    }
+  }
+  // The body goes on; the head line waits for its name at OpenEnumLine.
+  return WriteBuilt(st, line);
+}
+
+RuleResult TranslateOpenBody(ConversionContext& ctx, Statement& st) {
+  if (ctx.OpenEnumLine != -1) return TranslateEnumMembers(ctx, st, 0, EnumScan::OpenBody);
+  if (ctx.TokenList.Text(0) != "}") return RuleResult::Declined;
+  if (ctx.OpenUnionLine != -1) return CloseUnion(ctx, st);
+  if (ctx.OpenStructLine != -1) return CloseStruct(ctx, st);
+  return RuleResult::Declined;
+}
+
+RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
+  TStringList2& t = ctx.TokenList;
+  bool hasSemicolon = false;
+  bool hasBrace = false;
+  for (const auto& e : t.Entries()) {
+    if (e.Text == "(" || e.Text == ")") return RuleResult::Declined;
+    if (!hasSemicolon) hasBrace = hasBrace || e.Text == "{" || e.Text == "}";
+    hasSemicolon = hasSemicolon || e.Text == ";";
+  }
+  // A body that no record rule took (a definition after an unknown word, a stray close) is
+  // no declaration; read as one its braces would become names. (What follows the first ";"
+  // is translated on its own.)
+  if (hasBrace) return ErrorFrom(st, 0);
+  // A declaration spread over several lines.
+  if (!hasSemicolon) return StayPending(ctx);
+
+  std::string line = st.Built + "\t";
+  const bool structOpen = ctx.OpenStructLine != -1;
+  const bool unionOpen = ctx.OpenUnionLine != -1;
+  const bool nestedUnion = structOpen && unionOpen;
+  const bool topUnion = unionOpen && !structOpen;
+  if (topUnion) {
+    // Every member of a top-level union is a variant of its own.
+    line += std::to_string(ctx.UnionCaseCount) + ": (";
+    ++ctx.UnionCaseCount;
+  }
+  if (EqualsIgnoreCase(t.Text(0), "extern")) t.Delete(0);
+  if (t.Text(0) == "const") t.Delete(0);
+  int k = t.Count();
+  for (int i = 1; i <= k - 3; ++i) {
+    if (t.Text(i) != "*const") continue;
+    const std::string next = t.Text(i + 1);
+    if (StartsWith(next, "*")) {
+      t.SetText(i, "**");
+      t.SetText(i + 1, next.substr(1));
+    } else {
+      t.SetText(i + 1, "*" + next);
+      t.Delete(i);
+    }
+    break;
+  }
+  k = t.Count();
+
+  const std::string t0 = t.Text(0);
+  if (!IsName(t0)) return ErrorFrom(st, 0);
+  std::string text;
+  Group group;
+  bool haveGroup = false;
+  int stop = k - 1;
+  for (int i = 1; i < k - 1; ++i) {
+    std::string d = t.Text(i);
+    if (d == ";" || d == "=") {
+      stop = i;
+      break;
+    }
+    if (d == ",") continue;
+    bool twoStars = false;
+    if (d == "**") {
+      if (i + 1 >= k - 1) return ErrorFrom(st, i);
+      twoStars = true;
+      ++i;
+      d = "*" + t.Text(i);
+    }
+    Group g;
+    g.DoublePointer = twoStars;
+    std::string name = ArrayDims(ctx, d, g.Bounds);
+    if (StartsWith(name, "*")) {
+      name.erase(0, 1);
+      g.Pointer = true;
+    }
+    // Bit fields, strings, directives and operators are no declarators.
+    if (!IsName(name)) return ErrorFrom(st, 0);
+    if (haveGroup && g.Bounds == group.Bounds && g.Pointer == group.Pointer &&
+        g.DoublePointer == group.DoublePointer) {
+      text += ", " + name;
+      continue;
+    }
+    if (haveGroup) {
+      text += "\t: " + (group.Bounds.empty() ? "" : "array" + group.Bounds + " of ") +
+              GroupType(ctx, t0, group, false) + ";" + kCrLf + "\t";
+    }
+    text += name;
+    group = g;
+    haveGroup = true;
+  }
+  // A statement that declares nothing would vanish from the output.
+  if (!haveGroup) return ErrorFrom(st, 0);
+  if (!structOpen && !unionOpen && !ctx.InInterface) SwitchSection(ctx, Section::Var);
+  ctx.FirstVariable = false;
+  text += "\t: " + (group.Bounds.empty() ? "" : "array" + group.Bounds + " of ") +
+          GroupType(ctx, t0, group, true) + (topUnion ? ");" : ";");
+
+  // Further declarations after the ";" (a record written on one line) are translated by a
+  // restart; left as an error they would keep the record open over the following lines.
+  const bool more = t.Text(stop) == ";" && stop + 1 < k &&
+                    !(stop + 2 == k && IsTrailingComment(t.Text(stop + 1)));
+  auto restartAfterStop = [&] {
+    for (int i = 0; i <= stop; ++i) t.Delete(0);
+    st.Built.clear();
+    return RuleResult::Restart;
+  };
+  if (nestedUnion) {
+    TStringList2& v = ctx.VariantTexts;
+    const int n = ctx.UnionCaseCount;
+    if (v.Count() <= n) {
+      if (n == 0)
+        v.Add("\t  " + text);
+      else
+        v.Add(PadVariant(v.Text(0), "", n) + "\t  " + text);
+    } else if (n > 0) {
+      v.SetText(n, PadVariant(v.Text(0), v.Text(n) + kCrLf, n) + "\t  " + text);
+    } else {
+      v.SetText(0, v.Text(0) + kCrLf + "\t  " + text);
+    }
+    ++ctx.UnionCaseCount;
+    return more ? restartAfterStop() : Finished(ctx);
+  }
+  if (structOpen && !ctx.VariantTexts.Empty()) {
+    // Fields after a nested union join variant 0, which the record ends with.
+    ctx.VariantTexts.SetText(0, ctx.VariantTexts.Text(0) + kCrLf + "\t  " + text);
+    return more ? restartAfterStop() : Finished(ctx);
+  }
+  line += text;
+  if (more) {
+    WriteLine(ctx, line);
+    return restartAfterStop();
+  }
+  if (stop + 1 < k) {
+    if (stop + 2 == k && IsTrailingComment(t.Text(stop + 1))) {
+      line += "\t" + t.Text(stop + 1);
+    } else {
+      st.Built = line;
+      return ErrorFrom(st, stop + 1);
+    }
+  }
+  return WriteBuilt(st, line);
+}
+
+}  // namespace tqc

@@ -1,0 +1,150 @@
+// TStringList2: FindExact's first-match answer must stay right through every kind of edit,
+// for lists small enough to be scanned and large enough to be indexed.
+#include "tables/string_list.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tqc {
+namespace {
+
+// The plain model the list must agree with.
+struct Reference {
+  std::vector<std::string> Texts;
+  std::vector<int> Tags;
+  int Find(const std::string& key) const {
+    for (std::size_t i = 0; i < Texts.size(); ++i)
+      if (Texts[i] == key) return static_cast<int>(i);
+    return -1;
+  }
+};
+
+void ExpectSame(const TStringList2& list, const Reference& ref, int keyCount,
+                const std::string& where) {
+  ASSERT_EQ(list.Count(), static_cast<int>(ref.Texts.size())) << where;
+  for (int i = 0; i < list.Count(); ++i) {
+    ASSERT_EQ(list.Text(i), ref.Texts[static_cast<std::size_t>(i)]) << where;
+    ASSERT_EQ(list.Tag(i), ref.Tags[static_cast<std::size_t>(i)]) << where;
+  }
+  for (int k = 0; k < keyCount; ++k) {
+    const std::string key = "k" + std::to_string(k);
+    ASSERT_EQ(list.FindExact(key), ref.Find(key)) << where << " key " << key;
+  }
+  ASSERT_EQ(list.FindExact("absent"), -1) << where;
+}
+
+// Random edits over a small key alphabet, so that duplicates are everywhere; sizes cross
+// the indexing threshold in both directions.
+TEST(StringListTest, FindExactAgreesWithLinearScanUnderRandomEdits) {
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    std::mt19937 rng(seed);
+    const int keyCount = 3 + static_cast<int>(seed % 60);
+    const int maxSize = seed % 2 ? 40 : 400;
+    auto key = [&] { return "k" + std::to_string(rng() % static_cast<unsigned>(keyCount)); };
+    TStringList2 list;
+    Reference ref;
+    for (int step = 0; step < 1500; ++step) {
+      const int n = static_cast<int>(ref.Texts.size());
+      const unsigned op = rng() % 100;
+      std::string what;
+      if (op < 35 && n < maxSize) {
+        std::string k = key();
+        const int tag = static_cast<int>(rng() % 5);
+        list.Add(k, tag);
+        ref.Texts.push_back(k);
+        ref.Tags.push_back(tag);
+        what = "Add";
+      } else if (op < 55 && n > 0) {
+        const int i = static_cast<int>(rng() % static_cast<unsigned>(n));
+        std::string k = key();
+        list.SetText(i, k);
+        ref.Texts[static_cast<std::size_t>(i)] = k;
+        what = "SetText";
+      } else if (op < 62 && n > 0) {
+        const int i = static_cast<int>(rng() % static_cast<unsigned>(n));
+        list.SetTag(i, 7);
+        ref.Tags[static_cast<std::size_t>(i)] = 7;
+        what = "SetTag";
+      } else if (op < 72 && n < maxSize) {
+        const int i = static_cast<int>(rng() % static_cast<unsigned>(n + 1));
+        std::string k = key();
+        list.Insert(i, k, 1);
+        ref.Texts.insert(ref.Texts.begin() + i, k);
+        ref.Tags.insert(ref.Tags.begin() + i, 1);
+        what = "Insert";
+      } else if (op < 88 && n > 0) {
+        // Deleting the last entry and deleting in the middle take different paths.
+        const int i = rng() % 2 ? n - 1 : static_cast<int>(rng() % static_cast<unsigned>(n));
+        list.Delete(i);
+        ref.Texts.erase(ref.Texts.begin() + i);
+        ref.Tags.erase(ref.Tags.begin() + i);
+        what = "Delete";
+      } else if (op < 92) {
+        // A copy answers like the original, and editing one leaves the other alone.
+        TStringList2 copy = list;
+        ExpectSame(copy, ref, keyCount, "copy");
+        if (copy.Count() > 0) copy.SetText(0, "k0");
+        copy.Add("k1");
+        ExpectSame(list, ref, keyCount, "original after editing the copy");
+        what = "Copy";
+      } else if (op < 93) {
+        list.Clear();
+        ref.Texts.clear();
+        ref.Tags.clear();
+        what = "Clear";
+      } else {
+        continue;
+      }
+      // Look-ups between edits build the index; without them edits pile up unindexed.
+      if (rng() % 3 != 0)
+        ExpectSame(list, ref, keyCount,
+                   "seed " + std::to_string(seed) + " step " + std::to_string(step) + " " + what);
+      if (::testing::Test::HasFatalFailure()) return;
+    }
+    ExpectSame(list, ref, keyCount, "seed " + std::to_string(seed) + " end");
+  }
+}
+
+TEST(StringListTest, FirstOfEqualEntriesWinsAndTheNextTakesOverWhenItGoes) {
+  TStringList2 list;
+  for (int i = 0; i < 50; ++i) list.Add("x" + std::to_string(i));
+  list.Add("dup", 1);  // 50
+  list.Add("dup", 2);  // 51
+  list.Add("dup", 3);  // 52
+  EXPECT_EQ(list.FindExact("dup"), 50);
+  list.SetText(50, "other");
+  EXPECT_EQ(list.FindExact("dup"), 51);
+  list.SetText(52, "x0");  // a later duplicate of an earlier entry does not win
+  EXPECT_EQ(list.FindExact("x0"), 0);
+  list.SetText(10, "dup");  // an earlier entry renamed takes over
+  EXPECT_EQ(list.FindExact("dup"), 10);
+  list.Delete(list.Count() - 1);
+  EXPECT_EQ(list.FindExact("x0"), 0);
+  list.Delete(0);  // a middle deletion shifts every index
+  EXPECT_EQ(list.FindExact("x0"), -1);
+  EXPECT_EQ(list.FindExact("x1"), 0);
+  EXPECT_EQ(list.FindExact("dup"), 9);
+  EXPECT_EQ(list.FindExact(std::string_view("dup", 2)), -1);  // whole text only
+  EXPECT_EQ(list.FindExact("DUP"), -1);                       // case-sensitive
+}
+
+TEST(StringListTest, CheckedAccessThrows) {
+  TStringList2 list{"a", "b"};
+  EXPECT_THROW(list.Text(2), std::out_of_range);
+  EXPECT_THROW(list.Text(-1), std::out_of_range);
+  EXPECT_THROW(list.Tag(2), std::out_of_range);
+  EXPECT_THROW(list.SetText(2, "x"), std::out_of_range);
+  EXPECT_THROW(list.SetTag(-1, 0), std::out_of_range);
+  EXPECT_THROW(list.Delete(2), std::out_of_range);
+  EXPECT_THROW(list.Insert(3, "x"), std::out_of_range);
+  EXPECT_THROW(TStringList2().Last(), std::out_of_range);
+  EXPECT_NO_THROW(list.Insert(2, "c"));
+  EXPECT_EQ(list.Last(), "c");
+}
+
+}  // namespace
+}  // namespace tqc
