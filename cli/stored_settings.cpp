@@ -212,20 +212,6 @@ CallType CallTypeOfDefCall(int defCall) {
   }
 }
 
-int DefCallOf(CallType call) {
-  switch (call) {
-    case CallType::Stdcall:
-      return 1;
-    case CallType::Cdecl:
-      return 2;
-    case CallType::Pascal:
-      return 3;
-    case CallType::Register:
-      return 0;
-  }
-  return 0;
-}
-
 void ApplyStoredOptions(const StoredSettings& s, ConversionOptions& o) {
   o.OleMode = s.Ole;
   o.DefaultCall = CallTypeOfDefCall(s.DefCall);

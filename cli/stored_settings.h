@@ -50,8 +50,8 @@ StoredSettings ReadStoredSettings(const StoreReader& read);
 // Every value in its stored form: integers in decimal, booleans "0" or "1".
 std::vector<StoredValue> StoredValuesOf(const StoredSettings& s);
 
+// The call type of a stored "DefCall" (any number without a call type of its own: register).
 CallType CallTypeOfDefCall(int defCall);
-int DefCallOf(CallType call);
 
 // The conversion options the stored settings choose.
 void ApplyStoredOptions(const StoredSettings& s, ConversionOptions& o);

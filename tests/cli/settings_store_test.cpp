@@ -127,49 +127,6 @@ TEST(StoredSettingsTest, CallTypesOfTheStoredNumbers) {
   EXPECT_EQ(CallTypeOfDefCall(2), CallType::Cdecl);
   EXPECT_EQ(CallTypeOfDefCall(3), CallType::Pascal);
   for (int other : {0, 4, -1, 1000}) EXPECT_EQ(CallTypeOfDefCall(other), CallType::Register);
-  for (CallType c : {CallType::Stdcall, CallType::Cdecl, CallType::Pascal, CallType::Register})
-    EXPECT_EQ(CallTypeOfDefCall(DefCallOf(c)), c);
-  EXPECT_EQ(DefCallOf(CallType::Register), 0);
-}
-
-TEST(StoredSettingsTest, ValuesAreWrittenAsDecimalTextsAndReadBack) {
-  StoredSettings s;
-  s.Top = -8;
-  s.Left = 30;
-  s.Width = 1024;
-  s.Dir = "/tmp/x";
-  s.Ole = true;
-  s.DefCall = 0;
-  s.Var1 = 2;
-  s.Var2 = 1;
-  s.Var3 = true;
-  Store store;
-  std::map<std::string, std::string> texts;
-  for (const StoredValue& v : StoredValuesOf(s)) {
-    store[{v.Section, v.Name}] = v.Text;
-    texts[v.Section + "/" + v.Name] = v.Text;
-  }
-  EXPECT_EQ(texts, (std::map<std::string, std::string>{{"Pos/Top", "-8"},
-                                                       {"Pos/Left", "30"},
-                                                       {"Pos/Height", "400"},
-                                                       {"Pos/Width", "1024"},
-                                                       {"Pos/Dir", "/tmp/x"},
-                                                       {"Option/Ole", "1"},
-                                                       {"Option/DefCall", "0"},
-                                                       {"Option/Var1", "2"},
-                                                       {"Option/Var2", "1"},
-                                                       {"Option/Var3", "1"},
-                                                       {"Option/cpp", "0"}}));
-  const StoredSettings back = Read(store);
-  EXPECT_EQ(back.Top, -8);
-  EXPECT_EQ(back.Width, 1024);
-  EXPECT_EQ(back.Dir, "/tmp/x");
-  EXPECT_TRUE(back.Ole);
-  EXPECT_EQ(back.DefCall, 0);
-  EXPECT_EQ(back.Var1, 2);
-  EXPECT_EQ(back.Var2, 1);
-  EXPECT_TRUE(back.Var3);
-  EXPECT_FALSE(back.Cpp);
 }
 
 TEST(IniTextTest, SectionsValuesQuotesAndEscapes) {
