@@ -20,6 +20,12 @@ bool IsTrailingComment(const std::string& token) {
   return token.size() >= 2 && (token[0] == '(' || token[0] == '/');
 }
 
+bool EndsWithSemicolonAt(const TStringList2& t, int at) {
+  const int k = t.Count();
+  return at < k && t.Text(at) == ";" &&
+         (k == at + 1 || (k == at + 2 && IsTrailingComment(t.Text(at + 1))));
+}
+
 void RegisterPointerType(ConversionContext& ctx, const std::string& p, const std::string& t) {
   const bool interfaceOrClass = ctx.InterfaceNames.Contains(t) || ctx.ClassNames.Contains(t);
   ctx.NewPointerIdx.push_back(ctx.PointeeTypes.Count());
@@ -206,11 +212,7 @@ RuleResult TaggedAlias(ConversionContext& ctx, Statement& st) {
   return WriteBuilt(st, line);
 }
 
-bool IsTaggedAliasShape(const TStringList2& t) {
-  const int k = t.Count();
-  return (k == 5 && t.Text(4) == ";") ||
-         (k == 6 && t.Text(4) == ";" && IsTrailingComment(t.Text(5)));
-}
+bool IsTaggedAliasShape(const TStringList2& t) { return EndsWithSemicolonAt(t, 4); }
 
 RuleResult TypedefEnum(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;

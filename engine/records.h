@@ -17,6 +17,8 @@ void RegisterPointerType(ConversionContext& ctx, const std::string& p, const std
 
 // A comment token after a declaration: "(* ... *)" or "// ...".
 bool IsTrailingComment(const std::string& token);
+// The statement ends with ";" at index `at`, or with ";" there and one trailing comment.
+bool EndsWithSemicolonAt(const TStringList2& t, int at);
 
 // Where an enumeration member scan starts: in a head statement (which one decides the
 // closing forms it accepts) or inside an enumeration body left open by earlier lines.

@@ -164,11 +164,7 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
 }
 
 // } ; or } ; comment
-bool IsPlainClose(const TStringList2& t) {
-  const int k = t.Count();
-  return (k == 2 && t.Text(1) == ";") ||
-         (k == 3 && t.Text(1) == ";" && IsTrailingComment(t.Text(2)));
-}
+bool IsPlainClose(const TStringList2& t) { return EndsWithSemicolonAt(t, 1); }
 
 RuleResult CloseUnion(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
