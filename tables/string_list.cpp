@@ -44,6 +44,7 @@ void TStringList2::IndexRemove(const std::string& text, int i) const {
 int TStringList2::Add(std::string text, int tag) {
   int i = Count();
   if (indexValid_) IndexAdd(text, i);
+  filter_.set(FilterBit(text));
   entries_.push_back(Entry{std::move(text), tag});
   return i;
 }
@@ -55,6 +56,7 @@ void TStringList2::Insert(int i, std::string text, int tag) {
     Add(std::move(text), tag);
     return;
   }
+  filter_.set(FilterBit(text));
   entries_.insert(entries_.begin() + i, Entry{std::move(text), tag});
   indexValid_ = false;
 }
@@ -76,6 +78,7 @@ void TStringList2::SetText(int i, std::string text) {
     IndexRemove(e.Text, i);
     if (indexValid_) IndexAdd(text, i);
   }
+  filter_.set(FilterBit(text));
   e.Text = std::move(text);
 }
 
@@ -83,6 +86,7 @@ void TStringList2::SetTag(int i, int tag) { entries_.at(CheckIndex(i)).Tag = tag
 
 void TStringList2::Clear() {
   entries_.clear();
+  filter_.reset();
   index_.clear();
   indexValid_ = false;
 }
@@ -98,6 +102,8 @@ void TStringList2::BuildIndex() const {
 }
 
 int TStringList2::FindExact(std::string_view key) const {
+  // Most keys are in none of the tables they are looked up in: the filter says so at once.
+  if (!filter_.test(FilterBit(key))) return -1;
   if (entries_.size() < kIndexThreshold) {
     for (std::size_t i = 0; i < entries_.size(); ++i)
       if (entries_[i].Text == key) return static_cast<int>(i);

@@ -10,6 +10,7 @@
 // dropped and rebuilt by the next look-up.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -74,6 +75,16 @@ class TStringList2 {
     int First = 0;  // index of the first entry with this text
     int Count = 0;  // entries with this text
   };
+  // One bit per (length, first and last character) class of the texts ever stored since the
+  // last Clear: a clear bit proves a key absent without a scan or a hash. Removing an entry
+  // leaves its bit set, which only costs a look-up.
+  static std::size_t FilterBit(std::string_view s) {
+    if (s.empty()) return 0;
+    return (s.size() * 131u + static_cast<unsigned char>(s.front()) * 7u +
+            static_cast<unsigned char>(s.back())) &
+           1023u;
+  }
+  std::bitset<1024> filter_;
   std::vector<Entry> entries_;
   mutable std::unordered_map<std::string, Slot, Hash, std::equal_to<>> index_;
   mutable bool indexValid_ = false;
