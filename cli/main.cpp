@@ -87,6 +87,15 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  if (opts.OutDir) {
+    // The output folder is made when missing, as a user naming a new folder expects.
+    std::error_code ec;
+    fs::create_directories(*opts.OutDir, ec);
+    if (ec || !fs::is_directory(*opts.OutDir)) {
+      std::cerr << "tqc-convert: cannot create the output folder " << *opts.OutDir << "\n";
+      return 1;
+    }
+  }
   DefinitionTables tables;
   LoadDefinitions(tables, home);
   if (opts.DefFile) {
