@@ -40,7 +40,7 @@ struct Lexer {
     if (word.empty()) return;
     std::string w;
     w.swap(word);
-    MapCTypeName(ctx, w);
+    MapCTypeName(ctx, std::move(w));
   }
 
   // Consumes `count` characters; the last one becomes the previous character.

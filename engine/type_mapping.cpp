@@ -96,6 +96,7 @@ void MapCTypeName(ConversionContext& ctx, std::string s) {
   }
 
   const bool typedefStatement = k > 0 && tokens.Text(0) == "typedef";
+  const bool isFuncName = ctx.FuncNames.Contains(s);  // read before s is moved into the list
   if (int c = defs.ConstTypeNames.FindExact(s); c >= 0) {
     tokens.Add("const");
     tokens.Add(defs.ConstTypeValues.Text(c));
@@ -105,11 +106,11 @@ void MapCTypeName(ConversionContext& ctx, std::string s) {
     if (ctx.AfterFuncType && !s.empty() && s[0] == '*' && !typedefStatement)
       tokens.Add(s.substr(1));
     else if (!EqualsIgnoreCase(s, "FAR") && !EqualsIgnoreCase(s, "signed"))
-      tokens.Add(s);
+      tokens.Add(std::move(s));
   } else if (!(ctx.AfterFuncType && typedefStatement)) {
     ctx.PendingStar = true;
   }
-  ctx.AfterFuncType = ctx.FuncNames.Contains(s);
+  ctx.AfterFuncType = isFuncName;
 }
 
 std::string PointerTypeOf(const ConversionContext& ctx, const std::string& t) {
