@@ -23,6 +23,18 @@ void LoadTables(DefinitionTables& defs, const std::string& dat, const std::strin
   ReadTypText(defs, typ);
 }
 
+std::vector<std::string> Texts(const TStringList2& list) {
+  std::vector<std::string> out;
+  for (const auto& e : list.Entries()) out.push_back(e.Text);
+  return out;
+}
+
+std::vector<int> Tags(const TStringList2& list) {
+  std::vector<int> out;
+  for (const auto& e : list.Entries()) out.push_back(e.Tag);
+  return out;
+}
+
 std::vector<std::string> Tokens(ConversionContext& ctx, const std::vector<std::string>& lines) {
   ctx.TokenList.Clear();
   for (const auto& l : lines) {

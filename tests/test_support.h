@@ -41,6 +41,10 @@ struct Fixture {
 // Loads the tables from small tqc.dat / tqc.typ texts.
 void LoadTables(DefinitionTables& defs, const std::string& dat, const std::string& typ);
 
+// The texts and the tags of a list, for comparisons in tests.
+std::vector<std::string> Texts(const TStringList2& list);
+std::vector<int> Tags(const TStringList2& list);
+
 // Tokens of one line (or several lines joined by the tokenizer's carried state).
 std::vector<std::string> Tokens(ConversionContext& ctx, const std::vector<std::string>& lines);
 

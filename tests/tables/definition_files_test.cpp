@@ -10,6 +10,7 @@
 
 #include "engine/numbers.h"
 #include "tables/replacements.h"
+#include "test_support.h"
 
 namespace tqc {
 namespace {
@@ -17,16 +18,8 @@ namespace {
 using V = std::vector<std::string>;
 namespace fs = std::filesystem;
 
-V Texts(const TStringList2& l) {
-  V out;
-  for (const auto& e : l.Entries()) out.push_back(e.Text);
-  return out;
-}
-std::vector<int> Tags(const TStringList2& l) {
-  std::vector<int> out;
-  for (const auto& e : l.Entries()) out.push_back(e.Tag);
-  return out;
-}
+using testing::Tags;
+using testing::Texts;
 
 TEST(SplitItemsTest, Cases) {
   struct Case {

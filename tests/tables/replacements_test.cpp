@@ -1,5 +1,6 @@
 // Replacement records: reading .def text, the user load, and ExpandReplacement.
 #include "tables/replacements.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -15,16 +16,8 @@ using V = std::vector<std::string>;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 namespace fs = std::filesystem;
 
-V Texts(const TStringList2& l) {
-  V out;
-  for (const auto& e : l.Entries()) out.push_back(e.Text);
-  return out;
-}
-std::vector<int> Tags(const TStringList2& l) {
-  std::vector<int> out;
-  for (const auto& e : l.Entries()) out.push_back(e.Tag);
-  return out;
-}
+using testing::Tags;
+using testing::Texts;
 
 struct Records {
   TStringList2 Names, Templates, Pointers;
