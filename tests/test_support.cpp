@@ -1,5 +1,8 @@
 #include "test_support.h"
 
+#include <fstream>
+#include <sstream>
+
 #include "engine/tokenizer.h"
 
 namespace tqc::testing {
@@ -21,6 +24,13 @@ void LoadTables(DefinitionTables& defs, const std::string& dat, const std::strin
   defs = DefinitionTables{};
   ReadDatText(defs, dat);
   ReadTypText(defs, typ);
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
 }
 
 std::vector<std::string> Texts(const TStringList2& list) {

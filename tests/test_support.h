@@ -41,6 +41,9 @@ struct Fixture {
 // Loads the tables from small tqc.dat / tqc.typ texts.
 void LoadTables(DefinitionTables& defs, const std::string& dat, const std::string& typ);
 
+// The whole file as bytes (empty when it cannot be read).
+std::string ReadAll(const std::string& path);
+
 // The texts and the tags of a list, for comparisons in tests.
 std::vector<std::string> Texts(const TStringList2& list);
 std::vector<int> Tags(const TStringList2& list);

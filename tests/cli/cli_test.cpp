@@ -8,23 +8,18 @@
 #include <sstream>
 
 #include "cli/cli_options.h"
+#include "test_support.h"
 
 namespace tqc {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadAll;
 
 struct RunResult {
   int Status = -1;
   std::string Out, Err;
 };
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 void WriteFile(const fs::path& p, const std::string& text) {
   std::ofstream out(p, std::ios::binary);
@@ -55,7 +50,7 @@ class CliTest : public ::testing::Test {
     while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.Out.append(buf, n);
     int st = ::pclose(p);
     r.Status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.Err = ReadFile(dir / "err.txt");
+    r.Err = ReadAll(dir / "err.txt");
     return r;
   }
   fs::path dir;
@@ -66,7 +61,7 @@ TEST_F(CliTest, ConvertsBesideTheInputWithCrLfAndASummary) {
   auto r = Run("'" + (dir / "a.h").string() + "'");
   EXPECT_EQ(r.Status, 0);
   EXPECT_EQ(r.Err, "a.h -> a.pas: 17 lines, 1 errors\n");
-  std::string unit = ReadFile(dir / "a.pas");
+  std::string unit = ReadAll(dir / "a.pas");
   EXPECT_NE(unit.find("unit a;\r\n"), std::string::npos);
   EXPECT_NE(unit.find("// Error :  #line 1\r\n"), std::string::npos);
   EXPECT_TRUE(unit.ends_with("end.\r\n"));

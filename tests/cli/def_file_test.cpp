@@ -9,16 +9,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "test_support.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using tqc::testing::ReadAll;
 
 class DefFileCliTest : public ::testing::Test {
  protected:

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/cli_options.h"
+#include "test_support.h"
 
 namespace tqc {
 namespace {
@@ -125,12 +126,7 @@ TEST_F(OrderTest, LongChainGivenBackwards) {
   EXPECT_EQ(OrderBaseFirst(given), paths);
 }
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using testing::ReadAll;
 
 TEST_F(OrderTest, ConvertsBaseFirstAndWarnsAboutCaches) {
   const fs::path home = dir_ / "home";

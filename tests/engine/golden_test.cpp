@@ -11,18 +11,14 @@
 
 #include "engine/conversion.h"
 #include "tables/definition_files.h"
+#include "test_support.h"
 
 namespace tqc {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using testing::ReadAll;
 
 TEST(GoldenTest, SampleHeadersConvertToTheirExpectedUnits) {
   const fs::path dir = fs::path(TQC_FIXTURES_DIR) / "golden";

@@ -1,5 +1,6 @@
 // The main window driven through its commands, with every dialog answered by the test.
 #include "main_window.h"
+#include "style_map.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,20 +52,6 @@ QString DocText(const QTextDocument* doc) {
   QStringList lines;
   for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) lines << b.text();
   return lines.join('\n');
-}
-
-// "b" bold, "r" red, "B" both, "." plain, one letter per character of the block.
-QString StyleMap(const QTextBlock& block) {
-  QString out;
-  for (auto it = block.begin(); !it.atEnd(); ++it) {
-    const QTextFragment f = it.fragment();
-    const QTextCharFormat fmt = f.charFormat();
-    const bool bold = fmt.fontWeight() >= QFont::Bold;
-    const bool red = fmt.hasProperty(QTextFormat::ForegroundBrush) &&
-                     fmt.foreground().color() == QColor(Qt::red);
-    out += QString(f.length(), bold && red ? 'B' : bold ? 'b' : red ? 'r' : '.');
-  }
-  return out;
 }
 
 // The same map built from the engine's ranges (ASCII lines: a byte is a character).

@@ -1,6 +1,7 @@
 // The bridge between the engine's byte lines and the window's text document: encodings,
 // byte-exact saving, and styles on the right characters.
 #include "pane_text.h"
+#include "style_map.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
@@ -8,25 +9,6 @@
 
 using namespace tqc;
 using namespace tqc::shell;
-
-namespace {
-
-// "b" bold, "r" red, "B" both, "." plain: one letter per character of the block.
-QString StyleMap(const QTextBlock& block) {
-  QString out;
-  for (auto it = block.begin(); !it.atEnd(); ++it) {
-    const QTextFragment f = it.fragment();
-    const QTextCharFormat fmt = f.charFormat();
-    const bool bold = fmt.fontWeight() >= QFont::Bold;
-    const bool red = fmt.hasProperty(QTextFormat::ForegroundBrush) &&
-                     fmt.foreground().color() == QColor(Qt::red);
-    const QChar c = bold && red ? 'B' : bold ? 'b' : red ? 'r' : '.';
-    out += QString(f.length(), c);
-  }
-  return out;
-}
-
-}  // namespace
 
 class PaneTextTest : public QObject {
   Q_OBJECT
