@@ -96,12 +96,30 @@ void ApplyCache(ConversionContext& ctx, const ParsedIncludeCache& c,
   for (const auto& name : c.Funcs) ctx.FuncNames.Add(name);
 }
 
-void ReadCache(ConversionContext& ctx, const std::string& path, std::vector<std::string>& queue) {
+// Applies the cache at `path` when it is a file; false when there is none. With a memo, the
+// memo's one stat both finds the file and checks its stamp.
+bool ReadCacheIfPresent(ConversionContext& ctx, const std::string& path,
+                        std::vector<std::string>& queue) {
   if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
-    ApplyCache(ctx, *memo->Get(path), queue);
-  } else {
-    ApplyCache(ctx, ParseIncludeCache(ReadCacheBytes(path)), queue);
+    auto parsed = memo->Get(path);
+    if (!parsed) return false;
+    ApplyCache(ctx, *parsed, queue);
+    return true;
   }
+  if (!StatRegularFile(path)) return false;
+  ApplyCache(ctx, ParseIncludeCache(ReadCacheBytes(path)), queue);
+  return true;
+}
+
+// Whether the file at `path` holds exactly `bytes`; false when it cannot be read.
+bool FileHolds(const std::string& path, const std::string& bytes) {
+  FileStamp stamp;
+  if (!StatRegularFile(path, &stamp) || stamp.Size != bytes.size()) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string have(bytes.size(), '\0');
+  in.read(have.data(), static_cast<std::streamsize>(have.size()));
+  return in.gcount() == static_cast<std::streamsize>(have.size()) && have == bytes;
 }
 
 void AddEntry(std::string& out, std::string_view text) {
@@ -112,7 +130,15 @@ void AddEntry(std::string& out, std::string_view text) {
 }  // namespace
 
 std::string IncludeCachePath(const std::string& homeDir, const std::string& name) {
-  return (fs::path(homeDir) / "inc" / (name + ".tqc")).string();
+  // Plain concatenation: this runs for every cache an "#include" reaches.
+  std::string path;
+  path.reserve(homeDir.size() + name.size() + 9);
+  path += homeDir;
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += "inc/";
+  path += name;
+  path += ".tqc";
+  return path;
 }
 
 std::string IncludeBaseName(std::string_view headerName) {
@@ -162,7 +188,10 @@ ParsedIncludeCache ParseIncludeCache(std::string_view bytes) {
 
 std::shared_ptr<const ParsedIncludeCache> IncludeCacheMemo::Get(const std::string& path) {
   FileStamp stamp;
-  if (!StatRegularFile(path, &stamp)) throw std::runtime_error("cannot read include cache " + path);
+  if (!StatRegularFile(path, &stamp)) {
+    slots_.erase(path);
+    return nullptr;
+  }
   auto it = slots_.find(path);
   if (it != slots_.end() && it->second.Size == stamp.Size && it->second.Inode == stamp.Inode &&
       it->second.MtimeNs == stamp.MtimeNs)
@@ -193,15 +222,12 @@ RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
   const std::string base = IncludeBaseName(t.Text(2));
   const std::string& home = ctx.Options.HomeDir;
   const std::string cache = home.empty() ? std::string() : IncludeCachePath(home, base);
-  if (!cache.empty() && StatRegularFile(cache)) {
+  std::vector<std::string> queue;
+  if (!cache.empty() && ReadCacheIfPresent(ctx, cache, queue)) {
     st.Outcome = kWriteBuilt;
-    std::vector<std::string> queue;
-    ReadCache(ctx, cache, queue);
     // The queue grows while it is read; an index keeps the walk valid.
-    for (std::size_t i = 0; i < queue.size(); ++i) {
-      std::string nested = IncludeCachePath(home, queue[i]);
-      if (StatRegularFile(nested)) ReadCache(ctx, nested, queue);
-    }
+    for (std::size_t i = 0; i < queue.size(); ++i)
+      ReadCacheIfPresent(ctx, IncludeCachePath(home, queue[i]), queue);
   } else {
     fs::path neighbour = fs::path(ctx.InputPath).parent_path() / (base + ".h");
     if (StatRegularFile(neighbour.string())) st.Outcome = kWriteBuilt;
@@ -250,6 +276,9 @@ bool WriteIncludeCache(const ConversionContext& ctx, std::string& error) {
   // A failure must not cost the conversion its unit: everything is caught and reported.
   try {
     const std::string text = BuildIncludeCache(ctx);
+    // A cache that would come out the same is left alone: converting a header set again
+    // would otherwise create and rename a file per header for nothing.
+    if (FileHolds(path, text)) return true;
     std::error_code ec;
     const fs::path folder = fs::path(ctx.Options.HomeDir) / "inc";
     fs::create_directory(folder, ec);

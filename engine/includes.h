@@ -39,8 +39,8 @@ std::string IncludeBaseName(std::string_view headerName);
 // for its whole batch) and reached through ConversionOptions::CacheMemo.
 class IncludeCacheMemo {
  public:
-  // The parsed file; parses it (again) when it is new or changed. Throws std::runtime_error
-  // naming the file when it cannot be read.
+  // The parsed file; parses it (again) when it is new or changed; null when there is no
+  // regular file at `path`. Throws std::runtime_error naming the file when it cannot be read.
   std::shared_ptr<const ParsedIncludeCache> Get(const std::string& path);
   // Drops the file, so the next Get parses it again (called when a cache is rewritten).
   void Forget(const std::string& path) { slots_.erase(path); }
