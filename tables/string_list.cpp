@@ -1,6 +1,7 @@
 // TStringList2 and its first-match look-up index.
 #include "string_list.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace tqc {
@@ -14,27 +15,91 @@ void TStringList2::ThrowBadIndex(int i) const {
                           std::to_string(entries_.size()) + ")");
 }
 
+std::uint32_t TStringList2::HashOf(std::string_view s) {
+  // FNV-1a over 8-byte words: table keys are short identifiers, and this is cheaper than a
+  // general-purpose string hash while spreading them well enough for linear probing.
+  std::uint64_t h = 0xcbf29ce484222325ull ^ s.size();
+  std::size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    h = (h ^ w) * 0x100000001b3ull;
+    h ^= h >> 29;
+  }
+  if (i < s.size()) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, s.data() + i, s.size() - i);
+    h = (h ^ w) * 0x100000001b3ull;
+    h ^= h >> 29;
+  }
+  h *= 0x9e3779b97f4a7c15ull;
+  return static_cast<std::uint32_t>(h >> 32);
+}
+
+std::size_t TStringList2::Probe(std::string_view text, std::uint32_t h) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t p = h & mask;; p = (p + 1) & mask) {
+    const Slot& slot = slots_[p];
+    if (slot.First < 0) return p;
+    if (slot.Hash == h && entries_[static_cast<std::size_t>(slot.First)].Text == text) return p;
+  }
+}
+
+void TStringList2::Rehash(std::size_t capacity) const {
+  std::vector<Slot> old;
+  old.swap(slots_);
+  slots_.assign(capacity, Slot{});
+  const std::size_t mask = capacity - 1;
+  for (const Slot& slot : old) {
+    if (slot.First < 0) continue;
+    std::size_t p = slot.Hash & mask;
+    while (slots_[p].First >= 0) p = (p + 1) & mask;
+    slots_[p] = slot;
+  }
+}
+
 // Records entry i (already in place, or about to be) under `text`.
-void TStringList2::IndexAdd(const std::string& text, int i) const {
-  auto [it, inserted] = index_.try_emplace(text, Slot{i, 1});
-  if (inserted) return;
-  ++it->second.Count;
-  if (i < it->second.First) it->second.First = i;
+void TStringList2::IndexAdd(std::string_view text, int i) const {
+  if ((used_ + 1) * 2 > slots_.size()) Rehash(slots_.empty() ? 64 : slots_.size() * 2);
+  const std::uint32_t h = HashOf(text);
+  Slot& slot = slots_[Probe(text, h)];
+  if (slot.First < 0) {
+    slot = Slot{h, i, 1};
+    ++used_;
+    return;
+  }
+  ++slot.Count;
+  if (i < slot.First) slot.First = i;
 }
 
 // Forgets entry i under `text`; the entry must still hold its old place in entries_.
-void TStringList2::IndexRemove(const std::string& text, int i) const {
-  auto it = index_.find(text);
-  if (it == index_.end()) return;  // cannot happen while the index is valid
-  if (--it->second.Count == 0) {
-    index_.erase(it);
+void TStringList2::IndexRemove(std::string_view text, int i) const {
+  if (slots_.empty()) return;
+  const std::uint32_t h = HashOf(text);
+  std::size_t p = Probe(text, h);
+  Slot& slot = slots_[p];
+  if (slot.First < 0) return;  // cannot happen while the index is valid
+  if (--slot.Count == 0) {
+    // Backward-shift deletion keeps every probe sequence unbroken without tombstones.
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t hole = p;
+    for (std::size_t q = (p + 1) & mask; slots_[q].First >= 0; q = (q + 1) & mask) {
+      const std::size_t home = slots_[q].Hash & mask;
+      // Move q into the hole unless its home lies cyclically in (hole, q].
+      const bool stays = hole <= q ? (hole < home && home <= q) : (hole < home || home <= q);
+      if (stays) continue;
+      slots_[hole] = slots_[q];
+      hole = q;
+    }
+    slots_[hole] = Slot{};
+    --used_;
     return;
   }
-  if (it->second.First != i) return;
+  if (slot.First != i) return;
   // The first of several equal entries goes away: the next one after it takes over.
   for (std::size_t j = static_cast<std::size_t>(i) + 1; j < entries_.size(); ++j) {
     if (entries_[j].Text == text) {
-      it->second.First = static_cast<int>(j);
+      slot.First = static_cast<int>(j);
       return;
     }
   }
@@ -43,9 +108,9 @@ void TStringList2::IndexRemove(const std::string& text, int i) const {
 
 int TStringList2::Add(std::string text, int tag) {
   int i = Count();
-  if (indexValid_) IndexAdd(text, i);
   filter_.set(FilterBit(text));
   entries_.push_back(Entry{std::move(text), tag});
+  if (indexValid_) IndexAdd(entries_.back().Text, i);
   return i;
 }
 
@@ -87,17 +152,17 @@ void TStringList2::SetTag(int i, int tag) { entries_.at(CheckIndex(i)).Tag = tag
 void TStringList2::Clear() {
   entries_.clear();
   filter_.reset();
-  index_.clear();
+  slots_.clear();
+  used_ = 0;
   indexValid_ = false;
 }
 
 void TStringList2::BuildIndex() const {
-  index_.clear();
-  index_.reserve(entries_.size());
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    auto [it, inserted] = index_.try_emplace(entries_[i].Text, Slot{static_cast<int>(i), 1});
-    if (!inserted) ++it->second.Count;
-  }
+  std::size_t capacity = 64;
+  while (capacity < entries_.size() * 2) capacity *= 2;
+  slots_.assign(capacity, Slot{});
+  used_ = 0;
+  for (std::size_t i = 0; i < entries_.size(); ++i) IndexAdd(entries_[i].Text, static_cast<int>(i));
   indexValid_ = true;
 }
 
@@ -110,8 +175,7 @@ int TStringList2::FindExact(std::string_view key) const {
     return -1;
   }
   if (!indexValid_) BuildIndex();
-  auto it = index_.find(key);
-  return it == index_.end() ? -1 : it->second.First;
+  return slots_[Probe(key, HashOf(key))].First;
 }
 
 }  // namespace tqc

@@ -12,9 +12,9 @@
 
 #include <bitset>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace tqc {
@@ -64,17 +64,20 @@ class TStringList2 {
   // Below this size a scan is as quick as hashing; the index is not kept.
   static constexpr std::size_t kIndexThreshold = 24;
 
-  void IndexAdd(const std::string& text, int i) const;
-  void IndexRemove(const std::string& text, int i) const;
+  void IndexAdd(std::string_view text, int i) const;
+  void IndexRemove(std::string_view text, int i) const;
 
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
+  // The index is an open-addressing table (linear probing, at most half full) of entry
+  // positions: it holds no copies of the texts, so building and copying it allocates once.
   struct Slot {
-    int First = 0;  // index of the first entry with this text
-    int Count = 0;  // entries with this text
+    std::uint32_t Hash = 0;
+    int First = -1;  // index of the first entry with this text; -1 marks a free slot
+    int Count = 0;   // entries with this text
   };
+  static std::uint32_t HashOf(std::string_view s);
+  // The slot holding `text` (hash `h`), or the free slot where it would go.
+  std::size_t Probe(std::string_view text, std::uint32_t h) const;
+  void Rehash(std::size_t capacity) const;
   // One bit per (length, first and last character) class of the texts ever stored since the
   // last Clear: a clear bit proves a key absent without a scan or a hash. Removing an entry
   // leaves its bit set, which only costs a look-up.
@@ -86,7 +89,8 @@ class TStringList2 {
   }
   std::bitset<1024> filter_;
   std::vector<Entry> entries_;
-  mutable std::unordered_map<std::string, Slot, Hash, std::equal_to<>> index_;
+  mutable std::vector<Slot> slots_;  // empty or a power of two in size
+  mutable std::size_t used_ = 0;     // slots in use
   mutable bool indexValid_ = false;
 };
 

@@ -132,6 +132,33 @@ TEST(StringListTest, FirstOfEqualEntriesWinsAndTheNextTakesOverWhenItGoes) {
   EXPECT_EQ(list.FindExact("DUP"), -1);                       // case-sensitive
 }
 
+// Thousands of distinct texts make the index grow several times; removing them again from
+// the end, with look-ups in between, takes texts out of long probe runs.
+TEST(StringListTest, LargeListsGrowAndShrinkTheirIndex) {
+  TStringList2 list;
+  Reference ref;
+  for (int i = 0; i < 5000; ++i) {
+    const std::string text = "k" + std::to_string(i * 7 % 5000);
+    list.Add(text, i);
+    ref.Texts.push_back(text);
+    ref.Tags.push_back(i);
+    if (i % 97 == 0) {
+      ASSERT_EQ(list.FindExact(text), ref.Find(text));
+    }
+  }
+  TStringList2 copy = list;
+  ExpectSame(copy, ref, 5100, "copy of 5000");
+  for (int n = 0; n < 4990; ++n) {
+    list.Delete(list.Count() - 1);
+    ref.Texts.pop_back();
+    ref.Tags.pop_back();
+    if (n % 499 == 0) ExpectSame(list, ref, 5100, "after " + std::to_string(n + 1) + " deletes");
+  }
+  ExpectSame(list, ref, 5100, "10 left");
+  EXPECT_EQ(copy.Count(), 5000);
+  EXPECT_EQ(copy.FindExact(copy.Text(4321)), 4321);  // the copy keeps its own index
+}
+
 TEST(StringListTest, CheckedAccessThrows) {
   TStringList2 list{"a", "b"};
   EXPECT_THROW(list.Text(2), std::out_of_range);
