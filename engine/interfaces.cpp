@@ -3,7 +3,6 @@
 // and destructors, STDMETHOD and STDMETHODIMP methods. Other members of a body fall through
 // to the prototype rule, which reads the body state kept here (InInterface, IsComInterface,
 // IDispatchSeen).
-#include <cctype>
 
 #include "routines.h"
 #include "rules.h"
@@ -229,7 +228,7 @@ RuleResult Destructor(ConversionContext& ctx, Statement& st) {
 }
 
 std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : s) c = AsciiLower(c);
   return s;
 }
 

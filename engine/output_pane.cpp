@@ -23,7 +23,13 @@ std::vector<std::string> SplitPaneText(std::string_view text) {
 void OutputPane::Clear() {
   lines_.clear();
   ranges_.clear();
+  rangesInLineOrder_ = true;
   textLength_ = 0;
+}
+
+std::vector<StyleRange>::iterator OutputPane::FirstRangeAt(int line) {
+  return std::lower_bound(ranges_.begin(), ranges_.end(), line,
+                          [](const StyleRange& r, int l) { return r.Line < l; });
 }
 
 std::size_t OutputPane::CheckLine(int index) const {
@@ -50,8 +56,9 @@ int OutputPane::Add(std::string_view text) {
 void OutputPane::InsertOne(int index, std::string line) {
   textLength_ += line.size() + 1;
   lines_.insert(lines_.begin() + index, std::move(line));
-  for (auto& r : ranges_)
-    if (r.Line >= index) ++r.Line;
+  auto from = rangesInLineOrder_ ? FirstRangeAt(index) : ranges_.begin();
+  for (auto it = from; it != ranges_.end(); ++it)
+    if (it->Line >= index) ++it->Line;
 }
 
 void OutputPane::Insert(int index, std::string_view text) {
@@ -66,9 +73,17 @@ void OutputPane::Replace(int index, std::string text) {
   textLength_ += text.size();
   lines_[i] = std::move(text);
   const int len = static_cast<int>(lines_[i].size());
-  for (auto& r : ranges_)
-    if (r.Line == index) r.Length = std::max(0, std::min(r.Length, len - r.Column));
-  std::erase_if(ranges_, [](const StyleRange& r) { return r.Length <= 0; });
+  auto from = rangesInLineOrder_ ? FirstRangeAt(index) : ranges_.begin();
+  auto to = rangesInLineOrder_ ? std::find_if(from, ranges_.end(),
+                                              [&](const StyleRange& r) { return r.Line > index; })
+                               : ranges_.end();
+  bool emptied = false;
+  for (auto it = from; it != to; ++it) {
+    if (it->Line != index) continue;
+    it->Length = std::max(0, std::min(it->Length, len - it->Column));
+    emptied = emptied || it->Length <= 0;
+  }
+  if (emptied) std::erase_if(ranges_, [](const StyleRange& r) { return r.Length <= 0; });
 }
 
 const std::string& OutputPane::Line(int index) const { return lines_[CheckLine(index)]; }
@@ -79,6 +94,7 @@ void OutputPane::MarkLine(int line, int column, int length, TextStyle style) {
   int len = static_cast<int>(lines_[i].size());
   if (column >= len) return;
   length = std::min(length, len - column);
+  if (!ranges_.empty() && ranges_.back().Line > line) rangesInLineOrder_ = false;
   ranges_.push_back(StyleRange{line, column, length, style});
 }
 

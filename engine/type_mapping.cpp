@@ -1,8 +1,6 @@
 // Type name mapping: MapCTypeName (token layer) and the declaration-layer type rules.
 #include "type_mapping.h"
 
-#include <cctype>
-
 #include "numbers.h"
 #include "tokenizer.h"
 
@@ -11,9 +9,7 @@ namespace tqc {
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (a[i] != b[i] && AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   return true;
 }
 
@@ -28,7 +24,7 @@ bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {
 namespace {
 
 std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : s) c = AsciiUpper(c);
   return s;
 }
 

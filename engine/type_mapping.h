@@ -37,6 +37,10 @@ std::string ArrayDims(const ConversionContext& ctx, const std::string& declarato
 // Writes "const", "var" or "type" (bold) when the section changes or a reopen is due.
 void SwitchSection(ConversionContext& ctx, Section kind);
 
+// Case is folded for ASCII letters only: C and Pascal keywords and identifiers are ASCII, and
+// other bytes compare as they are whatever the locale of the process.
+inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+inline char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 bool StartsWith(std::string_view s, std::string_view prefix);
 bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix);
