@@ -109,7 +109,8 @@ int main(int argc, char** argv) {
 
   ConversionOptions conv = opts.Conversion;
   conv.HomeDir = home;
-  IncludeCacheMemo cacheMemo;  // each cache is parsed once per run unless it changes
+  // A batch reads each cache file once; the caches it writes itself replace what it read.
+  IncludeCacheMemo cacheMemo(IncludeCacheMemo::Checks::FirstReadOnly);
   conv.CacheMemo = &cacheMemo;
   conv.VersionText = std::string("Ver.") + TQC_VERSION;
 

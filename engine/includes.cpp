@@ -187,14 +187,19 @@ ParsedIncludeCache ParseIncludeCache(std::string_view bytes) {
 }
 
 std::shared_ptr<const ParsedIncludeCache> IncludeCacheMemo::Get(const std::string& path) {
+  auto it = slots_.find(path);
+  if (it != slots_.end() && checks_ == Checks::FirstReadOnly) return it->second.Parsed;
   FileStamp stamp;
   if (!StatRegularFile(path, &stamp)) {
-    slots_.erase(path);
+    if (checks_ == Checks::FirstReadOnly) {
+      slots_[path] = Slot{};  // remembered as absent until Forget
+    } else if (it != slots_.end()) {
+      slots_.erase(it);
+    }
     return nullptr;
   }
-  auto it = slots_.find(path);
-  if (it != slots_.end() && it->second.Size == stamp.Size && it->second.Inode == stamp.Inode &&
-      it->second.MtimeNs == stamp.MtimeNs)
+  if (it != slots_.end() && it->second.Parsed && it->second.Size == stamp.Size &&
+      it->second.Inode == stamp.Inode && it->second.MtimeNs == stamp.MtimeNs)
     return it->second.Parsed;
   // The stamp is taken before reading: a change during the read shows up next time.
   auto parsed = std::make_shared<const ParsedIncludeCache>(ParseIncludeCache(ReadCacheBytes(path)));

@@ -39,6 +39,12 @@ std::string IncludeBaseName(std::string_view headerName);
 // for its whole batch) and reached through ConversionOptions::CacheMemo.
 class IncludeCacheMemo {
  public:
+  enum class Checks {
+    EveryRead,      // every read checks the file's stamp (a window that lives for hours)
+    FirstReadOnly,  // a batch sees each cache as first read, plus what it writes itself
+  };
+  explicit IncludeCacheMemo(Checks checks = Checks::EveryRead) : checks_(checks) {}
+
   // The parsed file; parses it (again) when it is new or changed; null when there is no
   // regular file at `path`. Throws std::runtime_error naming the file when it cannot be read.
   std::shared_ptr<const ParsedIncludeCache> Get(const std::string& path);
@@ -52,7 +58,8 @@ class IncludeCacheMemo {
     std::int64_t MtimeNs = 0;
     std::shared_ptr<const ParsedIncludeCache> Parsed;
   };
-  std::unordered_map<std::string, Slot> slots_;
+  Checks checks_;
+  std::unordered_map<std::string, Slot> slots_;  // a slot without Parsed: no file
   std::size_t parses_ = 0;
 };
 

@@ -2,6 +2,8 @@
 // when the program starts. Malformed lines are ignored: the files are user-editable data.
 #include "definition_files.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -33,18 +35,28 @@ bool ReadFileBytes(const std::string& path, std::string& out) {
 
 std::vector<std::string> SplitLines(std::string_view bytes) {
   std::vector<std::string> lines;
-  std::size_t start = 0, i = 0;
-  while (i < bytes.size()) {
-    char c = bytes[i];
-    if (c == '\r' || c == '\n') {
-      lines.emplace_back(bytes.substr(start, i - start));
-      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-      start = ++i;
-    } else {
-      ++i;
+  const char* const data = bytes.data();
+  const std::size_t n = bytes.size();
+  // The next CR and the next LF at or after `start`, each searched for (with memchr) only when
+  // the scan has passed it, so that files with one kind of break stay linear.
+  auto next = [&](char c, std::size_t from) {
+    const void* p = from < n ? std::memchr(data + from, c, n - from) : nullptr;
+    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - data) : n;
+  };
+  std::size_t start = 0;
+  std::size_t cr = next('\r', 0), lf = next('\n', 0);
+  while (start < n) {
+    if (cr < start) cr = next('\r', start);
+    if (lf < start) lf = next('\n', start);
+    const std::size_t end = std::min(cr, lf);
+    if (end == n) {
+      lines.emplace_back(bytes.substr(start));
+      break;
     }
+    lines.emplace_back(bytes.substr(start, end - start));
+    start = end + 1;
+    if (end == cr && start == lf) ++start;  // CR LF is one break
   }
-  if (start < bytes.size()) lines.emplace_back(bytes.substr(start));
   return lines;
 }
 

@@ -450,5 +450,27 @@ TEST_F(IncludesTest, MemoGivesWhatReadingGives) {
   EXPECT_FALSE(after.TypeNames.Contains("B2"));
 }
 
+TEST_F(IncludesTest, BatchMemoReadsEachCacheOnceAndSeesItsOwnWrites) {
+  Cache("a", "[TYPE]\r\nA1,X\r\n");
+  IncludeCacheMemo memo(IncludeCacheMemo::Checks::FirstReadOnly);
+  fx.Options.CacheMemo = &memo;
+  Run(Ctx(), "#include <a.h>");
+  EXPECT_EQ(Run(Ctx(), "#include <b.h>"), "// Error :  #include < b.h >");
+  // Another writer changes "a" and creates "b": the batch keeps what it read first.
+  Cache("a", "[TYPE]\r\nA2,X\r\n");
+  Cache("b", "[TYPE]\r\nB,X\r\n");
+  ConversionContext& later = Ctx();
+  Run(later, "#include <a.h>");
+  EXPECT_TRUE(later.TypeNames.Contains("A1"));
+  EXPECT_FALSE(later.TypeNames.Contains("A2"));
+  EXPECT_EQ(Run(later, "#include <b.h>"), "// Error :  #include < b.h >");
+  EXPECT_EQ(memo.Parses(), 1u);
+  // A cache the batch writes itself is read anew.
+  fx.Convert("DECLARE_INTERFACE_(IB, IUnknown)\n", dir / "b.h");
+  ConversionContext& after = Ctx();
+  EXPECT_EQ(Run(after, "#include <b.h>"), "// #include <b.h>");
+  EXPECT_EQ(Texts(after.InterfaceNames), V{"IB"});
+}
+
 }  // namespace
 }  // namespace tqc

@@ -65,6 +65,35 @@ TEST(SplitItemsTest, RandomBytesNeverHang) {
   }
 }
 
+// Random mixes of the three breaks (and NUL bytes) against a character-by-character split.
+TEST(SplitLinesTest, AgreesWithAPlainSplitOnRandomText) {
+  auto plain = [](std::string_view b) {
+    V out;
+    std::string cur;
+    bool open = false;
+    for (std::size_t i = 0; i < b.size(); ++i) {
+      if (b[i] == '\r' || b[i] == '\n') {
+        out.push_back(cur);
+        cur.clear();
+        open = false;
+        if (b[i] == '\r' && i + 1 < b.size() && b[i + 1] == '\n') ++i;
+      } else {
+        cur += b[i];
+        open = true;
+      }
+    }
+    if (open) out.push_back(cur);
+    return out;
+  };
+  std::mt19937 rng(7);
+  const char alphabet[] = {'a', 'b', '\r', '\n', '\0', ' '};
+  for (int round = 0; round < 2000; ++round) {
+    std::string text(rng() % 40, 'x');
+    for (char& c : text) c = alphabet[rng() % sizeof alphabet];
+    ASSERT_EQ(SplitLines(text), plain(text)) << round;
+  }
+}
+
 TEST(SplitLinesTest, AllThreeLineEnds) {
   EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (V{"a", "b", "c", "d"}));
   EXPECT_EQ(SplitLines("a\n\nb\r\n"), (V{"a", "", "b"}));
