@@ -27,8 +27,10 @@ std::uint32_t TStringList2::HashOf(std::string_view s) {
     h ^= h >> 29;
   }
   if (i < s.size()) {
+    // Byte by byte: a memcpy of a variable length is a library call.
     std::uint64_t w = 0;
-    std::memcpy(&w, s.data() + i, s.size() - i);
+    for (std::size_t k = i; k < s.size(); ++k)
+      w |= static_cast<std::uint64_t>(static_cast<unsigned char>(s[k])) << (8 * (k - i));
     h = (h ^ w) * 0x100000001b3ull;
     h ^= h >> 29;
   }
