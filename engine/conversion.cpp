@@ -130,6 +130,7 @@ bool StartsDirective(const ConversionContext& ctx) {
 void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>& failures) {
   const std::size_t total = ctx.SourceLines.size();
   std::size_t done = 0;
+  std::size_t shownPercent = ~std::size_t{0};
   bool continued = false;  // the last line ended in "\"
   while (!ctx.SourceLines.empty()) {
     ctx.CurrentLine = std::move(ctx.SourceLines.front());
@@ -164,8 +165,11 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
       failures.push_back({static_cast<int>(done + 1), e.what(), false});
     }
     ++done;
-    ctx.Host.ShowStatus(" Converting (h -> pas) ... (" + std::to_string(done * 100 / total) +
-                        "%)");
+    // The status text changes at most a hundred times; it is only rebuilt when it does.
+    if (const std::size_t percent = done * 100 / total; percent != shownPercent) {
+      shownPercent = percent;
+      ctx.Host.ShowStatus(" Converting (h -> pas) ... (" + std::to_string(percent) + "%)");
+    }
     ctx.Host.ProcessPendingEvents();
   }
   // A statement still waiting for its end when the file ends (an unfinished declaration, a

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "engine/dispatch.h"
 #include "engine/tokenizer.h"
@@ -105,6 +106,17 @@ TEST(ConversionTest, ProgressIsShownPerLine) {
   EXPECT_EQ(host.Statuses, (V{" Converting (h -> pas) ...", " Converting (h -> pas) ... (33%)",
                               " Converting (h -> pas) ... (66%)",
                               " Converting (h -> pas) ... (100%)", " Error = 3"}));
+  // With more lines than percent steps each step is shown once, and events still run per line.
+  RecordingHost many;
+  std::string text;
+  for (int i = 0; i < 250; ++i) text += "#line 1\n";
+  ConvertText("x.h", text, BannerDate{}, fx.Defs, fx.Options, many, pane);
+  EXPECT_EQ(many.Events, 250);
+  ASSERT_EQ(many.Statuses.size(), 1u + 101u + 1u);  // 0% to 100%
+  EXPECT_EQ(many.Statuses[1], " Converting (h -> pas) ... (0%)");
+  EXPECT_EQ(many.Statuses[101], " Converting (h -> pas) ... (100%)");
+  EXPECT_EQ(std::set<std::string>(many.Statuses.begin(), many.Statuses.end()).size(),
+            many.Statuses.size());
 }
 
 struct BodyCase {
