@@ -308,9 +308,11 @@ struct Lexer {
 
   void Run() {
     const int codePage = ctx.Options.CodePage;
+    // Only the double-byte code pages have lead bytes; the others skip the test per character.
+    const bool doubleByte = IsLeadByte(0x81, codePage);
     while (i < line.size()) {
       const char c = line[i];
-      if (IsLeadByte(static_cast<unsigned char>(c), codePage)) {
+      if (doubleByte && IsLeadByte(static_cast<unsigned char>(c), codePage)) {
         word += c;
         if (i + 1 < line.size()) {
           word += line[i + 1];
@@ -324,7 +326,7 @@ struct Lexer {
         // Comment text is copied in runs up to the next character that can end the comment.
         std::size_t end = i;
         while (end < line.size() && line[end] != '*' && line[end] != '}' &&
-               !IsLeadByte(static_cast<unsigned char>(line[end]), codePage))
+               !(doubleByte && IsLeadByte(static_cast<unsigned char>(line[end]), codePage)))
           ++end;
         if (end > i) {
           word.append(line, i, end - i);

@@ -168,9 +168,7 @@ void TStringList2::BuildIndex() const {
   indexValid_ = true;
 }
 
-int TStringList2::FindExact(std::string_view key) const {
-  // Most keys are in none of the tables they are looked up in: the filter says so at once.
-  if (!filter_.test(FilterBit(key))) return -1;
+int TStringList2::FindPresent(std::string_view key) const {
   if (entries_.size() < kIndexThreshold) {
     for (std::size_t i = 0; i < entries_.size(); ++i)
       if (entries_[i].Text == key) return static_cast<int>(i);

@@ -45,7 +45,12 @@ class TStringList2 {
   void SetTag(int i, int tag);
   void Clear();
 
-  int FindExact(std::string_view key) const;
+  int FindExact(std::string_view key) const {
+    // Most keys are in none of the tables they are looked up in: the filter says so at once,
+    // without a call.
+    if (!filter_.test(FilterBit(key))) return -1;
+    return FindPresent(key);
+  }
   bool Contains(std::string_view key) const { return FindExact(key) >= 0; }
 
   const std::vector<Entry>& Entries() const { return entries_; }
@@ -60,6 +65,7 @@ class TStringList2 {
   }
   [[noreturn]] void ThrowBadIndex(int i) const;
   void BuildIndex() const;
+  int FindPresent(std::string_view key) const;  // FindExact past the filter
 
   // Below this size a scan is as quick as hashing; the index is not kept.
   static constexpr std::size_t kIndexThreshold = 24;
