@@ -1,7 +1,9 @@
 // TStringList2 and its first-match look-up index.
 #include "string_list.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 
 namespace tqc {
@@ -12,7 +14,71 @@ TStringList2::TStringList2(std::initializer_list<std::string> texts) {
 
 void TStringList2::ThrowBadIndex(int i) const {
   throw std::out_of_range("list index " + std::to_string(i) + " out of bounds (count " +
-                          std::to_string(entries_.size()) + ")");
+                          std::to_string(Count()) + ")");
+}
+
+const TStringList2::Entry& TStringList2::EntryAt(int i) const {
+  if (i < 0 || i >= Count()) ThrowBadIndex(i);
+  if (i >= partCount_) return entries_[static_cast<std::size_t>(i - partCount_)];
+  const auto k = static_cast<std::size_t>(
+      std::upper_bound(partStart_.begin(), partStart_.end(), i) - partStart_.begin() - 1);
+  return parts_[k]->entries_[static_cast<std::size_t>(i - partStart_[k])];
+}
+
+void TStringList2::Materialize() const {
+  std::vector<Entry> all;
+  all.reserve(static_cast<std::size_t>(Count()));
+  for (const auto& part : parts_) all.insert(all.end(), part->entries_.begin(), part->entries_.end());
+  std::move(entries_.begin(), entries_.end(), std::back_inserter(all));
+  entries_ = std::move(all);
+  parts_.clear();
+  partStart_.clear();
+  partCount_ = 0;
+  slots_.clear();
+  used_ = 0;
+  indexValid_ = false;
+}
+
+std::size_t TStringList2::PlainIndex(int i) {
+  if (i < 0 || i >= Count()) ThrowBadIndex(i);
+  if (i < partCount_) Materialize();
+  return static_cast<std::size_t>(i - partCount_);
+}
+
+void TStringList2::Freeze() {
+  if (entries_.empty()) return;
+  auto part = std::make_shared<TStringList2>();
+  part->entries_ = std::move(entries_);
+  for (const Entry& e : part->entries_) part->filter_.set(FilterBit(e.Text));
+  // Built now: a shared part is never changed afterwards, not even by a look-up.
+  if (part->entries_.size() >= kIndexThreshold) part->BuildIndex();
+  partStart_.push_back(partCount_);
+  partCount_ += part->Count();
+  parts_.push_back(std::move(part));
+  entries_.clear();
+  slots_.clear();
+  used_ = 0;
+  indexValid_ = false;
+}
+
+void TStringList2::AppendList(const TStringList2& other) {
+  if (&other == this) {
+    const TStringList2 copy = other;
+    AppendList(copy);
+    return;
+  }
+  if (other.entries_.empty()) {
+    if (other.parts_.empty()) return;
+    Freeze();  // the shared parts must come after what is already here
+    for (const auto& part : other.parts_) {
+      partStart_.push_back(partCount_);
+      partCount_ += part->Count();
+      parts_.push_back(part);
+    }
+    filter_ |= other.filter_;
+    return;
+  }
+  for (int i = 0; i < other.Count(); ++i) Add(other.Text(i), other.Tag(i));
 }
 
 std::uint32_t TStringList2::HashOf(std::string_view s) {
@@ -109,10 +175,11 @@ void TStringList2::IndexRemove(std::string_view text, int i) const {
 }
 
 int TStringList2::Add(std::string text, int tag) {
-  int i = Count();
+  const int i = Count();
+  const int local = static_cast<int>(entries_.size());
   filter_.set(FilterBit(text));
   entries_.push_back(Entry{std::move(text), tag});
-  if (indexValid_) IndexAdd(entries_.back().Text, i);
+  if (indexValid_) IndexAdd(entries_.back().Text, local);
   return i;
 }
 
@@ -123,15 +190,16 @@ void TStringList2::Insert(int i, std::string text, int tag) {
     Add(std::move(text), tag);
     return;
   }
+  const std::size_t at = PlainIndex(i);
   filter_.set(FilterBit(text));
-  entries_.insert(entries_.begin() + i, Entry{std::move(text), tag});
+  entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(text), tag});
   indexValid_ = false;
 }
 
 void TStringList2::Delete(int i) {
-  const std::size_t at = CheckIndex(i);
+  const std::size_t at = PlainIndex(i);
   if (indexValid_ && at + 1 == entries_.size()) {
-    IndexRemove(entries_[at].Text, i);
+    IndexRemove(entries_[at].Text, static_cast<int>(at));
   } else {
     indexValid_ = false;
   }
@@ -139,19 +207,26 @@ void TStringList2::Delete(int i) {
 }
 
 void TStringList2::SetText(int i, std::string text) {
-  Entry& e = entries_.at(CheckIndex(i));
-  if (e.Text == text) return;
+  if (Text(i) == text) return;
+  const std::size_t at = PlainIndex(i);
+  Entry& e = entries_[at];
   if (indexValid_) {
-    IndexRemove(e.Text, i);
-    if (indexValid_) IndexAdd(text, i);
+    IndexRemove(e.Text, static_cast<int>(at));
+    if (indexValid_) IndexAdd(text, static_cast<int>(at));
   }
   filter_.set(FilterBit(text));
   e.Text = std::move(text);
 }
 
-void TStringList2::SetTag(int i, int tag) { entries_.at(CheckIndex(i)).Tag = tag; }
+void TStringList2::SetTag(int i, int tag) {
+  if (Tag(i) == tag) return;
+  entries_[PlainIndex(i)].Tag = tag;
+}
 
 void TStringList2::Clear() {
+  parts_.clear();
+  partStart_.clear();
+  partCount_ = 0;
   entries_.clear();
   filter_.reset();
   slots_.clear();
@@ -169,13 +244,22 @@ void TStringList2::BuildIndex() const {
 }
 
 int TStringList2::FindPresent(std::string_view key) const {
+  // The parts come first, so the first match in them is the first match of the list.
+  for (std::size_t k = 0; k < parts_.size(); ++k)
+    if (int r = parts_[k]->FindExact(key); r >= 0) return partStart_[k] + r;
+  int local = -1;
   if (entries_.size() < kIndexThreshold) {
-    for (std::size_t i = 0; i < entries_.size(); ++i)
-      if (entries_[i].Text == key) return static_cast<int>(i);
-    return -1;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      if (entries_[i].Text == key) {
+        local = static_cast<int>(i);
+        break;
+      }
+    }
+  } else {
+    if (!indexValid_) BuildIndex();
+    local = slots_[Probe(key, HashOf(key))].First;
   }
-  if (!indexValid_) BuildIndex();
-  return slots_[Probe(key, HashOf(key))].First;
+  return local < 0 ? -1 : partCount_ + local;
 }
 
 }  // namespace tqc

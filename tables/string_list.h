@@ -8,11 +8,18 @@
 // Appending, renaming, retagging and removing the last entry keep the index up to date;
 // inserting or deleting in the middle shifts every later index, so the index is then
 // dropped and rebuilt by the next look-up.
+//
+// A list may begin with frozen parts: read-only runs of entries, indexed once and shared by
+// every copy of the list (the definition tables each conversion starts from, the knowledge
+// of a set of include caches). Copying such a list copies pointers, not texts. Appending
+// leaves the parts alone; changing or removing an entry inside a part first turns the whole
+// list back into plain entries.
 #pragma once
 
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,12 +36,14 @@ class TStringList2 {
   TStringList2() = default;
   TStringList2(std::initializer_list<std::string> texts);
 
-  int Count() const { return static_cast<int>(entries_.size()); }
-  bool Empty() const { return entries_.empty(); }
+  int Count() const { return partCount_ + static_cast<int>(entries_.size()); }
+  bool Empty() const { return Count() == 0; }
 
   // Checked access: a bad index throws std::out_of_range.
-  const std::string& Text(int i) const { return entries_[CheckIndex(i)].Text; }
-  int Tag(int i) const { return entries_[CheckIndex(i)].Tag; }
+  const std::string& Text(int i) const {
+    return partCount_ == 0 ? entries_[CheckIndex(i)].Text : EntryAt(i).Text;
+  }
+  int Tag(int i) const { return partCount_ == 0 ? entries_[CheckIndex(i)].Tag : EntryAt(i).Tag; }
   const std::string& operator[](int i) const { return Text(i); }
   const std::string& Last() const { return Text(Count() - 1); }
 
@@ -53,9 +62,23 @@ class TStringList2 {
   }
   bool Contains(std::string_view key) const { return FindExact(key) >= 0; }
 
-  const std::vector<Entry>& Entries() const { return entries_; }
+  // All entries as one vector (frozen parts are turned back into plain entries first).
+  const std::vector<Entry>& Entries() const {
+    if (partCount_ > 0) Materialize();
+    return entries_;
+  }
+
+  // Turns the plain entries into a frozen part at the end of the parts.
+  void Freeze();
+  // Appends every entry of `other`; its frozen parts are shared when it has nothing else.
+  void AppendList(const TStringList2& other);
 
  private:
+  const Entry& EntryAt(int i) const;  // any index, parts included; checked
+  // Index into entries_ of list index i, after turning the parts back into plain entries if
+  // i lies inside one (those entries are about to change).
+  std::size_t PlainIndex(int i);
+  void Materialize() const;
   // Every access is checked: a bad index throws std::out_of_range. Inline, since the rules
   // index token lists in their inner loops.
   std::size_t CheckIndex(int i) const {
@@ -93,8 +116,15 @@ class TStringList2 {
             static_cast<unsigned char>(s.back())) &
            1023u;
   }
-  std::bitset<1024> filter_;
-  std::vector<Entry> entries_;
+  std::bitset<1024> filter_;  // covers the frozen parts too
+  // Frozen parts (each a list with its index built and no parts of its own), where each
+  // starts, and how many entries they hold; then the plain entries. Entries() may turn the
+  // parts into plain entries, which changes the representation only: hence mutable.
+  mutable std::vector<std::shared_ptr<const TStringList2>> parts_;
+  mutable std::vector<int> partStart_;
+  mutable int partCount_ = 0;
+  mutable std::vector<Entry> entries_;
+  // The index covers the plain entries only; positions in it count from the first of them.
   mutable std::vector<Slot> slots_;  // empty or a power of two in size
   mutable std::size_t used_ = 0;     // slots in use
   mutable bool indexValid_ = false;

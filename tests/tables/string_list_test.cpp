@@ -88,6 +88,7 @@ TEST(StringListTest, FindExactAgreesWithLinearScanUnderRandomEdits) {
         TStringList2 copy = list;
         ExpectSame(copy, ref, keyCount, "copy");
         if (copy.Count() > 0) copy.SetText(0, "k0");
+        if (copy.Count() > 1) copy.SetTag(copy.Count() / 2, 9);
         copy.Add("k1");
         ExpectSame(list, ref, keyCount, "original after editing the copy");
         what = "Copy";
@@ -96,6 +97,23 @@ TEST(StringListTest, FindExactAgreesWithLinearScanUnderRandomEdits) {
         ref.Texts.clear();
         ref.Tags.clear();
         what = "Clear";
+      } else if (op < 96) {
+        list.Freeze();  // changes nothing a caller can see
+        what = "Freeze";
+      } else if (n < maxSize) {
+        // Appending another list, frozen (its parts are shared) or not (its entries copied).
+        TStringList2 other;
+        const int m = static_cast<int>(rng() % 40);
+        for (int j = 0; j < m; ++j) {
+          std::string k = key();
+          other.Add(k, j);
+          ref.Texts.push_back(k);
+          ref.Tags.push_back(j);
+        }
+        if (rng() % 2) other.Freeze();
+        if (rng() % 2) other.FindExact("k1");  // with or without an index
+        list.AppendList(other);
+        what = "AppendList";
       } else {
         continue;
       }
