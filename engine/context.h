@@ -95,8 +95,14 @@ struct ConversionContext {
   TStringList2 IncludedCaches;
   TStringList2 VoidNames{"void"};
 
-  // Copies the extended tables from the definition tables.
+  // Copies the extended tables from the definition tables. The definition tables are frozen
+  // first, so that every conversion shares their entries instead of copying them.
   void CopyTables() {
+    for (TStringList2* list :
+         {&Defs.TypeNames, &Defs.TypeValues, &Defs.PointeeTypes, &Defs.PointerTypes,
+          &Defs.ConstNames, &Defs.ExportWords, &Defs.StdcallWords, &Defs.PascalWords,
+          &Defs.RegisterWords, &Defs.CdeclWords, &Defs.InterfaceNames, &Defs.ClassNames})
+      list->Freeze();
     TypeNames = Defs.TypeNames;
     TypeValues = Defs.TypeValues;
     PointeeTypes = Defs.PointeeTypes;
