@@ -69,45 +69,109 @@ CacheSection SectionOf(const std::string& line, CacheSection current) {
   return current;
 }
 
-// Appends a parsed cache to the context. [INC] names not queued before in this conversion
+// The lists an include cache extends: a conversion's, or those of a closure being built.
+struct CacheTargets {
+  TStringList2 &TypeNames, &TypeValues, &PointeeTypes, &PointerTypes, &MakeNames, &MakeValues,
+      &IncludedCaches, &InterfaceNames, &ClassNames, &FuncNames;
+};
+
+CacheTargets TargetsOf(ConversionContext& c) {
+  return {c.TypeNames,      c.TypeValues, c.PointeeTypes,   c.PointerTypes, c.MakeNames,
+          c.MakeValues,     c.IncludedCaches, c.InterfaceNames, c.ClassNames, c.FuncNames};
+}
+
+CacheTargets TargetsOf(IncludeClosure& c) {
+  return {c.TypeNames,      c.TypeValues, c.PointeeTypes,   c.PointerTypes, c.MakeNames,
+          c.MakeValues,     c.IncludedCaches, c.InterfaceNames, c.ClassNames, c.FuncNames};
+}
+
+// Appends a parsed cache to the lists. [INC] names not queued before in this conversion
 // are queued and recorded; nothing goes into the New...Idx lists, so read knowledge is never
 // written into the current header's cache.
-void ApplyCache(ConversionContext& ctx, const ParsedIncludeCache& c,
-                std::vector<std::string>& queue) {
+void ApplyCache(CacheTargets& to, const ParsedIncludeCache& c, std::vector<std::string>& queue) {
   for (const auto& [name, value] : c.Types) {
-    ctx.TypeNames.Add(name);
-    ctx.TypeValues.Add(value);
+    to.TypeNames.Add(name);
+    to.TypeValues.Add(value);
   }
   for (const auto& p : c.Pointers) {
-    ctx.PointeeTypes.Add(p.Pointee, p.Tag);
-    ctx.PointerTypes.Add(p.Pointer);
+    to.PointeeTypes.Add(p.Pointee, p.Tag);
+    to.PointerTypes.Add(p.Pointer);
   }
   for (const auto& [name, value] : c.Makes) {
-    ctx.MakeNames.Add(name);
-    ctx.MakeValues.Add(value);
+    to.MakeNames.Add(name);
+    to.MakeValues.Add(value);
   }
   for (const auto& name : c.Includes) {
-    if (ctx.IncludedCaches.Contains(name)) continue;
+    if (to.IncludedCaches.Contains(name)) continue;
     queue.push_back(name);
-    ctx.IncludedCaches.Add(name);
+    to.IncludedCaches.Add(name);
   }
-  for (const auto& name : c.Interfaces) ctx.InterfaceNames.Add(name);
-  for (const auto& name : c.Classes) ctx.ClassNames.Add(name);
-  for (const auto& name : c.Funcs) ctx.FuncNames.Add(name);
+  for (const auto& name : c.Interfaces) to.InterfaceNames.Add(name);
+  for (const auto& name : c.Classes) to.ClassNames.Add(name);
+  for (const auto& name : c.Funcs) to.FuncNames.Add(name);
 }
 
 // Applies the cache at `path` when it is a file; false when there is none. With a memo, the
-// memo's one stat both finds the file and checks its stamp.
-bool ReadCacheIfPresent(ConversionContext& ctx, const std::string& path,
-                        std::vector<std::string>& queue) {
+// memo's one stat both finds the file and checks its stamp. `read`, when given, records the
+// file and what it gave.
+bool ReadCacheIfPresent(ConversionContext& ctx, CacheTargets& to, const std::string& path,
+                        std::vector<std::string>& queue,
+                        IncludeClosure* read = nullptr) {
   if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
     auto parsed = memo->Get(path);
+    if (read) read->Read.emplace_back(path, parsed);
     if (!parsed) return false;
-    ApplyCache(ctx, *parsed, queue);
+    ApplyCache(to, *parsed, queue);
     return true;
   }
   if (!StatRegularFile(path)) return false;
-  ApplyCache(ctx, ParseIncludeCache(ReadCacheBytes(path)), queue);
+  ApplyCache(to, ParseIncludeCache(ReadCacheBytes(path)), queue);
+  return true;
+}
+
+// Reads the cache at `top` and every cache it leads to into `to`; false when `top` is absent.
+bool WalkCaches(ConversionContext& ctx, CacheTargets& to, const std::string& top,
+                IncludeClosure* read = nullptr) {
+  std::vector<std::string> queue;
+  if (!ReadCacheIfPresent(ctx, to, top, queue, read)) return false;
+  // The queue grows while it is read; an index keeps the walk valid.
+  for (std::size_t i = 0; i < queue.size(); ++i)
+    ReadCacheIfPresent(ctx, to, IncludeCachePath(ctx.Options.HomeDir, queue[i]), queue, read);
+  return true;
+}
+
+// WalkCaches into the conversion's own lists. A conversion that has read no cache yet gives
+// the walk nothing to skip, so what the walk adds depends on the files alone: it is kept in
+// the memo and later appended whole, as shared frozen parts.
+bool ReadCaches(ConversionContext& ctx, const std::string& top) {
+  CacheTargets own = TargetsOf(ctx);
+  IncludeCacheMemo* memo = ctx.Options.CacheMemo;
+  if (!memo || !ctx.IncludedCaches.Empty()) return WalkCaches(ctx, own, top);
+  std::shared_ptr<const IncludeClosure> closure = memo->Closure(top);
+  if (!closure) {
+    if (!memo->WantsClosure(top)) return WalkCaches(ctx, own, top);
+    auto built = std::make_shared<IncludeClosure>();
+    CacheTargets into = TargetsOf(*built);
+    WalkCaches(ctx, into, top, built.get());
+    for (TStringList2* list : {&into.TypeNames, &into.TypeValues, &into.PointeeTypes,
+                               &into.PointerTypes, &into.MakeNames, &into.MakeValues,
+                               &into.IncludedCaches, &into.InterfaceNames, &into.ClassNames,
+                               &into.FuncNames})
+      list->Freeze();
+    memo->KeepClosure(top, built);
+    closure = std::move(built);
+  }
+  if (closure->Read.empty() || !closure->Read.front().second) return false;
+  ctx.TypeNames.AppendList(closure->TypeNames);
+  ctx.TypeValues.AppendList(closure->TypeValues);
+  ctx.PointeeTypes.AppendList(closure->PointeeTypes);
+  ctx.PointerTypes.AppendList(closure->PointerTypes);
+  ctx.MakeNames.AppendList(closure->MakeNames);
+  ctx.MakeValues.AppendList(closure->MakeValues);
+  ctx.IncludedCaches.AppendList(closure->IncludedCaches);
+  ctx.InterfaceNames.AppendList(closure->InterfaceNames);
+  ctx.ClassNames.AppendList(closure->ClassNames);
+  ctx.FuncNames.AppendList(closure->FuncNames);
   return true;
 }
 
@@ -208,6 +272,39 @@ std::shared_ptr<const ParsedIncludeCache> IncludeCacheMemo::Get(const std::strin
   return parsed;
 }
 
+std::size_t IncludeClosure::EntryCount() const {
+  std::size_t n = Read.size();
+  for (const TStringList2* list : {&TypeNames, &TypeValues, &PointeeTypes, &PointerTypes,
+                                   &MakeNames, &MakeValues, &IncludedCaches, &InterfaceNames,
+                                   &ClassNames, &FuncNames})
+    n += static_cast<std::size_t>(list->Count());
+  return n;
+}
+
+std::shared_ptr<const IncludeClosure> IncludeCacheMemo::Closure(const std::string& path) {
+  auto it = closures_.find(path);
+  if (it == closures_.end()) return nullptr;
+  std::shared_ptr<const IncludeClosure> closure = it->second;
+  for (const auto& [file, parsed] : closure->Read) {
+    if (Get(file) != parsed) {
+      closureEntries_ -= closure->EntryCount();
+      closures_.erase(path);
+      return nullptr;
+    }
+  }
+  return closure;
+}
+
+bool IncludeCacheMemo::WantsClosure(const std::string& path) {
+  return ++walks_[path] >= 2 && closureEntries_ < kMaxClosureEntries;
+}
+
+void IncludeCacheMemo::KeepClosure(const std::string& path,
+                                   std::shared_ptr<const IncludeClosure> closure) {
+  closureEntries_ += closure->EntryCount();
+  closures_[path] = std::move(closure);
+}
+
 RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
   if (t.Text(0) != "#include") return RuleResult::Declined;
@@ -227,12 +324,8 @@ RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
   const std::string base = IncludeBaseName(t.Text(2));
   const std::string& home = ctx.Options.HomeDir;
   const std::string cache = home.empty() ? std::string() : IncludeCachePath(home, base);
-  std::vector<std::string> queue;
-  if (!cache.empty() && ReadCacheIfPresent(ctx, cache, queue)) {
+  if (!cache.empty() && ReadCaches(ctx, cache)) {
     st.Outcome = kWriteBuilt;
-    // The queue grows while it is read; an index keeps the walk valid.
-    for (std::size_t i = 0; i < queue.size(); ++i)
-      ReadCacheIfPresent(ctx, IncludeCachePath(home, queue[i]), queue);
   } else {
     fs::path neighbour = fs::path(ctx.InputPath).parent_path() / (base + ".h");
     if (StatRegularFile(neighbour.string())) st.Outcome = kWriteBuilt;

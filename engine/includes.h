@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "tables/string_list.h"
+
 namespace tqc {
 
 // One cache file, entry by entry, in file order within each target list. Appending these
@@ -23,6 +25,19 @@ struct ParsedIncludeCache {
   std::vector<PointerEntry> Pointers;
   std::vector<std::string> Interfaces, Classes, Funcs;
   std::vector<std::string> Includes;  // [INC] names that may be read (inside "inc" only)
+};
+
+// What a cache and every cache it leads to through [INC] add to a conversion that has read
+// no cache before, as frozen lists, together with every cache file the walk looked at and
+// what it found there (null: no file), so that a later use can tell whether the files are
+// still the same. Most headers of a set begin by including the same few headers, and walking
+// their hundred-odd caches again for every header would cost more than the rest of the
+// conversion.
+struct IncludeClosure {
+  std::vector<std::pair<std::string, std::shared_ptr<const ParsedIncludeCache>>> Read;
+  TStringList2 TypeNames, TypeValues, PointeeTypes, PointerTypes, MakeNames, MakeValues,
+      IncludedCaches, InterfaceNames, ClassNames, FuncNames;
+  std::size_t EntryCount() const;
 };
 
 // Parses the bytes of a cache file.
@@ -52,6 +67,14 @@ class IncludeCacheMemo {
   void Forget(const std::string& path) { slots_.erase(path); }
   std::size_t Parses() const { return parses_; }
 
+  // The closure walked from the cache at `path` before, if every file it read still gives
+  // what it gave then; null otherwise.
+  std::shared_ptr<const IncludeClosure> Closure(const std::string& path);
+  // Whether a walk from `path` should be kept as a closure: from its second walk on, while
+  // the closures kept stay within a bound on their entries.
+  bool WantsClosure(const std::string& path);
+  void KeepClosure(const std::string& path, std::shared_ptr<const IncludeClosure> closure);
+
  private:
   struct Slot {
     std::uintmax_t Size = 0, Inode = 0;
@@ -61,6 +84,10 @@ class IncludeCacheMemo {
   Checks checks_;
   std::unordered_map<std::string, Slot> slots_;  // a slot without Parsed: no file
   std::size_t parses_ = 0;
+  std::unordered_map<std::string, std::shared_ptr<const IncludeClosure>> closures_;
+  std::unordered_map<std::string, int> walks_;
+  std::size_t closureEntries_ = 0;
+  static constexpr std::size_t kMaxClosureEntries = 1'000'000;
 };
 
 }  // namespace tqc

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -448,6 +449,62 @@ TEST_F(IncludesTest, MemoGivesWhatReadingGives) {
   Run(after, "#include <b.h>");
   EXPECT_EQ(Texts(after.InterfaceNames), V{"INew"});
   EXPECT_FALSE(after.TypeNames.Contains("B2"));
+}
+
+// From its second walk on, what a cache and the caches it leads to give a conversion is kept
+// and appended whole; the lists must come out exactly as the walk makes them.
+TEST_F(IncludesTest, KeptClosuresGiveWhatTheWalkGives) {
+  Cache("a", "[TYPE]\r\nA,X\r\n[POINTER]\r\nPA,A,i\r\n[INC]\r\nb\r\nmissing\r\nc\r\n");
+  Cache("b", "[TYPE]\r\nB,X\r\nA,Y\r\n[FUNC]\r\nTB\r\n[INC]\r\nc\r\n[MAKE]\r\nM,1\r\n");
+  Cache("c", "[INTERFACE]\r\nIC\r\n[CLASS]\r\nCC\r\n[POINTER]\r\nPC,C\r\n[INC]\r\na\r\n");
+  Cache("d", "[TYPE]\r\nD,X\r\n[INC]\r\nc\r\n");
+  fx.Defs.TypeNames.Add("Defs");
+  fx.Defs.TypeValues.Add("V");
+  auto lists = [&](ConversionContext& ctx) {
+    V all;
+    for (const TStringList2* l :
+         {&ctx.TypeNames, &ctx.TypeValues, &ctx.PointeeTypes, &ctx.PointerTypes, &ctx.MakeNames,
+          &ctx.MakeValues, &ctx.IncludedCaches, &ctx.InterfaceNames, &ctx.ClassNames,
+          &ctx.FuncNames}) {
+      for (int i = 0; i < l->Count(); ++i) all.push_back(l->Text(i) + "/" + std::to_string(l->Tag(i)));
+      all.push_back("|");
+    }
+    all.push_back(std::to_string(ctx.TypeNames.FindExact("A")) + "," +
+                  std::to_string(ctx.PointeeTypes.FindExact("PC")) + "," + ctx.UsesExtra);
+    return all;
+  };
+  auto convert = [&] {
+    ConversionContext& ctx = Ctx();
+    ctx.CopyTables();
+    ctx.TypeNames.Add("Own");  // something of the header's own before its first include
+    ctx.TypeValues.Add("O");
+    Run(ctx, "#include <a.h>");
+    Run(ctx, "#include <d.h>");  // after a first walk: walked as before
+    Run(ctx, "#include <missing.h>");
+    return lists(ctx);
+  };
+  const V plain = convert();
+
+  IncludeCacheMemo memo;
+  fx.Options.CacheMemo = &memo;
+  for (int run = 0; run < 4; ++run) EXPECT_EQ(convert(), plain) << "conversion " << run;
+  EXPECT_NE(memo.Closure(dir / "inc/a.tqc"), nullptr);
+  EXPECT_EQ(memo.Closure(dir / "inc/d.tqc"), nullptr);  // never walked first
+
+  // A file of the closure changes: the next conversion walks again and sees it.
+  Cache("c", "[INTERFACE]\r\nIC2\r\n");
+  fx.Options.CacheMemo = nullptr;
+  const V changed = convert();
+  EXPECT_NE(changed, plain);
+  fx.Options.CacheMemo = &memo;
+  for (int run = 0; run < 3; ++run) EXPECT_EQ(convert(), changed) << "after the change " << run;
+  // A missing cache that appears counts as a change too.
+  Cache("missing", "[TYPE]\r\nNOWHERE,X\r\n");
+  fx.Options.CacheMemo = nullptr;
+  const V appeared = convert();
+  fx.Options.CacheMemo = &memo;
+  EXPECT_EQ(convert(), appeared);
+  EXPECT_NE(std::find(appeared.begin(), appeared.end(), "NOWHERE/0"), appeared.end());
 }
 
 TEST_F(IncludesTest, BatchMemoReadsEachCacheOnceAndSeesItsOwnWrites) {
