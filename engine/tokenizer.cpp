@@ -169,11 +169,6 @@ struct Lexer {
   void OrdinaryStep(char c) {
     const char n = At(i + 1);
     switch (c) {
-      case ' ':
-      case '\t':
-        Flush();
-        Consume(1);
-        return;
       case '"':
         ctx.InString = true;
         ctx.EscapeReopened = false;
@@ -340,6 +335,12 @@ struct Lexer {
         word += c;
         if (c == ']') ctx.InBrackets = false;
         Consume(1);
+      } else if (c == ' ' || c == '\t') {
+        // A blank ends the word; the blanks after it have nothing more to end.
+        Flush();
+        std::size_t end = i + 1;
+        while (end < line.size() && (line[end] == ' ' || line[end] == '\t')) ++end;
+        Consume(end - i);
       } else if (IsWordChar(c)) {
         // Letters, digits and "_" only ever join the word: copy the whole run at once.
         std::size_t end = i + 1;
