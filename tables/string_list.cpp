@@ -243,22 +243,28 @@ void TStringList2::BuildIndex() const {
   indexValid_ = true;
 }
 
-int TStringList2::FindPresent(std::string_view key) const {
-  // The parts come first, so the first match in them is the first match of the list.
-  for (std::size_t k = 0; k < parts_.size(); ++k)
-    if (int r = parts_[k]->FindExact(key); r >= 0) return partStart_[k] + r;
-  int local = -1;
+int TStringList2::FindPlain(std::string_view key, std::uint32_t h) const {
   if (entries_.size() < kIndexThreshold) {
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-      if (entries_[i].Text == key) {
-        local = static_cast<int>(i);
-        break;
-      }
-    }
-  } else {
-    if (!indexValid_) BuildIndex();
-    local = slots_[Probe(key, HashOf(key))].First;
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+      if (entries_[i].Text == key) return static_cast<int>(i);
+    return -1;
   }
+  if (!indexValid_) BuildIndex();
+  return slots_[Probe(key, h)].First;
+}
+
+int TStringList2::FindPresent(std::string_view key) const {
+  if (parts_.empty() && entries_.size() < kIndexThreshold) return FindPlain(key, 0);  // a scan
+  // One hash and one filter bit serve the parts and the plain entries.
+  const std::uint32_t h = HashOf(key);
+  const std::size_t bit = FilterBit(key);
+  // The parts come first, so the first match in them is the first match of the list.
+  for (std::size_t k = 0; k < parts_.size(); ++k) {
+    const TStringList2& part = *parts_[k];
+    if (!part.filter_.test(bit)) continue;
+    if (int r = part.FindPlain(key, h); r >= 0) return partStart_[k] + r;
+  }
+  const int local = FindPlain(key, h);
   return local < 0 ? -1 : partCount_ + local;
 }
 

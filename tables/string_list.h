@@ -89,6 +89,8 @@ class TStringList2 {
   [[noreturn]] void ThrowBadIndex(int i) const;
   void BuildIndex() const;
   int FindPresent(std::string_view key) const;  // FindExact past the filter
+  // Index among the plain entries of the first one equal to `key` (hash `h`), or -1.
+  int FindPlain(std::string_view key, std::uint32_t h) const;
 
   // Below this size a scan is as quick as hashing; the index is not kept.
   static constexpr std::size_t kIndexThreshold = 24;
