@@ -2,6 +2,7 @@
 #include "output_pane.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 namespace tqc {
@@ -40,8 +41,10 @@ std::size_t OutputPane::CheckLine(int index) const {
 
 int OutputPane::Add(std::string_view text) {
   int first = Count();
-  // The common case is one line. (A plain loop: find_first_of calls memchr per character.)
-  if (std::none_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; })) {
+  // The common case is one line; two memchr scans tell (find_first_of would call memchr once
+  // per character).
+  if (text.empty() || (!std::memchr(text.data(), '\n', text.size()) &&
+                        !std::memchr(text.data(), '\r', text.size()))) {
     textLength_ += text.size() + 1;
     lines_.emplace_back(text);
     return first;
