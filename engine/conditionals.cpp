@@ -81,7 +81,7 @@ RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
       st.Built += tok == "&&" ? " and" : " or";
       ++i;
     } else if (tok == "(" || tok == ")") {
-      st.Built += " " + tok;
+      (st.Built += ' ') += tok;
       ++i;
     } else if (IsCommentToken(tok)) {
       // A trailing comment must stand outside the directive's closing brace.
@@ -89,7 +89,7 @@ RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
         st.Built += " }";
         closed = true;
       }
-      st.Built += "\t" + tok;
+      (st.Built += '\t') += tok;
       ++i;
     } else {
       if (n - i < 3 || !IsComparison(t.Text(i + 1))) {

@@ -10,6 +10,7 @@
 namespace tqc {
 
 void WriteLine(ConversionContext& ctx, std::string_view text) { ctx.Pane.Add(text); }
+void WriteLine(ConversionContext& ctx, std::string&& text) { ctx.Pane.Add(std::move(text)); }
 
 void WriteBoldLine(ConversionContext& ctx, std::string_view text, int column, int length) {
   std::size_t pos = ctx.Pane.TextLength();
@@ -20,7 +21,11 @@ void WriteBoldLine(ConversionContext& ctx, std::string_view text, int column, in
 
 void WriteErrorLine(ConversionContext& ctx, std::string_view text) {
   std::size_t pos = ctx.Pane.TextLength();
-  ctx.Pane.Add("// Error : " + std::string(text));
+  std::string line;
+  line.reserve(11 + text.size());
+  line += "// Error : ";
+  line += text;
+  ctx.Pane.Add(std::move(line));
   ctx.Pane.MarkRange(pos + 3, 5, TextStyle::Red);
   ++ctx.ErrorCount;
 }
@@ -31,11 +36,11 @@ void WriteOutcome(ConversionContext& ctx, const Statement& st) {
     WriteLine(ctx, st.Built);
   } else if (st.Outcome < 0) {
     std::string line = "// ";
-    for (const auto& e : t.Entries()) line += " " + e.Text;
-    WriteLine(ctx, line);
+    for (int i = 0; i < t.Count(); ++i) (line += ' ') += t.Text(i);
+    WriteLine(ctx, std::move(line));
   } else {
     std::string text = st.Outcome > 0 ? st.Built : std::string();
-    for (int i = st.Outcome; i < t.Count(); ++i) text += " " + t.Text(i);
+    for (int i = st.Outcome; i < t.Count(); ++i) (text += ' ') += t.Text(i);
     WriteErrorLine(ctx, text);
   }
 }

@@ -31,6 +31,10 @@ void TranslateStatement(ConversionContext& ctx);
 
 // Writes the line; "Error" of "// Error : " lines is coloured red and counted by the caller.
 void WriteLine(ConversionContext& ctx, std::string_view text);
+void WriteLine(ConversionContext& ctx, std::string&& text);
+inline void WriteLine(ConversionContext& ctx, const char* text) {
+  WriteLine(ctx, std::string_view(text));
+}
 // Appends a line and marks the whole of `boldWord` at `column` bold.
 void WriteBoldLine(ConversionContext& ctx, std::string_view text, int column, int length);
 // Writes "// Error : " + text as an error line: "Error" red, ErrorCount + 1.

@@ -203,7 +203,7 @@ RuleResult Constructor(ConversionContext& ctx, Statement& st) {
   const int k = t.Count();
   if (At(t, close + 1) == "{") {
     line += "\r\n\t";
-    for (int j = close + 1; j < k; ++j) line += " " + t.Text(j);
+    for (int j = close + 1; j < k; ++j) (line += ' ') += t.Text(j);
     if (BracesStayOpen(t, close + 1)) ctx.InBlockComment = true;
   } else if (k - close - 1 == 2 && IsComment(t.Text(close + 2))) {
     line += "\t" + t.Text(close + 2);
@@ -219,7 +219,7 @@ RuleResult Destructor(ConversionContext& ctx, Statement& st) {
   std::string line = "    destructor Destroy; override;";
   if (body) {
     line += "\r\n\t";
-    for (int j = 1; j < k; ++j) line += " " + t.Text(j);
+    for (int j = 1; j < k; ++j) (line += ' ') += t.Text(j);
     if (BracesStayOpen(t, 1)) ctx.InBlockComment = true;
   } else if (k == 5 && IsComment(t.Text(4))) {
     line += "\t" + t.Text(4);

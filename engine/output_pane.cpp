@@ -39,12 +39,21 @@ std::size_t OutputPane::CheckLine(int index) const {
   return static_cast<std::size_t>(index);
 }
 
+namespace {
+
+// Whether a text holds a line break. Two memchr scans: find_first_of would call memchr once
+// per character.
+bool HasBreak(std::string_view text) {
+  return !text.empty() && (std::memchr(text.data(), '\n', text.size()) ||
+                           std::memchr(text.data(), '\r', text.size()));
+}
+
+}  // namespace
+
 int OutputPane::Add(std::string_view text) {
   int first = Count();
-  // The common case is one line; two memchr scans tell (find_first_of would call memchr once
-  // per character).
-  if (text.empty() || (!std::memchr(text.data(), '\n', text.size()) &&
-                        !std::memchr(text.data(), '\r', text.size()))) {
+  // The common case is one line.
+  if (!HasBreak(text)) {
     textLength_ += text.size() + 1;
     lines_.emplace_back(text);
     return first;
@@ -53,6 +62,14 @@ int OutputPane::Add(std::string_view text) {
     textLength_ += line.size() + 1;
     lines_.push_back(std::move(line));
   }
+  return first;
+}
+
+int OutputPane::Add(std::string&& text) {
+  if (HasBreak(text)) return Add(std::string_view(text));
+  const int first = Count();
+  textLength_ += text.size() + 1;
+  lines_.push_back(std::move(text));
   return first;
 }
 

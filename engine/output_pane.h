@@ -29,6 +29,8 @@ class OutputPane {
   // Appends a text; a text with CR LF (or a lone CR or LF) inside becomes several lines.
   // Returns the index of the first line written.
   int Add(std::string_view text);
+  int Add(std::string&& text);  // the same, taking over the text's buffer
+  int Add(const char* text) { return Add(std::string_view(text)); }
   void Insert(int index, std::string_view text);  // may also become several lines
   void Replace(int index, std::string text);      // one line; its styles are clipped
   const std::string& Line(int index) const;

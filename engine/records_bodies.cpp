@@ -287,6 +287,7 @@ std::string PadVariant(const std::string& v0, const std::string& vn, int n) {
 RuleResult TranslateEnumMembers(ConversionContext& ctx, Statement& st, int start, EnumScan form) {
   // A copy: value parentheses are dropped from it, while an error line shows the statement.
   std::vector<std::string> t;
+  t.reserve(static_cast<std::size_t>(ctx.TokenList.Count()));
   for (const auto& e : ctx.TokenList.Entries()) t.push_back(e.Text);
   std::string line = form == EnumScan::OpenBody ? "\t" : " = (";
   for (int i = start; i < static_cast<int>(t.size());) {
