@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host.h"
@@ -17,6 +18,40 @@
 namespace tqc {
 
 enum class Section { None = 0, Const = 1, Var = 2, Type = 3 };
+
+// The input lines still to be read. Lines of the file are views into its bytes, which the
+// caller keeps alive for the conversion; lines a rule puts back are owned here.
+class SourceQueue {
+ public:
+  using const_iterator = std::deque<std::string_view>::const_iterator;
+
+  bool empty() const { return lines_.empty(); }
+  std::size_t size() const { return lines_.size(); }
+  std::string_view front() const { return lines_.front(); }
+  void pop_front() { lines_.pop_front(); }
+  void push_front(std::string line) { lines_.push_front(owned_.emplace_back(std::move(line))); }
+  void push_back(std::string line) { lines_.push_back(owned_.emplace_back(std::move(line))); }
+  void push_back_view(std::string_view line) { lines_.push_back(line); }
+  template <class It>
+  void assign(It first, It last) {
+    clear();
+    for (; first != last; ++first) push_back(std::string(*first));
+  }
+  void clear() {
+    lines_.clear();
+    owned_.clear();
+  }
+  const_iterator begin() const { return lines_.begin(); }
+  const_iterator end() const { return lines_.end(); }
+  std::string_view operator[](std::size_t i) const { return lines_.at(i); }
+
+  // Replaces the lines by a selection of them (views of the file or of texts owned here).
+  void Select(std::deque<std::string_view> lines) { lines_ = std::move(lines); }
+
+ private:
+  std::deque<std::string_view> lines_;
+  std::deque<std::string> owned_;  // a deque: its texts stay in place as it grows
+};
 
 struct ConversionContext {
   ConversionContext(DefinitionTables& defs, const ConversionOptions& options, OutputPane& pane,
@@ -39,7 +74,7 @@ struct ConversionContext {
       NewFuncIdx;
 
   // Input and statement assembly.
-  std::deque<std::string> SourceLines;  // remaining input lines; rules may push lines back
+  SourceQueue SourceLines;  // remaining input lines; rules may push lines back
   TStringList2 TokenList;
   bool Pending = false;
   bool Retranslate = false;

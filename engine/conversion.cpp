@@ -133,7 +133,7 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
   std::size_t shownPercent = ~std::size_t{0};
   bool continued = false;  // the last line ended in "\"
   while (!ctx.SourceLines.empty()) {
-    ctx.CurrentLine = std::move(ctx.SourceLines.front());
+    ctx.CurrentLine.assign(ctx.SourceLines.front());  // keeps the buffer of the last line
     ctx.SourceLines.pop_front();
     if (ctx.Pending && !continued && StartsDirective(ctx)) FlushPending(ctx);
     if (!ctx.Pending) ctx.TokenList.Clear();
@@ -191,15 +191,15 @@ void PrepareSource(ConversionContext& ctx) {
   ctx.ClassNames = ctx.Defs.ClassNames;
   const bool resolve = ctx.Options.DefineCplusplus;
   CplusplusState state;
-  std::deque<std::string> kept;
+  std::deque<std::string_view> kept;
   auto& src = ctx.SourceLines;
   for (std::size_t i = 0; i < src.size(); ++i) {
-    std::string& line = src[i];
+    const std::string_view line = src[i];
     if (resolve) {
       CplusplusAction a = ResolveCplusplusLine(line, state);
       if (a == CplusplusAction::Delete) continue;
       if (a == CplusplusAction::KeepDirective) {
-        kept.push_back(std::move(line));
+        kept.push_back(line);
         continue;
       }
     }
@@ -211,17 +211,17 @@ void PrepareSource(ConversionContext& ctx) {
     } else if (StartsWith(s, "class") && s.size() > 5 && (s[5] == ' ' || s[5] == '\t')) {
       Register(ctx.ClassNames, ctx.NewClassIdx, NameUpTo(s.substr(5), " \t:"));
     } else if (StartsWith(s, "interface DECLSPEC_UUID") || StartsWith(s, "MIDL_INTERFACE")) {
-      kept.push_back(std::move(line));
+      kept.push_back(line);
       if (i + 1 < src.size()) {
         ++i;  // the name line is taken as it is and the walk goes on after it
         Register(ctx.InterfaceNames, ctx.NewInterfaceIdx, NameUpTo(src[i], " \t:"));
-        kept.push_back(std::move(src[i]));
+        kept.push_back(src[i]);
       }
       continue;
     }
-    kept.push_back(std::move(line));
+    kept.push_back(line);
   }
-  src = std::move(kept);
+  src.Select(std::move(kept));
 }
 
 ConversionResult ConvertText(const std::string& path, std::string_view bytes,
@@ -237,11 +237,13 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
   pane.Clear();
   WriteHead(ctx, fileName, fileDate);
 
-  std::vector<std::string> lines = SplitLines(bytes);
   std::string ext = fs::path(path).extension().string();
-  if (EqualsIgnoreCase(ext, ".idl")) lines = ConvertIdl(lines, host);
-  ctx.SourceLines.assign(std::make_move_iterator(lines.begin()),
-                         std::make_move_iterator(lines.end()));
+  if (EqualsIgnoreCase(ext, ".idl")) {
+    for (std::string& line : ConvertIdl(SplitLines(bytes), host))
+      ctx.SourceLines.push_back(std::move(line));
+  } else {
+    for (std::string_view line : SplitLineViews(bytes)) ctx.SourceLines.push_back_view(line);
+  }
   PrepareSource(ctx);
   ConversionResult result;
   RunLineLoop(ctx, result.Failures);

@@ -34,7 +34,12 @@ bool ReadFileBytes(const std::string& path, std::string& out) {
 }
 
 std::vector<std::string> SplitLines(std::string_view bytes) {
-  std::vector<std::string> lines;
+  const std::vector<std::string_view> views = SplitLineViews(bytes);
+  return std::vector<std::string>(views.begin(), views.end());
+}
+
+std::vector<std::string_view> SplitLineViews(std::string_view bytes) {
+  std::vector<std::string_view> lines;
   const char* const data = bytes.data();
   const std::size_t n = bytes.size();
   // The next CR and the next LF at or after `start`, each searched for (with memchr) only when

@@ -38,6 +38,8 @@ bool ParseTableInteger(std::string_view text, int& value);
 
 // Splits file bytes into lines at CR LF, LF or CR.
 std::vector<std::string> SplitLines(std::string_view bytes);
+// The same lines as views into `bytes`.
+std::vector<std::string_view> SplitLineViews(std::string_view bytes);
 
 // Reads the three files from folder `dir` (each only if present) into fresh tables.
 void LoadDefinitions(DefinitionTables& tables, const std::string& dir);

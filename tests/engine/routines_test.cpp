@@ -50,7 +50,7 @@ class RoutinesTest : public ::testing::Test {
     const int before = ctx.Pane.Count();
     ctx.SourceLines.assign(lines.begin(), lines.end());
     while (!ctx.SourceLines.empty()) {
-      std::string line = ctx.SourceLines.front();
+      std::string line(ctx.SourceLines.front());
       ctx.SourceLines.pop_front();
       if (!ctx.Pending) ctx.TokenList.Clear();
       ctx.PendingStar = false;
