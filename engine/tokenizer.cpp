@@ -4,6 +4,8 @@
 // MapCTypeName; the six punctuation characters and "**" are appended directly.
 #include "tokenizer.h"
 
+#include <array>
+
 #include "type_mapping.h"
 
 namespace tqc {
@@ -23,9 +25,16 @@ bool IsLeadByte(unsigned char c, int codePage) {
 
 namespace {
 
-bool IsWordChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
+// Letters, digits and "_", by table: the tokenizer asks for every character of every word.
+constexpr std::array<bool, 256> kWordChars = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[static_cast<std::size_t>(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                     (c >= '0' && c <= '9') || c == '_';
+  return t;
+}();
+
+bool IsWordChar(char c) { return kWordChars[static_cast<unsigned char>(c)]; }
 
 struct Lexer {
   std::string_view line;
