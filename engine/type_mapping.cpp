@@ -28,7 +28,7 @@ std::string Upper(std::string s) {
   return s;
 }
 
-bool IsCallingConventionWord(const ConversionContext& ctx, const std::string& s) {
+bool IsCallingConventionWord(const ConversionContext& ctx, const LookupKey& s) {
   return ctx.StdcallWords.Contains(s) || ctx.PascalWords.Contains(s) ||
          ctx.ExportWords.Contains(s) || ctx.RegisterWords.Contains(s) || ctx.CdeclWords.Contains(s);
 }
@@ -79,10 +79,14 @@ void MapCTypeName(ConversionContext& ctx, std::string s) {
     }
   }
 
-  if (defs.SkipWords.Contains(s)) return;
+  // The token is looked up in up to nine tables: its hash is computed once (again only if
+  // the text changes).
+  LookupKey key(s);
+  if (defs.SkipWords.Contains(key)) return;
 
-  if (ctx.PendingStar && !IsCallingConventionWord(ctx, s)) {
+  if (ctx.PendingStar && !IsCallingConventionWord(ctx, key)) {
     s = "*" + s;
+    key = LookupKey(s);
     ctx.PendingStar = false;
   }
 
@@ -92,11 +96,11 @@ void MapCTypeName(ConversionContext& ctx, std::string s) {
   }
 
   const bool typedefStatement = k > 0 && tokens.Text(0) == "typedef";
-  const bool isFuncName = ctx.FuncNames.Contains(s);  // read before s is moved into the list
-  if (int c = defs.ConstTypeNames.FindExact(s); c >= 0) {
+  const bool isFuncName = ctx.FuncNames.Contains(key);  // read before s is moved into the list
+  if (int c = defs.ConstTypeNames.FindExact(key); c >= 0) {
     tokens.Add("const");
     tokens.Add(defs.ConstTypeValues.Text(c));
-  } else if (int t = ctx.TypeNames.FindExact(s); t >= 0) {
+  } else if (int t = ctx.TypeNames.FindExact(key); t >= 0) {
     tokens.Add(ctx.TypeValues.Text(t));
   } else if (!EqualsIgnoreCase(s, "FAR*") && s != "*") {
     if (ctx.AfterFuncType && !s.empty() && s[0] == '*' && !typedefStatement)

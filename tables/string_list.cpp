@@ -253,18 +253,33 @@ int TStringList2::FindPlain(std::string_view key, std::uint32_t h) const {
   return slots_[Probe(key, h)].First;
 }
 
+LookupKey::LookupKey(std::string_view text) : text_(text), bit_(TStringList2::FilterBit(text)) {}
+
+std::uint32_t LookupKey::Hash() const {
+  if (!hashed_) {
+    hash_ = TStringList2::HashOf(text_);
+    hashed_ = true;
+  }
+  return hash_;
+}
+
 int TStringList2::FindPresent(std::string_view key) const {
   if (parts_.empty() && entries_.size() < kIndexThreshold) return FindPlain(key, 0);  // a scan
   // One hash and one filter bit serve the parts and the plain entries.
-  const std::uint32_t h = HashOf(key);
-  const std::size_t bit = FilterBit(key);
+  return FindPresent(LookupKey(key));
+}
+
+int TStringList2::FindPresent(const LookupKey& key) const {
   // The parts come first, so the first match in them is the first match of the list.
   for (std::size_t k = 0; k < parts_.size(); ++k) {
     const TStringList2& part = *parts_[k];
-    if (!part.filter_.test(bit)) continue;
-    if (int r = part.FindPlain(key, h); r >= 0) return partStart_[k] + r;
+    if (!part.filter_.test(key.bit_)) continue;
+    const std::uint32_t h = part.entries_.size() < kIndexThreshold ? 0 : key.Hash();
+    if (int r = part.FindPlain(key.text_, h); r >= 0) return partStart_[k] + r;
   }
-  const int local = FindPlain(key, h);
+  if (entries_.empty()) return -1;
+  // Small lists are scanned: no hash.
+  const int local = FindPlain(key.text_, entries_.size() < kIndexThreshold ? 0 : key.Hash());
   return local < 0 ? -1 : partCount_ + local;
 }
 

@@ -26,6 +26,24 @@
 
 namespace tqc {
 
+class TStringList2;
+
+// A text with what every list needs to look it up, computed once: for a token that is looked
+// up in several tables.
+class LookupKey {
+ public:
+  explicit LookupKey(std::string_view text);
+  std::string_view Text() const { return text_; }
+
+ private:
+  friend class TStringList2;
+  std::uint32_t Hash() const;  // computed on first use: most look-ups end at the filter
+  std::string_view text_;
+  std::size_t bit_;
+  mutable std::uint32_t hash_ = 0;
+  mutable bool hashed_ = false;
+};
+
 class TStringList2 {
  public:
   struct Entry {
@@ -61,6 +79,11 @@ class TStringList2 {
     return FindPresent(key);
   }
   bool Contains(std::string_view key) const { return FindExact(key) >= 0; }
+  int FindExact(const LookupKey& key) const {
+    if (!filter_.test(key.bit_)) return -1;
+    return FindPresent(key);
+  }
+  bool Contains(const LookupKey& key) const { return FindExact(key) >= 0; }
 
   // All entries as one vector (frozen parts are turned back into plain entries first).
   const std::vector<Entry>& Entries() const {
@@ -89,6 +112,7 @@ class TStringList2 {
   [[noreturn]] void ThrowBadIndex(int i) const;
   void BuildIndex() const;
   int FindPresent(std::string_view key) const;  // FindExact past the filter
+  int FindPresent(const LookupKey& key) const;
   // Index among the plain entries of the first one equal to `key` (hash `h`), or -1.
   int FindPlain(std::string_view key, std::uint32_t h) const;
 
@@ -105,6 +129,7 @@ class TStringList2 {
     int First = -1;  // index of the first entry with this text; -1 marks a free slot
     int Count = 0;   // entries with this text
   };
+  friend class LookupKey;
   static std::uint32_t HashOf(std::string_view s);
   // The slot holding `text` (hash `h`), or the free slot where it would go.
   std::size_t Probe(std::string_view text, std::uint32_t h) const;

@@ -33,6 +33,7 @@ void ExpectSame(const TStringList2& list, const Reference& ref, int keyCount,
   for (int k = 0; k < keyCount; ++k) {
     const std::string key = "k" + std::to_string(k);
     ASSERT_EQ(list.FindExact(key), ref.Find(key)) << where << " key " << key;
+    ASSERT_EQ(list.FindExact(LookupKey(key)), ref.Find(key)) << where << " key " << key;
   }
   ASSERT_EQ(list.FindExact("absent"), -1) << where;
 }
