@@ -178,7 +178,7 @@ int TStringList2::Add(std::string text, int tag) {
   const int i = Count();
   const int local = static_cast<int>(entries_.size());
   filter_.set(FilterBit(text));
-  entries_.emplace_back(std::move(text), tag);
+  entries_.push_back(Entry{std::move(text), tag});
   if (indexValid_) IndexAdd(entries_.back().Text, local);
   return i;
 }
