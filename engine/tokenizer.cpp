@@ -47,9 +47,8 @@ struct Lexer {
 
   void Flush() {
     if (word.empty()) return;
-    std::string w;
-    w.swap(word);
-    MapCTypeName(ctx, std::move(w));
+    MapCTypeName(ctx, std::move(word));
+    word.clear();  // a moved-from string is only valid: make it empty
   }
 
   // Consumes `count` characters; the last one becomes the previous character.

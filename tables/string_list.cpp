@@ -178,7 +178,10 @@ int TStringList2::Add(std::string text, int tag) {
   const int i = Count();
   const int local = static_cast<int>(entries_.size());
   filter_.set(FilterBit(text));
-  entries_.push_back(Entry{std::move(text), tag});
+  // Built in place: every move of a short string is a copy of its bytes.
+  Entry& e = entries_.emplace_back();
+  e.Text = std::move(text);
+  e.Tag = tag;
   if (indexValid_) IndexAdd(entries_.back().Text, local);
   return i;
 }
