@@ -13,10 +13,6 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && s.substr(0, prefix.size()) == prefix;
-}
-
 bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && EqualsIgnoreCase(s.substr(0, prefix.size()), prefix);
 }
@@ -44,7 +40,9 @@ void MapCTypeName(ConversionContext& ctx, std::string s) {
 
   const int k = tokens.Count();
   if (k > 0) {
-    const std::string& last = tokens.Last();  // not read after the list changes
+    // A view: its comparisons test the length first (those of std::string with a literal
+    // call memcmp). Not read after the list changes.
+    const std::string_view last = tokens.Last();
     if (last == "#") {
       tokens.SetText(k - 1, "#" + s);
       return;
@@ -90,19 +88,20 @@ void MapCTypeName(ConversionContext& ctx, std::string s) {
     ctx.PendingStar = false;
   }
 
-  if (k == 1 && s == "const" && tokens.Text(0) == "typedef") {
+  const std::string_view first = k > 0 ? std::string_view(tokens.Text(0)) : std::string_view();
+  if (k == 1 && std::string_view(s) == "const" && first == "typedef") {
     ctx.AfterFuncType = false;
     return;
   }
 
-  const bool typedefStatement = k > 0 && tokens.Text(0) == "typedef";
+  const bool typedefStatement = k > 0 && first == "typedef";
   const bool isFuncName = ctx.FuncNames.Contains(key);  // read before s is moved into the list
   if (int c = defs.ConstTypeNames.FindExact(key); c >= 0) {
     tokens.Add("const");
     tokens.Add(defs.ConstTypeValues.Text(c));
   } else if (int t = ctx.TypeNames.FindExact(key); t >= 0) {
     tokens.Add(ctx.TypeValues.Text(t));
-  } else if (!EqualsIgnoreCase(s, "FAR*") && s != "*") {
+  } else if (!EqualsIgnoreCase(s, "FAR*") && std::string_view(s) != "*") {
     if (ctx.AfterFuncType && !s.empty() && s[0] == '*' && !typedefStatement)
       tokens.Add(s.substr(1));
     else if (!EqualsIgnoreCase(s, "FAR") && !EqualsIgnoreCase(s, "signed"))

@@ -42,7 +42,12 @@ void SwitchSection(ConversionContext& ctx, Section kind);
 inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 inline char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
-bool StartsWith(std::string_view s, std::string_view prefix);
+// Inline, with the first character tried before the rest: the rules ask this of most
+// tokens, and most differ at once.
+inline bool StartsWith(std::string_view s, std::string_view prefix) {
+  if (prefix.empty()) return true;
+  return s.size() >= prefix.size() && s[0] == prefix[0] && s.substr(0, prefix.size()) == prefix;
+}
 bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix);
 
 }  // namespace tqc
