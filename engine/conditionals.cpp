@@ -63,7 +63,7 @@ RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
   while (i < n) {
     const std::string tok = t.Text(i);
     if (tok == "!defined" || tok == "defined") {
-      if (n - i >= 4 && t.Text(i + 1) == "(" && t.Text(i + 3) == ")") {
+      if (n - i >= 4 && t.Is(i + 1, "(") && t.Is(i + 3, ")")) {
         if (tok == "defined")
           st.Built += " Defined(" + t.Text(i + 2) + ")";
         else
@@ -149,7 +149,7 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
 
 RuleResult TranslatePragma(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
-  if (t.Text(0) != "#pragma") return RuleResult::Declined;
+  if (!t.Is(0, "#pragma")) return RuleResult::Declined;
   const int n = t.Count();
   st.Outcome = kWriteComment;  // every shape not listed below
   auto setAlign = [&](int code) {
@@ -158,12 +158,12 @@ RuleResult TranslatePragma(ConversionContext& ctx, Statement& st) {
     st.Outcome = kWriteBuilt;
   };
   if (n == 4) {
-    if (t.Text(1) == "pack" && t.Text(2) == "(" && t.Text(3) == ")")
+    if (t.Is(1, "pack") && t.Is(2, "(") && t.Is(3, ")"))
       setAlign(3);
-    else if (t.Text(1) == "option" && t.Text(2) == "-" && t.Text(3) == "a.")
+    else if (t.Is(1, "option") && t.Is(2, "-") && t.Is(3, "a."))
       setAlign(3);
   } else if (n == 5) {
-    if (t.Text(1) == "pack" && t.Text(2) == "(" && t.Text(4) == ")") {
+    if (t.Is(1, "pack") && t.Is(2, "(") && t.Is(4, ")")) {
       const std::string& v = t.Text(3);
       if (v == "1") {
         setAlign(0);
@@ -189,7 +189,7 @@ RuleResult TranslatePragma(ConversionContext& ctx, Statement& st) {
         st.Built = std::string(AlignDirective(ctx.PackAlign)) + " // pop";
         st.Outcome = kWriteBuilt;
       }
-    } else if (t.Text(1) == "option" && t.Text(2) == "-" && t.Text(3) == "a" && t.Text(4) == "-") {
+    } else if (t.Is(1, "option") && t.Is(2, "-") && t.Is(3, "a") && t.Is(4, "-")) {
       setAlign(0);
     }
   }
@@ -203,19 +203,19 @@ RuleResult TranslateExternC(ConversionContext& ctx, Statement& st) {
   // turn the rest of the header into one comment.
   // A C++ namespace opens a block as a linkage block does; read as a routine body it would
   // take in the rest of the header.
-  if (n == 3 && t.Text(0) == "namespace" && t.Text(2) == "{") {
+  if (n == 3 && t.Is(0, "namespace") && t.Is(2, "{")) {
     st.Outcome = 0;
     return RuleResult::Epilogue;
   }
   if (n < 2 || !EqualsIgnoreCase(t.Text(0), "extern") ||
-      (t.Text(1) != "'C'" && t.Text(1) != "'C++'"))
+      (!t.Is(1, "'C'") && !t.Is(1, "'C++'")))
     return RuleResult::Declined;
-  const bool cpp = t.Text(1) == "'C++'";
+  const bool cpp = t.Is(1, "'C++'");
   if (n == 2) {
     ctx.Pending = true;  // the declaration follows on the next line
     return RuleResult::Done;
   }
-  if (n > 7 && t.Text(2) != "{") {
+  if (n > 7 && !t.Is(2, "{")) {
     // A wrapped declaration is translated as if written without the wrapper.
     t.Delete(0);
     t.Delete(0);

@@ -122,7 +122,7 @@ void FlushPending(ConversionContext& ctx) {
 // balance. A pending "}" keeps its directive: the frame writes it as "// }" and the directive.
 bool StartsDirective(const ConversionContext& ctx) {
   if (ctx.InBlockComment || ctx.InString || ctx.InBrackets || ctx.BodyDepth > 0) return false;
-  if (ctx.TokenList.Empty() || ctx.TokenList.Text(0) == "}") return false;
+  if (ctx.TokenList.Empty() || ctx.TokenList.Is(0, "}")) return false;
   std::string_view s = SkipBlanks(ctx.CurrentLine);
   return !s.empty() && s.front() == '#';
 }

@@ -60,7 +60,7 @@ RuleResult TypedefRetry(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
   const int k = t.Count();
   auto isTag = [](const std::string& s) { return s == "struct" || s == "union" || s == "enum"; };
-  if ((k == 2 && isTag(t.Text(1))) || (k == 3 && isTag(t.Text(1)) && t.Text(2) != "{")) {
+  if ((k == 2 && isTag(t.Text(1))) || (k == 3 && isTag(t.Text(1)) && !t.Is(2, "{"))) {
     SwitchSection(ctx, Section::Type);
     ctx.Pending = true;
     return RuleResult::Done;
@@ -69,7 +69,7 @@ RuleResult TypedefRetry(ConversionContext& ctx, Statement& st) {
     ctx.Pending = true;
     return RuleResult::Done;
   }
-  if (k > 5 && t.Text(4) == "public") {
+  if (k > 5 && t.Is(4, "public")) {
     st.Outcome = 0;
     ctx.SkippingBlock = true;
     return RuleResult::Epilogue;
@@ -127,23 +127,23 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
     t.Delete(0);
     k = t.Count();
   }
-  if (k > 3 && (t.Text(0) == "struct" || t.Text(0) == "union" || t.Text(0) == "enum")) {
+  if (k > 3 && (t.Is(0, "struct") || t.Is(0, "union") || t.Is(0, "enum"))) {
     for (int i = 1; i < k; ++i) {
-      if (t.Text(i) == "{") break;
-      if (t.Text(i) == ";") {
+      if (t.Is(i, "{")) break;
+      if (t.Is(i, ";")) {
         t.Delete(0);
         k = t.Count();
         break;
       }
     }
   }
-  if (k == 2 && t.Text(0) == "}" && StartsWith(t.Text(1), "#")) {
+  if (k == 2 && t.Is(0, "}") && StartsWith(t.Text(1), "#")) {
     WriteLine(ctx, "// }");
     t.Delete(0);
     k = t.Count();
   }
-  if (k > 4 && t.Text(0) == "__declspec" && t.Text(1) == "(" && t.Text(2) == "dllexport" &&
-      t.Text(3) == ")") {
+  if (k > 4 && t.Is(0, "__declspec") && t.Is(1, "(") && t.Is(2, "dllexport") &&
+      t.Is(3, ")")) {
     for (int i = 0; i < 4; ++i) t.Delete(0);
     t.Insert(0, "_export");
     k = t.Count();
@@ -166,8 +166,8 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
     st.Outcome = 0;
     const int n = t.Count();
     const bool endsBlock =
-        (n >= 2 && t.Text(n - 2) == "}" && t.Text(n - 1) == ";") ||
-        (t.Text(0) == "}" && (t.Text(n - 1) == ";" || (n >= 2 && t.Text(n - 2) == ";")));
+        (n >= 2 && t.Is(n - 2, "}") && t.Is(n - 1, ";")) ||
+        (t.Is(0, "}") && (t.Is(n - 1, ";") || (n >= 2 && t.Is(n - 2, ";"))));
     if (endsBlock) ctx.SkippingBlock = false;
     return RuleResult::Epilogue;
   }
@@ -182,7 +182,7 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
     return RuleResult::Epilogue;
   }
 
-  if (t.Text(0) != "typedef") {
+  if (!t.Is(0, "typedef")) {
     if (auto r = TranslateDeclaration(ctx, st); r != RuleResult::Declined) return r;
   } else {
     if (auto r = TranslateTypedef(ctx, st); r != RuleResult::Declined) return r;
@@ -194,7 +194,7 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
 
   // A lone "}" outside any body (the end of an extern "C" block) closes nothing that we
   // track. Left to the prototype rule it would stay pending and swallow what follows.
-  if (!BodyOpen(ctx) && !ctx.InInterface && t.Text(0) == "}" &&
+  if (!BodyOpen(ctx) && !ctx.InInterface && t.Is(0, "}") &&
       (t.Count() == 1 || (t.Count() == 2 && IsCommentToken(t.Text(1))))) {
     std::string line = st.Built.empty() ? "// }" : st.Built + " // }";
     if (t.Count() == 2) line += "\t" + t.Text(1);

@@ -18,9 +18,9 @@ constexpr int kSemicolonIdx = 26;
 
 bool WellFormed(const TStringList2& t) {
   if (t.Count() <= kSemicolonIdx) return false;
-  if (t.Text(1) != "(" || t.Text(kCloseIdx) != ")" || t.Text(kSemicolonIdx) != ";") return false;
+  if (!t.Is(1, "(") || !t.Is(kCloseIdx, ")") || !t.Is(kSemicolonIdx, ";")) return false;
   for (int i = kNameIdx + 1; i < kCloseIdx; i += 2)
-    if (t.Text(i) != ",") return false;
+    if (!t.Is(i, ",")) return false;
   return true;
 }
 
@@ -29,8 +29,8 @@ bool IsTrailingComment(const std::string& s) { return !s.empty() && (s[0] == '('
 // The statement is complete when it ends with ";", or with ";" and a comment after it.
 bool Complete(const TStringList2& t) {
   const int k = t.Count();
-  if (t.Text(k - 1) == ";") return true;
-  return k >= 2 && IsTrailingComment(t.Text(k - 1)) && t.Text(k - 2) == ";";
+  if (t.Is(k - 1, ";")) return true;
+  return k >= 2 && IsTrailingComment(t.Text(k - 1)) && t.Is(k - 2, ";");
 }
 
 // «['{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}']» from the eleven values.

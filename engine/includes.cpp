@@ -307,7 +307,7 @@ void IncludeCacheMemo::KeepClosure(const std::string& path,
 
 RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
-  if (t.Text(0) != "#include") return RuleResult::Declined;
+  if (!t.Is(0, "#include")) return RuleResult::Declined;
   st.Outcome = 0;
   if (t.Count() == 2) {
     const std::string& q = t.Text(1);

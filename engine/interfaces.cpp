@@ -32,8 +32,8 @@ int FindToken(const TStringList2& t, std::string_view s, int from) {
 bool BracesStayOpen(const TStringList2& t, int from) {
   int depth = 0;
   for (int i = from; i < t.Count(); ++i) {
-    if (t.Text(i) == "{") ++depth;
-    if (t.Text(i) == "}") --depth;
+    if (t.Is(i, "{")) ++depth;
+    if (t.Is(i, "}")) --depth;
   }
   return depth > 0;
 }
@@ -104,7 +104,7 @@ std::string Unquote(const std::string& s) {
 // «DECLARE_INTERFACE_ ( Name , Base )»
 RuleResult DeclareInterfaceHead(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
-  if (t.Count() < 6 || t.Text(1) != "(" || t.Text(3) != "," || t.Text(5) != ")")
+  if (t.Count() < 6 || !t.Is(1, "(") || !t.Is(3, ",") || !t.Is(5, ")"))
     return Error(st, 0);
   return InterfaceHead(ctx, st, t.Text(2), t.Text(4), nullptr);
 }
@@ -113,7 +113,7 @@ RuleResult DeclareInterfaceHead(ConversionContext& ctx, Statement& st) {
 RuleResult MidlInterfaceHead(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   if (t.Count() < 9) return Pend(ctx);
-  if (t.Text(1) != "(" || t.Text(3) != ")" || t.Text(5) != ":" || t.Text(6) != "public")
+  if (!t.Is(1, "(") || !t.Is(3, ")") || !t.Is(5, ":") || !t.Is(6, "public"))
     return Error(st, 0);
   const std::string uuid = Unquote(t.Text(2));
   return InterfaceHead(ctx, st, t.Text(4), t.Text(7), &uuid);
@@ -123,9 +123,9 @@ RuleResult MidlInterfaceHead(ConversionContext& ctx, Statement& st) {
 RuleResult UuidInterfaceHead(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
-  if (k == 7 && t.Text(4) == ")" && t.Text(6) == ";") return Error(st, 0);
+  if (k == 7 && t.Is(4, ")") && t.Is(6, ";")) return Error(st, 0);
   if (k < 10) return Pend(ctx);
-  if (t.Text(9) != "{") return Error(st, 0);
+  if (!t.Is(9, "{")) return Error(st, 0);
   const std::string uuid = Unquote(t.Text(3));
   return InterfaceHead(ctx, st, t.Text(5), t.Text(8), &uuid);
 }
@@ -134,11 +134,11 @@ RuleResult ClassHead(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
   std::string line;
-  if (k == 2 || ((k == 3 || k == 4) && t.Text(2) == "{")) {
+  if (k == 2 || ((k == 3 || k == 4) && t.Is(2, "{"))) {
     line = "  " + t.Text(1) + " = class";
     if (k == 4 && (StartsWith(t.Text(3), "/") || StartsWith(t.Text(3), "(")))
       line += "\t" + t.Text(3);
-  } else if (k < 3 || t.Text(2) != ":") {
+  } else if (k < 3 || !t.Is(2, ":")) {
     return Error(st, 0);
   } else {
     if (FindToken(t, "{", 2) < 0) return Pend(ctx);
@@ -150,7 +150,7 @@ RuleResult ClassHead(ConversionContext& ctx, Statement& st) {
         return Error(st, i);
       }
       line += t.Text(i + 1);
-      if (t.Text(i + 2) == "{") break;
+      if (t.Is(i + 2, "{")) break;
       line += ", ";
     }
     line += " )";
@@ -276,7 +276,7 @@ std::string ResultType(ConversionContext& ctx) {
 // «STDMETHOD ( Name ) ( THIS_ ... ) PURE ;», «STDMETHOD_ ( Type , Name ) ( THIS_ ... ) ...»
 RuleResult StdMethod(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
-  const bool typed = t.Text(0) == "STDMETHOD_";
+  const bool typed = t.Is(0, "STDMETHOD_");
   const int nameIdx = typed ? 4 : 2;
   if (FindToken(t, ";", nameIdx + 1) < 0) return Pend(ctx);
   const std::string type = typed ? ResultType(ctx) : "HRESULT";
@@ -300,7 +300,7 @@ RuleResult StdMethod(ConversionContext& ctx, Statement& st) {
 // «STDMETHODIMP Name ( ... ) ;», «STDMETHODIMP_ ( Type ) Name ( ... ) ;»
 RuleResult StdMethodImp(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
-  const bool typed = t.Text(0) == "STDMETHODIMP_";
+  const bool typed = t.Is(0, "STDMETHODIMP_");
   const int nameIdx = typed ? 4 : 1;
   if (FindToken(t, ";", 1) < 0) return Pend(ctx);
   const std::string type = typed ? ResultType(ctx) : "HRESULT";
@@ -334,7 +334,7 @@ RuleResult BodyStatement(ConversionContext& ctx, Statement& st) {
   // A virtual constructor or destructor. «virtual IFoo* STDMETHODCALLTYPE Clone();» only
   // returns the interface and stays an ordinary method.
   if (t0 == "virtual" && t.Count() > 2 &&
-      ((t.Text(1) == name && t.Text(2) == "(") || t.Text(1) == "~" + name))
+      ((t.Text(1) == name && t.Is(2, "(")) || t.Text(1) == "~" + name))
     return Error(st, 0);
   if (t0 == "STDMETHOD" || t0 == "STDMETHOD_") return StdMethod(ctx, st);
   if (t0 == "STDMETHODIMP" || t0 == "STDMETHODIMP_") return StdMethodImp(ctx, st);
@@ -368,7 +368,7 @@ RuleResult TranslateInterfaceOrClass(ConversionContext& ctx, Statement& st) {
   if (ctx.OpenStructLine != -1 && (t0 == "BEGIN_INTERFACE" || t0 == "END_INTERFACE"))
     return Error(st, 0);
   if (ctx.InInterface) return BodyStatement(ctx, st);
-  if (t0 == "}" && k >= 2 && t.Text(1) == ";") {
+  if (t0 == "}" && k >= 2 && t.Is(1, ";")) {
     if (k == 2) return Line(st, "// };");
     if (k == 3 && (StartsWith(t.Text(2), "(") || StartsWith(t.Text(2), "/")))
       return Line(st, "// }; " + t.Text(2));

@@ -22,7 +22,7 @@ bool IsTrailingComment(const std::string& token) {
 
 bool EndsWithSemicolonAt(const TStringList2& t, int at) {
   const int k = t.Count();
-  return at < k && t.Text(at) == ";" &&
+  return at < k && t.Is(at, ";") &&
          (k == at + 1 || (k == at + 2 && IsTrailingComment(t.Text(at + 1))));
 }
 
@@ -51,7 +51,7 @@ bool IsTagWord(const std::string& s) { return s == "struct" || s == "union" || s
 RuleResult RefuseNestedDefinition(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
-  const bool endsHere = k >= 2 && (t.Text(k - 2) == "}" || t.Text(k - 1) == ";");
+  const bool endsHere = k >= 2 && (t.Is(k - 2, "}") || t.Is(k - 1, ";"));
   if (!endsHere) ctx.SkippingBlock = true;
   return ErrorFrom(st, 0);
 }
@@ -110,9 +110,9 @@ RuleResult StructStatement(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
   if (RecordOpen(ctx)) return RefuseNestedDefinition(ctx, st);
-  if (k >= 3 && t.Text(2) == "{") return OpenRecord(ctx, st, true, t.Text(1), 2);
-  if (k == 2 && t.Text(1) != "{") return StayPending(ctx);
-  if (k == 3 && t.Text(2) == ";") {
+  if (k >= 3 && t.Is(2, "{")) return OpenRecord(ctx, st, true, t.Text(1), 2);
+  if (k == 2 && !t.Is(1, "{")) return StayPending(ctx);
+  if (k == 3 && t.Is(2, ";")) {
     // Forward declaration: only interfaces and classes need one in Pascal.
     SwitchSection(ctx, Section::Type);
     const std::string& name = t.Text(1);
@@ -130,7 +130,7 @@ RuleResult UnionStatement(ConversionContext& ctx, Statement& st) {
   // A union inside another union has no place in the variant part.
   if (ctx.OpenUnionLine != -1) return RefuseNestedDefinition(ctx, st);
   if (ctx.OpenStructLine == -1) {
-    if (k >= 3 && t.Text(2) == "{") return OpenRecord(ctx, st, false, t.Text(1), 2);
+    if (k >= 3 && t.Is(2, "{")) return OpenRecord(ctx, st, false, t.Text(1), 2);
     return ErrorFrom(st, 0);
   }
   // A union inside a struct: its members are gathered as variants of the struct record.
@@ -141,7 +141,7 @@ RuleResult UnionStatement(ConversionContext& ctx, Statement& st) {
     ctx.UnionName.clear();
     return Finished(ctx);
   }
-  if (k == 1 || (k == 2 && t.Text(1) != "{")) return StayPending(ctx);
+  if (k == 1 || (k == 2 && !t.Is(1, "{"))) return StayPending(ctx);
   return ErrorFrom(st, 0);
 }
 
@@ -169,8 +169,8 @@ RuleResult EnumStatement(ConversionContext& ctx, Statement& st) {
 // Ends with ";", or with ";" and a trailing comment.
 bool EndsStatement(const TStringList2& t) {
   const int k = t.Count();
-  return k > 0 && (t.Text(k - 1) == ";" ||
-                   (k >= 2 && IsTrailingComment(t.Text(k - 1)) && t.Text(k - 2) == ";"));
+  return k > 0 && (t.Is(k - 1, ";") ||
+                   (k >= 2 && IsTrailingComment(t.Text(k - 1)) && t.Is(k - 2, ";")));
 }
 
 // One declarator of an alias typedef: "*P" declares a pointer type P to A, anything else
@@ -219,7 +219,7 @@ RuleResult TypedefEnum(ConversionContext& ctx, Statement& st) {
   const int k = t.Count();
   int brace = -1;
   for (int i = 2; i < k; ++i) {
-    if (t.Text(i) == "{") {
+    if (t.Is(i, "{")) {
       brace = i;
       break;
     }
@@ -246,14 +246,14 @@ RuleResult AliasTypedef(ConversionContext& ctx, Statement& st) {
   for (int n = 1; n <= 3; ++n) {
     const int semi = 2 * n + 1;
     if (k != semi + 1 && k != semi + 2) continue;
-    if (t.Text(semi) != ";") continue;
+    if (!t.Is(semi, ";")) continue;
     if (k == semi + 2 && !IsTrailingComment(t.Text(semi + 1))) continue;
     bool commas = true;
-    for (int c = 3; c < semi; c += 2) commas = commas && t.Text(c) == ",";
+    for (int c = 3; c < semi; c += 2) commas = commas && t.Is(c, ",");
     if (commas) declarators = n;
   }
   if (declarators == 0) {
-    if (IsTaggedAliasShape(t) && (t.Text(1) == "struct" || t.Text(1) == "union"))
+    if (IsTaggedAliasShape(t) && (t.Is(1, "struct") || t.Is(1, "union")))
       return TaggedAlias(ctx, st);
     return RuleResult::Declined;
   }
@@ -281,17 +281,17 @@ RuleResult TranslateDeclaration(ConversionContext& ctx, Statement& st) {
   const int k = t.Count();
   const std::string& t0 = t.Text(0);
   // Interface identifiers without a value come from the GUID definitions.
-  if ((k == 5 && t0 == "EXTERN_C" && t.Text(1) == "const" && t.Text(2) == "TIID") ||
-      (k == 4 && t0 == "const" && t.Text(1) == "TIID")) {
+  if ((k == 5 && t0 == "EXTERN_C" && t.Is(1, "const") && t.Is(2, "TIID")) ||
+      (k == 4 && t0 == "const" && t.Is(1, "TIID"))) {
     st.Outcome = kWriteComment;
     return RuleResult::Epilogue;
   }
-  if (k == 3 && t0 == "interface" && t.Text(2) == ";") {
+  if (k == 3 && t0 == "interface" && t.Is(2, ";")) {
     SwitchSection(ctx, Section::Type);
     return WriteBuilt(st, "  " + t.Text(1) + " = interface;");
   }
-  if ((k == 7 || k == 8) && t0 == "static" && t.Text(1) == "const" && t.Text(4) == "=" &&
-      t.Text(6) == ";")
+  if ((k == 7 || k == 8) && t0 == "static" && t.Is(1, "const") && t.Is(4, "=") &&
+      t.Is(6, ";"))
     return TypedConstant(ctx, st);
   if (t0 == "struct") return StructStatement(ctx, st);
   if (t0 == "union") return UnionStatement(ctx, st);
@@ -303,7 +303,7 @@ RuleResult TranslateTypedef(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
   const std::string& t1 = At(t, 1);
-  if ((k == 5 || k == 6) && t1 == "interface" && t.Text(2) == t.Text(3) && t.Text(4) == ";") {
+  if ((k == 5 || k == 6) && t1 == "interface" && t.Text(2) == t.Text(3) && t.Is(4, ";")) {
     const std::string& name = t.Text(2);
     if (!ctx.InterfaceNames.Contains(name)) {
       ctx.NewInterfaceIdx.push_back(ctx.InterfaceNames.Count());

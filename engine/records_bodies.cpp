@@ -113,7 +113,7 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
   const std::string name = t.Text(1);
   ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
   int errorAt = -1;
-  int semi = t.Text(2) == ";" ? 2 : -1;
+  int semi = t.Is(2, ";") ? 2 : -1;
   std::vector<std::string> declarators;
   for (int j = 3; semi < 0 && j < k; j += 2) {
     const std::string& follow = At(t, j + 1);
@@ -181,7 +181,7 @@ RuleResult CloseUnion(ConversionContext& ctx, Statement& st) {
     ctx.OpenUnionLine = -1;
     return WriteBuilt(st, k == 3 ? "  end;\t" + t.Text(2) : "  end;");
   }
-  if (k > 2 && (t.Text(2) == ";" || t.Text(2) == ","))
+  if (k > 2 && (t.Is(2, ";") || t.Is(2, ",")))
     return CloseWithDeclarators(ctx, st, ctx.OpenUnionLine, false);
   // Any other closing shape is shown as an error. A longer one leaves the union open.
   if (k <= 2) {
@@ -212,7 +212,7 @@ RuleResult CloseStruct(ConversionContext& ctx, Statement& st) {
     ctx.OpenStructLine = -1;
     return WriteBuilt(st, k == 3 ? "  end;\t" + t.Text(2) : "  end;");
   }
-  if (k > 2 && (t.Text(2) == ";" || t.Text(2) == ","))
+  if (k > 2 && (t.Is(2, ";") || t.Is(2, ",")))
     return CloseWithDeclarators(ctx, st, ctx.OpenStructLine, true);
   ctx.OpenStructLine = -1;
   ctx.StructName.clear();
@@ -316,7 +316,7 @@ RuleResult TranslateEnumMembers(ConversionContext& ctx, Statement& st, int start
 
 RuleResult TranslateOpenBody(ConversionContext& ctx, Statement& st) {
   if (ctx.OpenEnumLine != -1) return TranslateEnumMembers(ctx, st, 0, EnumScan::OpenBody);
-  if (ctx.TokenList.Text(0) != "}") return RuleResult::Declined;
+  if (!ctx.TokenList.Is(0, "}")) return RuleResult::Declined;
   if (ctx.OpenUnionLine != -1) return CloseUnion(ctx, st);
   if (ctx.OpenStructLine != -1) return CloseStruct(ctx, st);
   return RuleResult::Declined;
@@ -349,10 +349,10 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
     ++ctx.UnionCaseCount;
   }
   if (EqualsIgnoreCase(t.Text(0), "extern")) t.Delete(0);
-  if (t.Text(0) == "const") t.Delete(0);
+  if (t.Is(0, "const")) t.Delete(0);
   int k = t.Count();
   for (int i = 1; i <= k - 3; ++i) {
-    if (t.Text(i) != "*const") continue;
+    if (!t.Is(i, "*const")) continue;
     const std::string next = t.Text(i + 1);
     if (StartsWith(next, "*")) {
       t.SetText(i, "**");
@@ -416,7 +416,7 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
 
   // Further declarations after the ";" (a record written on one line) are translated by a
   // restart; left as an error they would keep the record open over the following lines.
-  const bool more = t.Text(stop) == ";" && stop + 1 < k &&
+  const bool more = t.Is(stop, ";") && stop + 1 < k &&
                     !(stop + 2 == k && IsTrailingComment(t.Text(stop + 1)));
   auto restartAfterStop = [&] {
     for (int i = 0; i <= stop; ++i) t.Delete(0);

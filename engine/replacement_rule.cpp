@@ -14,7 +14,7 @@ RuleResult ApplyReplacement(ConversionContext& ctx, Statement& st) {
   if (i < 0) return RuleResult::Declined;
 
   const int k = t.Count();
-  if (t.Text(k - 1) != ";") {
+  if (!t.Is(k - 1, ";")) {
     ctx.Pending = true;
     return RuleResult::Done;
   }
@@ -22,7 +22,7 @@ RuleResult ApplyReplacement(ConversionContext& ctx, Statement& st) {
   // A call without arguments is NAME ( ) ; - four tokens, not 2N + 3.
   const long long n = defs.ReplacementNames.Tag(i);
   const long long expected = n == 0 ? 4 : 2 * n + 3;
-  if (k != expected || t.Text(1) != "(" || t.Text(k - 2) != ")") {
+  if (k != expected || !t.Is(1, "(") || !t.Is(k - 2, ")")) {
     st.Outcome = 0;
     return RuleResult::Epilogue;
   }

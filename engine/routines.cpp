@@ -55,7 +55,7 @@ void RemoveGroupingParenthesis(ConversionContext& ctx) {
   const int n = t.Count();
   int open = -1;
   for (int i = 1; i <= n - 2; ++i) {
-    if (t.Text(i) == "(") {
+    if (t.Is(i, "(")) {
       open = i;
       break;
     }
@@ -64,7 +64,7 @@ void RemoveGroupingParenthesis(ConversionContext& ctx) {
   const std::string& next = t.Text(open + 1);
   if (!IsConventionWord(ctx, next) && !StartsWith(next, "*") && next != "CALLBACK") return;
   for (int i = open + 2; i + 1 < n; ++i) {
-    if (t.Text(i) == ")" && t.Text(i + 1) == "(") {
+    if (t.Is(i, ")") && t.Is(i + 1, "(")) {
       t.Delete(i);
       t.Delete(open);
       return;
@@ -249,7 +249,7 @@ class ParameterWriter {
   ParameterListEnd Walk(int i) {
     SkipVoidList(i);
     bool constFlag = false;
-    while (i < t_.Count() - 1 && t_.Text(i) != ")") {
+    while (i < t_.Count() - 1 && !t_.Is(i, ")")) {
       const std::string& tok = t_.Text(i);
       if (MethodForm() && IsComment(tok) && tok.front() == '(') {
         line_ += tok + " ";
@@ -277,7 +277,7 @@ class ParameterWriter {
       if (!Parameter(i, constFlag, end)) return end;
       constFlag = false;
     }
-    if (i < t_.Count() && t_.Text(i) == ")") return {ParameterListEnd::Kind::Closed, i, false};
+    if (i < t_.Count() && t_.Is(i, ")")) return {ParameterListEnd::Kind::Closed, i, false};
     return {ParameterListEnd::Kind::Unclosed, -1, false};
   }
 
@@ -481,7 +481,7 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
       conv.Virtual = true;
       continue;
     }
-    if (t.Text(i + 1) == "(") {
+    if (t.Is(i + 1, "(")) {
       nameIdx = i;
       break;
     }

@@ -253,7 +253,7 @@ struct Lexer {
           Flush();
           const TStringList2& t = ctx.TokenList;
           int k = t.Count();
-          if (k >= 2 && t.Text(k - 1) != "(" && t.Text(k - 2) != "#define" && t.Text(k - 1) != "=")
+          if (k >= 2 && !t.Is(k - 1, "(") && !t.Is(k - 2, "#define") && !t.Is(k - 1, "="))
             MapCTypeName(ctx, "-");
           else
             word = "-";

@@ -63,6 +63,9 @@ class TStringList2 {
   }
   int Tag(int i) const { return partCount_ == 0 ? entries_[CheckIndex(i)].Tag : EntryAt(i).Tag; }
   const std::string& operator[](int i) const { return Text(i); }
+  // Whether entry i is exactly `text` (checked like Text). The lengths are compared first,
+  // which a comparison of std::string with a literal does not do.
+  bool Is(int i, std::string_view text) const { return std::string_view(Text(i)) == text; }
   const std::string& Last() const { return Text(Count() - 1); }
 
   int Add(std::string text, int tag = 0);
