@@ -218,6 +218,8 @@ class ParameterWriter {
     return form_ == ParameterListForm::Method || form_ == ParameterListForm::MethodImpl;
   }
   const std::string& At(int i) const { return TokAt(ctx_, i); }
+  // At(i) == text, comparing lengths first.
+  bool AtIs(int i, std::string_view text) const { return std::string_view(At(i)) == text; }
 
   void NewLine() {
     finished_.push_back(line_);
@@ -239,7 +241,7 @@ class ParameterWriter {
         if (!StartsWith(At(i + 1), "*")) ++i;
         break;
       case ParameterListForm::Constructor:
-        if (At(i + 1) == ")") ++i;
+        if (AtIs(i + 1, ")")) ++i;
         break;
       case ParameterListForm::Method:
         break;
@@ -264,12 +266,13 @@ class ParameterWriter {
         continue;
       }
       if (line_.size() > 78) NewLine();
-      if (tok == "const") {
+      const std::string_view word = tok;  // compared by length first
+      if (word == "const") {
         constFlag = true;
         ++i;
         continue;
       }
-      if (tok == "struct" || tok == "union" || tok == "enum") {
+      if (word == "struct" || word == "union" || word == "enum") {
         t_.Delete(i);
         continue;
       }
@@ -311,7 +314,7 @@ class ParameterWriter {
   // with `end` set when the list ends here (error or split).
   bool Parameter(int& i, bool constFlag, ParameterListEnd& end) {
     const int ti = i;
-    if (Prototype() && At(ti + 1) == "(" && At(ti + 3) == ")" && At(ti + 4) == "(") {
+    if (Prototype() && AtIs(ti + 1, "(") && AtIs(ti + 3, ")") && AtIs(ti + 4, "(")) {
       end = SplitFunctionPointer(ti);
       return false;
     }
@@ -323,9 +326,9 @@ class ParameterWriter {
       t_.SetText(ti, type);
       t_.Insert(ti + 1, "*Para" + std::to_string(counter_++));
     }
-    if ((At(ti + 1) == "const" || At(ti + 1) == "*const") && ti + 2 < t_.Count() &&
-        At(ti + 2) != "," && At(ti + 2) != ")") {
-      const bool star = At(ti + 1) == "*const";
+    if ((AtIs(ti + 1, "const") || AtIs(ti + 1, "*const")) && ti + 2 < t_.Count() &&
+        !AtIs(ti + 2, ",") && !AtIs(ti + 2, ")")) {
+      const bool star = AtIs(ti + 1, "*const");
       t_.Delete(ti + 1);
       if (star) t_.SetText(ti + 1, "*" + t_.Text(ti + 1));
     }
@@ -388,18 +391,18 @@ class ParameterWriter {
     std::string pname, value, comment;
     const std::string& at = At(cur);
     const bool defaults = Prototype();
-    const bool unnamed = at == "," || at == ")" || (defaults && StartsWith(at, "=")) ||
+    const bool unnamed = AtIs(cur, ",") || AtIs(cur, ")") || (defaults && StartsWith(at, "=")) ||
                          (form_ != ParameterListForm::Constructor && IsComment(at));
     if (!unnamed) pname = t_.Text(cur++);
     if (defaults && StartsWith(At(cur), "=")) {
-      while (cur < t_.Count() && At(cur) != "," && At(cur) != ")") {
+      while (cur < t_.Count() && !AtIs(cur, ",") && !AtIs(cur, ")")) {
         const std::string& v = t_.Text(cur++);
         if (!value.empty()) value += " ";
         value += IsComment(v) ? "(* " + v + " *)" : v;
       }
     }
     if (form_ != ParameterListForm::Constructor && IsComment(At(cur))) comment = t_.Text(cur++);
-    if (At(cur) != "," && At(cur) != ")") {
+    if (!AtIs(cur, ",") && !AtIs(cur, ")")) {
       end = Error(cur < t_.Count() ? cur : t_.Count() - 1);
       return false;
     }
@@ -420,7 +423,7 @@ class ParameterWriter {
     // of the head there, so it goes after the separator and ends the line.
     const bool commentFirst = MethodForm() && StartsWith(comment, "(");
     if (commentFirst) line_ += " " + comment + " ";
-    if (At(cur) == ",") {
+    if (AtIs(cur, ",")) {
       line_ += "; ";
       ++cur;
     }
