@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -75,14 +76,18 @@ struct CacheTargets {
       &IncludedCaches, &InterfaceNames, &ClassNames, &FuncNames;
 };
 
-CacheTargets TargetsOf(ConversionContext& c) {
-  return {c.TypeNames,      c.TypeValues, c.PointeeTypes,   c.PointerTypes, c.MakeNames,
-          c.MakeValues,     c.IncludedCaches, c.InterfaceNames, c.ClassNames, c.FuncNames};
+// The lists of a conversion or of a closure, which use the same member names, in one order.
+template <class Holder>
+auto ListsOf(Holder& c) {
+  return std::array{&c.TypeNames,  &c.TypeValues,     &c.PointeeTypes,   &c.PointerTypes,
+                    &c.MakeNames,  &c.MakeValues,     &c.IncludedCaches, &c.InterfaceNames,
+                    &c.ClassNames, &c.FuncNames};
 }
 
-CacheTargets TargetsOf(IncludeClosure& c) {
-  return {c.TypeNames,      c.TypeValues, c.PointeeTypes,   c.PointerTypes, c.MakeNames,
-          c.MakeValues,     c.IncludedCaches, c.InterfaceNames, c.ClassNames, c.FuncNames};
+template <class Holder>
+CacheTargets TargetsOf(Holder& c) {
+  return {c.TypeNames,  c.TypeValues,     c.PointeeTypes,   c.PointerTypes, c.MakeNames,
+          c.MakeValues, c.IncludedCaches, c.InterfaceNames, c.ClassNames,   c.FuncNames};
 }
 
 // Appends a parsed cache to the lists. [INC] names not queued before in this conversion
@@ -153,25 +158,14 @@ bool ReadCaches(ConversionContext& ctx, const std::string& top) {
     auto built = std::make_shared<IncludeClosure>();
     CacheTargets into = TargetsOf(*built);
     WalkCaches(ctx, into, top, built.get());
-    for (TStringList2* list : {&into.TypeNames, &into.TypeValues, &into.PointeeTypes,
-                               &into.PointerTypes, &into.MakeNames, &into.MakeValues,
-                               &into.IncludedCaches, &into.InterfaceNames, &into.ClassNames,
-                               &into.FuncNames})
-      list->Freeze();
+    for (TStringList2* list : ListsOf(*built)) list->Freeze();
     memo->KeepClosure(top, built);
     closure = std::move(built);
   }
   if (closure->Read.empty() || !closure->Read.front().second) return false;
-  ctx.TypeNames.AppendList(closure->TypeNames);
-  ctx.TypeValues.AppendList(closure->TypeValues);
-  ctx.PointeeTypes.AppendList(closure->PointeeTypes);
-  ctx.PointerTypes.AppendList(closure->PointerTypes);
-  ctx.MakeNames.AppendList(closure->MakeNames);
-  ctx.MakeValues.AppendList(closure->MakeValues);
-  ctx.IncludedCaches.AppendList(closure->IncludedCaches);
-  ctx.InterfaceNames.AppendList(closure->InterfaceNames);
-  ctx.ClassNames.AppendList(closure->ClassNames);
-  ctx.FuncNames.AppendList(closure->FuncNames);
+  const auto lists = ListsOf(ctx);
+  const auto kept = ListsOf(*closure);
+  for (std::size_t i = 0; i < lists.size(); ++i) lists[i]->AppendList(*kept[i]);
   return true;
 }
 
@@ -274,10 +268,7 @@ std::shared_ptr<const ParsedIncludeCache> IncludeCacheMemo::Get(const std::strin
 
 std::size_t IncludeClosure::EntryCount() const {
   std::size_t n = Read.size();
-  for (const TStringList2* list : {&TypeNames, &TypeValues, &PointeeTypes, &PointerTypes,
-                                   &MakeNames, &MakeValues, &IncludedCaches, &InterfaceNames,
-                                   &ClassNames, &FuncNames})
-    n += static_cast<std::size_t>(list->Count());
+  for (const TStringList2* list : ListsOf(*this)) n += static_cast<std::size_t>(list->Count());
   return n;
 }
 

@@ -5,23 +5,10 @@
 #include <string>
 
 #include "engine/conversion.h"
+#include "shipped_tables.h"
 #include "tables/definition_files.h"
 
 using namespace tqc;
-
-namespace {
-
-DefinitionTables& Tables() {
-  static DefinitionTables* tables = [] {
-    auto* t = new DefinitionTables;
-    const char* dir = std::getenv("TQC_DATA_DIR");
-    LoadDefinitions(*t, dir ? dir : TQC_DATA_DIR);
-    return t;
-  }();
-  return *tables;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
@@ -36,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.DefaultCall = static_cast<CallType>((data[0] >> 6) & 3);
   std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   // Each run starts from a fresh copy: a conversion may add to SkipWords.
-  DefinitionTables tables = Tables();
+  DefinitionTables tables = ShippedTables();
   OutputPane pane;
   SilentHost host = SilentHost::AcceptingOffered();
   bool idl = size > 1 && (data[1] & 0x80);

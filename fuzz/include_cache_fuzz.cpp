@@ -17,22 +17,13 @@
 
 #include "engine/conversion.h"
 #include "engine/includes.h"
+#include "shipped_tables.h"
 #include "tables/definition_files.h"
 
 using namespace tqc;
 namespace fs = std::filesystem;
 
 namespace {
-
-DefinitionTables& Tables() {
-  static DefinitionTables* tables = [] {
-    auto* t = new DefinitionTables;
-    const char* dir = std::getenv("TQC_DATA_DIR");
-    LoadDefinitions(*t, dir ? dir : TQC_DATA_DIR);
-    return t;
-  }();
-  return *tables;
-}
 
 void Write(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -52,7 +43,7 @@ std::vector<std::string> Batch(const fs::path& home, const std::vector<std::stri
   options.Today = BannerDate{2026, 1, 1};
   options.HomeDir = home.string();
   options.CacheMemo = memo;
-  DefinitionTables tables = Tables();
+  DefinitionTables tables = ShippedTables();
   std::vector<std::string> out;
   for (std::size_t i = 3; i < parts.size(); ++i) {
     OutputPane pane;
