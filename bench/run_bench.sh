@@ -5,7 +5,7 @@
 # Usage: bench/run_bench.sh   (builds a Release tree in build-bench/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/deps.sh build-essential cmake libbenchmark-dev mingw-w64-x86-64-dev time
+tools/deps.sh build-essential cmake libbenchmark-dev libjemalloc-dev mingw-w64-x86-64-dev time
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTQC_BUILD_TESTS=OFF \
   -DTQC_BUILD_SHELL=OFF -DTQC_BENCH=ON >/dev/null
 cmake --build build-bench -j"$(nproc)" --target tqc-convert convert_bench >/dev/null

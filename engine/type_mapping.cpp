@@ -31,7 +31,7 @@ bool IsCallingConventionWord(const ConversionContext& ctx, const LookupKey& s) {
 
 }  // namespace
 
-void MapCTypeName(ConversionContext& ctx, std::string s) {
+void MapCTypeName(ConversionContext& ctx, std::string&& s) {
   const DefinitionTables& defs = ctx.Defs;
   TStringList2& tokens = ctx.TokenList;
 

@@ -12,7 +12,7 @@
 namespace tqc {
 
 // Appends zero or more tokens for one word or operator from the tokenizer.
-void MapCTypeName(ConversionContext& ctx, std::string s);
+void MapCTypeName(ConversionContext& ctx, std::string&& s);
 
 // Name of the pointer type to T: the [POINTER] entry, else "p_" + T.
 std::string PointerTypeOf(const ConversionContext& ctx, const std::string& t);

@@ -174,16 +174,22 @@ void TStringList2::IndexRemove(std::string_view text, int i) const {
   indexValid_ = false;  // counts disagree with the entries: start again
 }
 
-int TStringList2::Add(std::string text, int tag) {
-  const int i = Count();
-  const int local = static_cast<int>(entries_.size());
+int TStringList2::Add(std::string&& text, int tag) {
   filter_.set(FilterBit(text));
-  // Built in place: every move of a short string is a copy of its bytes.
-  Entry& e = entries_.emplace_back();
-  e.Text = std::move(text);
-  e.Tag = tag;
+  entries_.emplace_back(std::move(text), tag);
+  return Added();
+}
+
+int TStringList2::Add(const std::string& text, int tag) {
+  filter_.set(FilterBit(text));
+  entries_.emplace_back(text, tag);
+  return Added();
+}
+
+int TStringList2::Added() {
+  const int local = static_cast<int>(entries_.size()) - 1;
   if (indexValid_) IndexAdd(entries_.back().Text, local);
-  return i;
+  return partCount_ + local;
 }
 
 void TStringList2::Insert(int i, std::string text, int tag) {
@@ -255,8 +261,6 @@ int TStringList2::FindPlain(std::string_view key, std::uint32_t h) const {
   if (!indexValid_) BuildIndex();
   return slots_[Probe(key, h)].First;
 }
-
-LookupKey::LookupKey(std::string_view text) : text_(text), bit_(TStringList2::FilterBit(text)) {}
 
 std::uint32_t LookupKey::Hash() const {
   if (!hashed_) {

@@ -68,7 +68,11 @@ class TStringList2 {
   bool Is(int i, std::string_view text) const { return std::string_view(Text(i)) == text; }
   const std::string& Last() const { return Text(Count() - 1); }
 
-  int Add(std::string text, int tag = 0);
+  // Appends an entry. Each overload builds the entry's text in place: a token is moved
+  // through several calls on its way in, and every move of a short string copies its bytes.
+  int Add(std::string&& text, int tag = 0);
+  int Add(const std::string& text, int tag = 0);
+  int Add(const char* text, int tag = 0) { return Add(std::string(text), tag); }
   void Insert(int i, std::string text, int tag = 0);  // 0 <= i <= Count()
   void Delete(int i);
   void SetText(int i, std::string text);
@@ -100,6 +104,7 @@ class TStringList2 {
   void AppendList(const TStringList2& other);
 
  private:
+  int Added();  // indexes the entry just appended; returns its list index
   const Entry& EntryAt(int i) const;  // any index, parts included; checked
   // Index into entries_ of list index i, after turning the parts back into plain entries if
   // i lies inside one (those entries are about to change).
@@ -159,6 +164,9 @@ class TStringList2 {
   mutable std::size_t used_ = 0;     // slots in use
   mutable bool indexValid_ = false;
 };
+
+inline LookupKey::LookupKey(std::string_view text)
+    : text_(text), bit_(TStringList2::FilterBit(text)) {}
 
 // The only table search of the system: index of the first entry equal to key, or -1.
 inline int FindExact(const TStringList2& list, std::string_view key) { return list.FindExact(key); }
