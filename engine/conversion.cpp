@@ -266,13 +266,12 @@ ConversionResult ConvertHeader(const std::string& path, DefinitionTables& tables
   if (fs::is_directory(path)) throw std::runtime_error(path + " is a folder, not a file");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot open " + path);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) throw std::runtime_error("cannot read " + path);
+  std::string bytes;
+  if (!ReadRest(in, bytes)) throw std::runtime_error("cannot read " + path);
   BannerDate fileDate = TodayDate();
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) fileDate = FromTimeT(st.st_mtime);
-  return ConvertText(path, ss.str(), fileDate, tables, options, host, pane);
+  return ConvertText(path, bytes, fileDate, tables, options, host, pane);
 }
 
 }  // namespace tqc

@@ -44,10 +44,9 @@ bool StatRegularFile(const std::string& path, FileStamp* stamp = nullptr) {
 std::string ReadCacheBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot open include cache " + path);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) throw std::runtime_error("cannot read include cache " + path);
-  return ss.str();
+  std::string bytes;
+  if (!ReadRest(in, bytes)) throw std::runtime_error("cannot read include cache " + path);
+  return bytes;
 }
 
 // A cache may only lead to caches inside "inc": a name with a folder part or ".." is not
@@ -170,16 +169,6 @@ bool ReadCaches(ConversionContext& ctx, const std::string& top) {
 }
 
 // Whether the file at `path` holds exactly `bytes`; false when it cannot be read.
-bool FileHolds(const std::string& path, const std::string& bytes) {
-  FileStamp stamp;
-  if (!StatRegularFile(path, &stamp) || stamp.Size != bytes.size()) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string have(bytes.size(), '\0');
-  in.read(have.data(), static_cast<std::streamsize>(have.size()));
-  return in.gcount() == static_cast<std::streamsize>(have.size()) && have == bytes;
-}
-
 void AddEntry(std::string& out, std::string_view text) {
   out += text;
   out += "\r\n";

@@ -2,6 +2,8 @@
 // when the program starts. Malformed lines are ignored: the files are user-editable data.
 #include "definition_files.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -26,11 +28,43 @@ bool ReadFileBytes(const std::string& path, std::string& out) {
   if (std::filesystem::is_directory(path, ec)) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
+  return ReadRest(in, out);
+}
+
+bool ReadRest(std::istream& in, std::string& out) {
+  out.clear();
+  // A regular file is read in one piece into a buffer of its size; a stream without a size
+  // (a pipe) goes through the stream buffer.
+  const std::istream::pos_type start = in.tellg();
+  if (start != std::istream::pos_type(-1) && in.seekg(0, std::ios::end)) {
+    const std::istream::pos_type end = in.tellg();
+    in.seekg(start);
+    if (end != std::istream::pos_type(-1) && end >= start && in) {
+      out.resize(static_cast<std::size_t>(end - start));
+      in.read(out.data(), static_cast<std::streamsize>(out.size()));
+      if (in.bad()) return false;
+      // A file that shrank meanwhile: keep what was read. One that grew: read the rest too.
+      out.resize(static_cast<std::size_t>(in.gcount()));
+      if (in.eof()) return true;
+      in.clear();
+    }
+  }
+  in.clear(in.rdstate() & ~std::ios::failbit);
   std::ostringstream ss;
-  if (in.peek() != std::ifstream::traits_type::eof()) ss << in.rdbuf();
+  if (in.peek() != std::istream::traits_type::eof()) ss << in.rdbuf();
   if (in.bad()) return false;
-  out = ss.str();
+  out += ss.str();
   return true;
+}
+
+bool FileHolds(const std::string& path, std::string_view bytes) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uintmax_t>(st.st_size) != bytes.size())
+    return false;
+  std::ifstream in(path, std::ios::binary);
+  std::string have;
+  return in && ReadRest(in, have) && have == bytes;
 }
 
 std::vector<std::string> SplitLines(std::string_view bytes) {

@@ -50,5 +50,9 @@ void ReadTypText(DefinitionTables& tables, std::string_view bytes);
 
 // Reads a whole file as bytes; false when it cannot be opened or read.
 bool ReadFileBytes(const std::string& path, std::string& out);
+// Reads the rest of an open stream into `out`; false when reading fails.
+bool ReadRest(std::istream& in, std::string& out);
+// Whether the regular file at `path` holds exactly `bytes`.
+bool FileHolds(const std::string& path, std::string_view bytes);
 
 }  // namespace tqc

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -80,6 +81,31 @@ TEST_F(CliTest, OutputToStandardOutputAndToAFolder) {
   EXPECT_EQ(r.Status, 0);
   EXPECT_TRUE(fs::exists(dir / "out" / "a.pas"));
   EXPECT_TRUE(fs::exists(dir / "out" / "b.pas"));
+}
+
+TEST_F(CliTest, AnUnchangedUnitIsLeftAloneAndAChangedOneRewritten) {
+  WriteFile(dir / "a.h", "#define A 1\n");
+  ASSERT_EQ(Run("'" + (dir / "a.h").string() + "'").Status, 0);
+  const std::string first = ReadAll(dir / "a.pas");
+  // A hard link shares the file's bytes; a second name that keeps its count shows the file
+  // was not replaced, and an old date shows it was not written.
+  fs::create_hard_link(dir / "a.pas", dir / "link.pas");
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24);
+  fs::last_write_time(dir / "a.pas", old);
+  auto r = Run("'" + (dir / "a.h").string() + "'");
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_EQ(r.Err, "a.h -> a.pas: 18 lines, 0 errors\n");
+  EXPECT_EQ(ReadAll(dir / "a.pas"), first);
+  EXPECT_EQ(fs::last_write_time(dir / "a.pas"), old) << "an unchanged unit was written again";
+
+  // A hand-edited unit differs from the conversion: it is written over, in place.
+  WriteFile(dir / "a.pas", first + "// edited\r\n");
+  ASSERT_EQ(Run("'" + (dir / "a.h").string() + "'").Status, 0);
+  EXPECT_EQ(ReadAll(dir / "a.pas"), first);
+  WriteFile(dir / "a.h", "#define A 2\n");
+  ASSERT_EQ(Run("'" + (dir / "a.h").string() + "'").Status, 0);
+  EXPECT_NE(ReadAll(dir / "a.pas").find("A\t= 2;"), std::string::npos);
+  EXPECT_EQ(ReadAll(dir / "link.pas"), ReadAll(dir / "a.pas"));
 }
 
 TEST_F(CliTest, UnreadableInputIsNamedAndTheOthersStillConvert) {

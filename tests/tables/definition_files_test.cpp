@@ -294,5 +294,54 @@ TEST_F(LoadDefinitionsTest, FolderInPlaceOfAFileIsSkipped) {
   EXPECT_TRUE(t.ReplacementNames.Empty());
 }
 
+// A stream buffer that cannot seek, as a pipe: the reader must not rely on a size.
+class UnseekableBuffer : public std::streambuf {
+ public:
+  explicit UnseekableBuffer(std::string text) : text_(std::move(text)) {
+    setg(text_.data(), text_.data(), text_.data() + text_.size());
+  }
+
+ private:
+  std::string text_;
+};
+
+TEST_F(LoadDefinitionsTest, ReadRestGivesEveryByteFromWhereTheStreamStands) {
+  std::string bytes;
+  for (int i = 0; i < 70000; ++i) bytes += static_cast<char>(i * 7 % 256);  // NULs, CRs, high bytes
+  struct Case {
+    std::string text;
+    std::size_t skip;  // bytes already taken from the stream
+  } cases[] = {{"", 0}, {"x", 0}, {bytes, 0}, {bytes, 12345}, {"abc", 3}};
+  for (const Case& c : cases) {
+    Write("f.bin", c.text);
+    std::ifstream file(dir_ / "f.bin", std::ios::binary);
+    file.ignore(static_cast<std::streamsize>(c.skip));
+    std::string out = "stale";
+    ASSERT_TRUE(ReadRest(file, out));
+    EXPECT_EQ(out, c.text.substr(c.skip)) << "file of " << c.text.size() << " from " << c.skip;
+
+    UnseekableBuffer buffer(c.text);
+    std::istream pipe(&buffer);
+    pipe.ignore(static_cast<std::streamsize>(c.skip));
+    out = "stale";
+    ASSERT_TRUE(ReadRest(pipe, out));
+    EXPECT_EQ(out, c.text.substr(c.skip)) << "pipe of " << c.text.size() << " from " << c.skip;
+  }
+}
+
+TEST_F(LoadDefinitionsTest, FileHoldsOnlyTheExactBytes) {
+  Write("u.pas", std::string("unit u;\r\n\0end.\r\n", 18));
+  const std::string path = (dir_ / "u.pas").string();
+  EXPECT_TRUE(FileHolds(path, std::string("unit u;\r\n\0end.\r\n", 18)));
+  EXPECT_FALSE(FileHolds(path, std::string("unit u;\r\n\0end.\r\r", 18)));  // last byte
+  EXPECT_FALSE(FileHolds(path, std::string("unit u;\r\n\0end.\r\n\r\n", 20)));
+  EXPECT_FALSE(FileHolds(path, "unit u;"));
+  EXPECT_FALSE(FileHolds((dir_ / "missing.pas").string(), ""));
+  fs::create_directories(dir_ / "folder.pas");
+  EXPECT_FALSE(FileHolds((dir_ / "folder.pas").string(), ""));
+  Write("empty.pas", "");
+  EXPECT_TRUE(FileHolds((dir_ / "empty.pas").string(), ""));
+}
+
 }  // namespace
 }  // namespace tqc
