@@ -43,7 +43,7 @@ std::string_view SkipChars(std::string_view s, std::string_view chars) {
 
 RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
-  const std::string& t0 = t.Text(0);
+  const std::string_view t0 = t.Text(0);
   if (t0 == "#if") {
     st.Built = "{$IF";
     ctx.CondStack.push_back(true);
@@ -112,7 +112,7 @@ RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
 
 RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
-  const std::string& t0 = t.Text(0);
+  const std::string_view t0 = t.Text(0);
   const int n = t.Count();
   if (t0 == "#ifdef" || t0 == "#ifndef") {
     st.Built = t0 == "#ifdef" ? "{$IFDEF " : "{$IFNDEF ";
@@ -164,7 +164,7 @@ RuleResult TranslatePragma(ConversionContext& ctx, Statement& st) {
       setAlign(3);
   } else if (n == 5) {
     if (t.Is(1, "pack") && t.Is(2, "(") && t.Is(4, ")")) {
-      const std::string& v = t.Text(3);
+      const std::string_view v = t.Text(3);
       if (v == "1") {
         setAlign(0);
       } else if (v == "2") {

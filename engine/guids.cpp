@@ -58,7 +58,7 @@ void PlaceAttribute(ConversionContext& ctx, int ref, const std::string& attribut
 
 RuleResult TranslateGuid(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
-  const std::string& macro = t.Text(0);
+  const std::string_view macro = t.Text(0);
   if (macro != "DEFINE_GUID" && macro != "EXTERN_GUID") return RuleResult::Declined;
   if (!Complete(t)) {
     ctx.Pending = true;

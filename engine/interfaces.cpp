@@ -144,7 +144,7 @@ RuleResult ClassHead(ConversionContext& ctx, Statement& st) {
     if (FindToken(t, "{", 2) < 0) return Pend(ctx);
     line = "  " + t.Text(1) + " = class ( ";
     for (int i = 3;; i += 3) {
-      const std::string& access = t.Text(i);
+      const std::string_view access = t.Text(i);
       if ((access != "public" && access != "private") || i + 2 >= k) {
         st.Built = line;
         return Error(st, i);
@@ -263,7 +263,7 @@ void AppendLaterComments(const TStringList2& t, int close, std::string& line) {
 // result is named as an ordinary prototype names it.
 std::string ResultType(ConversionContext& ctx) {
   TStringList2& t = ctx.TokenList;
-  const std::string& k = At(t, 2);
+  const std::string_view k = At(t, 2);
   if (k == "struct" || k == "union" || k == "enum") t.Delete(2);
   std::string type = At(t, 2);
   if (type.size() > 1 && type.back() == '*') {
@@ -326,7 +326,7 @@ RuleResult StdMethodImp(ConversionContext& ctx, Statement& st) {
 // Statements inside an interface or class body that this rule translates itself.
 RuleResult BodyStatement(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
-  const std::string& t0 = t.Text(0);
+  const std::string_view t0 = t.Text(0);
   const std::string& name = ctx.InterfaceName;
   if (StartsWith(t0, "DECLARE_")) return Error(st, 0);
   if (t0 == name) return Constructor(ctx, st);
@@ -358,7 +358,7 @@ RuleResult BodyStatement(ConversionContext& ctx, Statement& st) {
 RuleResult TranslateInterfaceOrClass(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
-  const std::string& t0 = t.Text(0);
+  const std::string_view t0 = t.Text(0);
   if (t0 == "DECLARE_INTERFACE_") return DeclareInterfaceHead(ctx, st);
   if (t0 == "MIDL_INTERFACE") return MidlInterfaceHead(ctx, st);
   if (t0 == "interface" && At(t, 1) == "DECLSPEC_UUID" && At(t, 2) == "(")

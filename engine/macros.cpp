@@ -93,7 +93,7 @@ RuleResult CastConstant(ConversionContext& ctx, Statement& st) {
 RuleResult LearnHresultMacro(ConversionContext& ctx, Statement& st) {
   const int n = ctx.TokCount();
   auto is = [&](int i, const char* s) { return ctx.Tok(i) == s; };
-  const std::string& p = ctx.Tok(3);
+  const std::string_view p = ctx.Tok(3);
   const bool head = is(2, "(") && is(4, ")") && is(6, "(");
   const bool commas = is(8, ",") && is(10, ",");
   constexpr int kNoShape = -2, kNoBase = -1;
@@ -193,7 +193,7 @@ RuleResult HresultArithmetic(ConversionContext& ctx, Statement& st) {
   int close = -1;
   auto isZero = [](const std::string& s) { return s == "0" || s == "$0"; };
   for (int i = 4; i < n; ++i) {
-    const std::string& t = ctx.Tok(i);
+    const std::string_view t = ctx.Tok(i);
     if (t == ",") {
       if (a.empty()) continue;
       if (!isZero(a)) {
@@ -246,7 +246,7 @@ RuleResult HresultArithmetic(ConversionContext& ctx, Statement& st) {
 RuleResult FourCharacterCode(ConversionContext& ctx, Statement& st, int first, int commentAt) {
   std::string chars;
   for (int j = 0; j < 4; ++j) {
-    const std::string& arg = ctx.Tok(first + 2 * j);
+    const std::string_view arg = ctx.Tok(first + 2 * j);
     // A lone quote has no character inside it.
     if (arg.size() < 2 || arg[0] != '\'') return ErrorLine(st);
     chars += arg[1];
@@ -266,13 +266,13 @@ RuleResult FourCharacterCode(ConversionContext& ctx, Statement& st, int first, i
 }  // namespace
 
 RuleResult TranslateUndef(ConversionContext& ctx, Statement& st) {
-  if (ctx.TokCount() == 0 || ctx.Tok(0) != "#undef") return RuleResult::Declined;
+  if (ctx.TokCount() == 0 || !ctx.TokenList.Is(0, "#undef")) return RuleResult::Declined;
   if (ctx.TokCount() != 2) return ErrorLine(st);
   return BuiltLine(st, "{$UNDEF " + ctx.Tok(1) + "}");
 }
 
 RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
-  if (ctx.TokCount() == 0 || ctx.Tok(0) != "#define") return RuleResult::Declined;
+  if (ctx.TokCount() == 0 || !ctx.TokenList.Is(0, "#define")) return RuleResult::Declined;
   const int n = ctx.TokCount();
   auto is = [&](int i, const char* s) { return ctx.Tok(i) == s; };
 

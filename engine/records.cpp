@@ -279,7 +279,7 @@ RuleResult AliasTypedef(ConversionContext& ctx, Statement& st) {
 RuleResult TranslateDeclaration(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
-  const std::string& t0 = t.Text(0);
+  const std::string_view t0 = t.Text(0);
   // Interface identifiers without a value come from the GUID definitions.
   if ((k == 5 && t0 == "EXTERN_C" && t.Is(1, "const") && t.Is(2, "TIID")) ||
       (k == 4 && t0 == "const" && t.Is(1, "TIID"))) {
@@ -302,7 +302,7 @@ RuleResult TranslateDeclaration(ConversionContext& ctx, Statement& st) {
 RuleResult TranslateTypedef(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
-  const std::string& t1 = At(t, 1);
+  const std::string_view t1 = At(t, 1);
   if ((k == 5 || k == 6) && t1 == "interface" && t.Text(2) == t.Text(3) && t.Is(4, ";")) {
     const std::string& name = t.Text(2);
     if (!ctx.InterfaceNames.Contains(name)) {

@@ -116,7 +116,7 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
   int semi = t.Is(2, ";") ? 2 : -1;
   std::vector<std::string> declarators;
   for (int j = 3; semi < 0 && j < k; j += 2) {
-    const std::string& follow = At(t, j + 1);
+    const std::string_view follow = At(t, j + 1);
     if (follow != ";" && follow != ",") {
       errorAt = j;
       break;

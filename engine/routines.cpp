@@ -604,7 +604,7 @@ RuleResult TranslatePrototype(ConversionContext& ctx, Statement& st) {
   int parens = 0, balance = 0, brace = -1;
   bool semicolon = false;
   for (int i = 0; i < t.Count(); ++i) {
-    const std::string& tok = t.Text(i);
+    const std::string_view tok = t.Text(i);
     if (tok == "{" && i > 0) {
       brace = i;
       break;
