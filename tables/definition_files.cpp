@@ -63,8 +63,20 @@ bool FileHolds(const std::string& path, std::string_view bytes) {
       static_cast<std::uintmax_t>(st.st_size) != bytes.size())
     return false;
   std::ifstream in(path, std::ios::binary);
-  std::string have;
-  return in && ReadRest(in, have) && have == bytes;
+  if (!in) return false;
+  // Compared a piece at a time: a unit can be tens of megabytes.
+  char piece[65536];
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const std::size_t want = std::min(sizeof piece, bytes.size() - at);
+    in.read(piece, static_cast<std::streamsize>(want));
+    if (static_cast<std::size_t>(in.gcount()) != want ||
+        std::memcmp(piece, bytes.data() + at, want) != 0)
+      return false;
+    at += want;
+  }
+  // The file may have grown since it was measured.
+  return in.peek() == std::istream::traits_type::eof();
 }
 
 std::vector<std::string> SplitLines(std::string_view bytes) {

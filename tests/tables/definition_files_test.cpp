@@ -341,6 +341,19 @@ TEST_F(LoadDefinitionsTest, FileHoldsOnlyTheExactBytes) {
   EXPECT_FALSE(FileHolds((dir_ / "folder.pas").string(), ""));
   Write("empty.pas", "");
   EXPECT_TRUE(FileHolds((dir_ / "empty.pas").string(), ""));
+
+  // Large files are compared piece by piece: a difference in a later piece still counts.
+  std::string big;
+  for (int i = 0; i < 200000; ++i) big += static_cast<char>('a' + i % 26);
+  Write("big.pas", big);
+  const std::string bigPath = (dir_ / "big.pas").string();
+  EXPECT_TRUE(FileHolds(bigPath, big));
+  for (std::size_t at : {std::size_t{0}, std::size_t{65535}, std::size_t{65536},
+                         std::size_t{150000}, big.size() - 1}) {
+    std::string other = big;
+    other[at] = '#';
+    EXPECT_FALSE(FileHolds(bigPath, other)) << "difference at " << at;
+  }
 }
 
 }  // namespace
