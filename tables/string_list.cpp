@@ -93,10 +93,24 @@ std::uint32_t TStringList2::HashOf(std::string_view s) {
     h ^= h >> 29;
   }
   if (i < s.size()) {
-    // Byte by byte: a memcpy of a variable length is a library call.
-    std::uint64_t w = 0;
-    for (std::size_t k = i; k < s.size(); ++k)
-      w |= static_cast<std::uint64_t>(static_cast<unsigned char>(s[k])) << (8 * (k - i));
+    // The last 1 to 7 bytes in at most two fixed-size loads (a memcpy of a variable length
+    // is a library call): overlapping words, or for 1 to 3 bytes the first, middle and last.
+    // Every byte is read, and the length is already in the hash.
+    const char* p = s.data();
+    const std::size_t n = s.size();
+    std::uint64_t w;
+    if (n >= 8) {
+      std::memcpy(&w, p + n - 8, 8);
+    } else if (n >= 4) {
+      std::uint32_t a, b;
+      std::memcpy(&a, p, 4);
+      std::memcpy(&b, p + n - 4, 4);
+      w = a | static_cast<std::uint64_t>(b) << 32;
+    } else {
+      w = static_cast<std::uint64_t>(static_cast<unsigned char>(p[0])) |
+          static_cast<std::uint64_t>(static_cast<unsigned char>(p[n / 2])) << 8 |
+          static_cast<std::uint64_t>(static_cast<unsigned char>(p[n - 1])) << 16;
+    }
     h = (h ^ w) * 0x100000001b3ull;
     h ^= h >> 29;
   }
