@@ -2,6 +2,7 @@
 #include "string_list.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <iterator>
 #include <stdexcept>
@@ -51,7 +52,17 @@ void TStringList2::Freeze() {
   part->entries_ = std::move(entries_);
   for (const Entry& e : part->entries_) part->filter_.set(FilterBit(e.Text));
   // Built now: a shared part is never changed afterwards, not even by a look-up.
-  if (part->entries_.size() >= kIndexThreshold) part->BuildIndex();
+  if (part->entries_.size() >= kIndexThreshold) {
+    part->BuildIndex();
+    // A large part fills the small filter; a bit per hash class, about eight bits per
+    // entry, still turns most absent keys away without a probe.
+    std::size_t bits = 1024;
+    while (bits < part->entries_.size() * 8) bits *= 2;
+    part->hashFilter_.assign(bits / 64, 0);
+    part->hashFilterShift_ = 32 - std::countr_zero(bits);
+    for (const Slot& slot : part->slots_)
+      if (slot.First >= 0) part->SetHashFilterBit(slot.Hash);
+  }
   partStart_.push_back(partCount_);
   partCount_ += part->Count();
   parts_.push_back(std::move(part));
@@ -296,6 +307,7 @@ int TStringList2::FindPresent(const LookupKey& key) const {
     const TStringList2& part = *parts_[k];
     if (!part.filter_.test(key.bit_)) continue;
     const std::uint32_t h = part.entries_.size() < kIndexThreshold ? 0 : key.Hash();
+    if (!part.hashFilter_.empty() && !part.HashFilterHas(h)) continue;
     if (int r = part.FindPlain(key.text_, h); r >= 0) return partStart_[k] + r;
   }
   if (entries_.empty()) return -1;

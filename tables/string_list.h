@@ -152,6 +152,18 @@ class TStringList2 {
            1023u;
   }
   std::bitset<1024> filter_;  // covers the frozen parts too
+  // A frozen part with an index also has a filter by hash (the top bits of a text's hash),
+  // which stays selective however many entries the part holds. Empty otherwise.
+  std::vector<std::uint64_t> hashFilter_;
+  int hashFilterShift_ = 0;
+  void SetHashFilterBit(std::uint32_t h) {
+    const std::uint32_t b = h >> hashFilterShift_;
+    hashFilter_[b >> 6] |= std::uint64_t{1} << (b & 63);
+  }
+  bool HashFilterHas(std::uint32_t h) const {
+    const std::uint32_t b = h >> hashFilterShift_;
+    return (hashFilter_[b >> 6] >> (b & 63)) & 1;
+  }
   // Frozen parts (each a list with its index built and no parts of its own), where each
   // starts, and how many entries they hold; then the plain entries. Entries() may turn the
   // parts into plain entries, which changes the representation only: hence mutable.
