@@ -47,6 +47,10 @@ class LookupKey {
 class TStringList2 {
  public:
   struct Entry {
+    Entry() = default;
+    // Built in place by Add: the text is moved or copied once.
+    Entry(std::string&& text, int tag) : Text(std::move(text)), Tag(tag) {}
+    Entry(const std::string& text, int tag) : Text(text), Tag(tag) {}
     std::string Text;
     int Tag = 0;
   };
