@@ -19,30 +19,49 @@ void WriteBoldLine(ConversionContext& ctx, std::string_view text, int column, in
                      TextStyle::Bold);
 }
 
-void WriteErrorLine(ConversionContext& ctx, std::string_view text) {
-  std::size_t pos = ctx.Pane.TextLength();
-  std::string line;
-  line.reserve(11 + text.size());
-  line += "// Error : ";
-  line += text;
+namespace {
+
+// Appends an error line (it begins with "// Error : "): "Error" red, ErrorCount + 1.
+void AddErrorLine(ConversionContext& ctx, std::string&& line) {
+  const std::size_t pos = ctx.Pane.TextLength();
   ctx.Pane.Add(std::move(line));
   ctx.Pane.MarkRange(pos + 3, 5, TextStyle::Red);
   ++ctx.ErrorCount;
 }
 
-void WriteOutcome(ConversionContext& ctx, const Statement& st) {
+// Appends " " + token for every token from `first` on, into one allocation.
+void AppendTokens(std::string& out, const TStringList2& t, int first) {
+  std::size_t size = out.size();
+  for (int i = first; i < t.Count(); ++i) size += 1 + t.Text(i).size();
+  out.reserve(size);
+  for (int i = first; i < t.Count(); ++i) (out += ' ') += t.Text(i);
+}
+
+}  // namespace
+
+void WriteErrorLine(ConversionContext& ctx, std::string_view text) {
+  std::string line;
+  line.reserve(11 + text.size());
+  line += "// Error : ";
+  line += text;
+  AddErrorLine(ctx, std::move(line));
+}
+
+void WriteOutcome(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   if (st.Outcome == kWriteBuilt) {
-    WriteLine(ctx, st.Built);
+    WriteLine(ctx, std::move(st.Built));
   } else if (st.Outcome < 0) {
     std::string line = "// ";
-    for (int i = 0; i < t.Count(); ++i) (line += ' ') += t.Text(i);
+    AppendTokens(line, t, 0);
     WriteLine(ctx, std::move(line));
   } else {
-    std::string text = st.Outcome > 0 ? st.Built : std::string();
-    for (int i = st.Outcome; i < t.Count(); ++i) (text += ' ') += t.Text(i);
-    WriteErrorLine(ctx, text);
+    std::string line = "// Error : ";
+    if (st.Outcome > 0) line += st.Built;
+    AppendTokens(line, t, st.Outcome);
+    AddErrorLine(ctx, std::move(line));
   }
+  st.Built.clear();
 }
 
 namespace {

@@ -40,7 +40,7 @@ void WriteBoldLine(ConversionContext& ctx, std::string_view text, int column, in
 // Writes "// Error : " + text as an error line: "Error" red, ErrorCount + 1.
 void WriteErrorLine(ConversionContext& ctx, std::string_view text);
 
-// The epilogue alone (used by rules that settle a statement inside their own loop).
-void WriteOutcome(ConversionContext& ctx, const Statement& st);
+// The epilogue alone: writes the statement's outcome, taking over its built text.
+void WriteOutcome(ConversionContext& ctx, Statement& st);
 
 }  // namespace tqc
