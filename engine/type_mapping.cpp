@@ -83,7 +83,7 @@ void MapCTypeName(ConversionContext& ctx, std::string&& s) {
   if (defs.SkipWords.Contains(key)) return;
 
   if (ctx.PendingStar && !IsCallingConventionWord(ctx, key)) {
-    s = "*" + s;
+    s.insert(s.begin(), '*');
     key = LookupKey(s);
     ctx.PendingStar = false;
   }
