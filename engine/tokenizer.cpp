@@ -80,7 +80,7 @@ struct Lexer {
       }
       ctx.PendingStar = false;
     }
-    ctx.TokenList.Add(std::string(1, c));
+    ctx.TokenList.Add(std::string_view(&c, 1));
   }
 
   void BodyStep(char c) {

@@ -211,6 +211,12 @@ int TStringList2::Add(const std::string& text, int tag) {
   return Added();
 }
 
+int TStringList2::Add(std::string_view text, int tag) {
+  filter_.set(FilterBit(text));
+  entries_.emplace_back(text, tag);
+  return Added();
+}
+
 int TStringList2::Added() {
   const int local = static_cast<int>(entries_.size()) - 1;
   if (indexValid_) IndexAdd(entries_.back().Text, local);

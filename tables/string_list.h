@@ -51,6 +51,7 @@ class TStringList2 {
     // Built in place by Add: the text is moved or copied once.
     Entry(std::string&& text, int tag) : Text(std::move(text)), Tag(tag) {}
     Entry(const std::string& text, int tag) : Text(text), Tag(tag) {}
+    Entry(std::string_view text, int tag) : Text(text), Tag(tag) {}
     std::string Text;
     int Tag = 0;
   };
@@ -76,7 +77,8 @@ class TStringList2 {
   // through several calls on its way in, and every move of a short string copies its bytes.
   int Add(std::string&& text, int tag = 0);
   int Add(const std::string& text, int tag = 0);
-  int Add(const char* text, int tag = 0) { return Add(std::string(text), tag); }
+  int Add(std::string_view text, int tag = 0);
+  int Add(const char* text, int tag = 0) { return Add(std::string_view(text), tag); }
   void Insert(int i, std::string text, int tag = 0);  // 0 <= i <= Count()
   void Delete(int i);
   void SetText(int i, std::string text);
