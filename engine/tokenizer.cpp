@@ -41,9 +41,10 @@ struct Lexer {
   ConversionContext& ctx;
   std::string word;
   std::size_t i = 0;
-  char prev = '\0';
 
   char At(std::size_t k) const { return k < line.size() ? line[k] : '\0'; }
+  // The character consumed last (NUL at the start of the line).
+  char Prev() const { return i > 0 ? At(i - 1) : '\0'; }
 
   void Flush() {
     if (word.empty()) return;
@@ -51,11 +52,7 @@ struct Lexer {
     word.clear();  // a moved-from string is only valid: make it empty
   }
 
-  // Consumes `count` characters; the last one becomes the previous character.
-  void Consume(std::size_t count) {
-    i += count;
-    prev = At(i - 1);
-  }
+  void Consume(std::size_t count) { i += count; }
 
   // Closes the quoted run of a string before an escape code: the quote that an earlier
   // escape reopened is taken back instead of leaving an empty ''.
@@ -240,7 +237,7 @@ struct Lexer {
         }
         return;
       case '+':
-        if (n != '+' && prev != 'e') {
+        if (n != '+' && Prev() != 'e') {
           Flush();
           MapCTypeName(ctx, "+");
         } else {
@@ -249,7 +246,7 @@ struct Lexer {
         Consume(1);
         return;
       case '-':
-        if (n != '-' && prev != 'e') {
+        if (n != '-' && Prev() != 'e') {
           Flush();
           const TStringList2& t = ctx.TokenList;
           int k = t.Count();
@@ -367,7 +364,7 @@ struct Lexer {
 
 void TokenizeLine(std::string_view line, ConversionContext& ctx) {
   ctx.AfterFuncType = false;
-  Lexer lex{line, ctx, {}, 0, '\0'};
+  Lexer lex{line, ctx, {}, 0};
   lex.Run();
 }
 
