@@ -330,11 +330,14 @@ TEST_F(LoadDefinitionsTest, ReadRestGivesEveryByteFromWhereTheStreamStands) {
 }
 
 TEST_F(LoadDefinitionsTest, FileHoldsOnlyTheExactBytes) {
-  Write("u.pas", std::string("unit u;\r\n\0end.\r\n", 18));
+  using namespace std::string_literals;  // the texts hold a NUL
+  const std::string unit = "unit u;\r\n\0end.\r\n"s;
+  Write("u.pas", unit);
   const std::string path = (dir_ / "u.pas").string();
-  EXPECT_TRUE(FileHolds(path, std::string("unit u;\r\n\0end.\r\n", 18)));
-  EXPECT_FALSE(FileHolds(path, std::string("unit u;\r\n\0end.\r\r", 18)));  // last byte
-  EXPECT_FALSE(FileHolds(path, std::string("unit u;\r\n\0end.\r\n\r\n", 20)));
+  EXPECT_TRUE(FileHolds(path, unit));
+  EXPECT_FALSE(FileHolds(path, "unit u;\r\n\0end.\r\r"s));  // last byte
+  EXPECT_FALSE(FileHolds(path, "unit u;\r\n\0end.\r\n\r\n"s));
+  EXPECT_FALSE(FileHolds(path, "unit u;\r\n end.\r\n"s));  // the NUL
   EXPECT_FALSE(FileHolds(path, "unit u;"));
   EXPECT_FALSE(FileHolds((dir_ / "missing.pas").string(), ""));
   fs::create_directories(dir_ / "folder.pas");
