@@ -411,14 +411,14 @@ class ParameterWriter {
     if (pname.empty()) pname = "Para" + std::to_string(counter_++);
     if (untyped || (resolved == "Pointer" && ptype != "Pointer")) {
       // An untyped parameter; a const one stays const (a "const var" is no Pascal).
-      line_ += (constFlag ? "const " : "var ") + pname;
+      (line_ += constFlag ? "const " : "var ") += pname;
     } else {
       // A parameter passed by reference is var even when C calls it const.
       if (constFlag && !byRef) line_ += "const ";
       if (byRef) line_ += "var ";
-      line_ += pname + ": " + resolved;
+      ((line_ += pname) += ": ") += resolved;
     }
-    if (!value.empty()) line_ += " " + value;
+    if (!value.empty()) (line_ += ' ') += value;
     // A method writes a "(*" comment before the separator; a "//" one would swallow the rest
     // of the head there, so it goes after the separator and ends the line.
     const bool commentFirst = MethodForm() && StartsWith(comment, "(");
@@ -564,7 +564,8 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
       return RuleResult::Epilogue;
     case ParameterListEnd::Kind::Closed:
       if (end.Written) line += ")";
-      line += function ? ": " + result + ";" : ";";
+      if (function) (line += ": ") += result;
+      line += ';';
       line += Directive(ctx, conv, line);
       break;
     case ParameterListEnd::Kind::Unclosed:
