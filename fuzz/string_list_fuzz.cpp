@@ -7,23 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "tables/list_model.h"
 #include "tables/string_list.h"
 
 using namespace tqc;
 
 namespace {
 
-struct Model {
-  std::vector<std::string> Texts;
-  std::vector<int> Tags;
-  int Find(const std::string& key) const {
-    for (std::size_t i = 0; i < Texts.size(); ++i)
-      if (Texts[i] == key) return static_cast<int>(i);
-    return -1;
-  }
-};
-
-void Check(const TStringList2& list, const Model& m) {
+void Check(const TStringList2& list, const ListModel& m) {
   if (list.Count() != static_cast<int>(m.Texts.size())) std::abort();
   for (int i = 0; i < list.Count(); ++i) {
     if (list.Text(i) != m.Texts[static_cast<std::size_t>(i)]) std::abort();
@@ -38,7 +29,7 @@ void Check(const TStringList2& list, const Model& m) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TStringList2 list, other;
-  Model m, om;
+  ListModel m, om;
   std::size_t p = 0;
   auto next = [&]() -> unsigned { return p < size ? data[p++] : 0u; };
   // Keys from a small alphabet, so that equal entries are common; lists grow past the size at

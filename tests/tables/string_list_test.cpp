@@ -9,21 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "tables/list_model.h"
+
 namespace tqc {
 namespace {
 
-// The plain model the list must agree with.
-struct Reference {
-  std::vector<std::string> Texts;
-  std::vector<int> Tags;
-  int Find(const std::string& key) const {
-    for (std::size_t i = 0; i < Texts.size(); ++i)
-      if (Texts[i] == key) return static_cast<int>(i);
-    return -1;
-  }
-};
-
-void ExpectSame(const TStringList2& list, const Reference& ref, int keyCount,
+void ExpectSame(const TStringList2& list, const ListModel& ref, int keyCount,
                 const std::string& where) {
   ASSERT_EQ(list.Count(), static_cast<int>(ref.Texts.size())) << where;
   for (int i = 0; i < list.Count(); ++i) {
@@ -47,7 +38,7 @@ TEST(StringListTest, FindExactAgreesWithLinearScanUnderRandomEdits) {
     const int maxSize = seed % 2 ? 40 : 400;
     auto key = [&] { return "k" + std::to_string(rng() % static_cast<unsigned>(keyCount)); };
     TStringList2 list;
-    Reference ref;
+    ListModel ref;
     for (int step = 0; step < 1500; ++step) {
       const int n = static_cast<int>(ref.Texts.size());
       const unsigned op = rng() % 100;
@@ -155,7 +146,7 @@ TEST(StringListTest, FirstOfEqualEntriesWinsAndTheNextTakesOverWhenItGoes) {
 // the end, with look-ups in between, takes texts out of long probe runs.
 TEST(StringListTest, LargeListsGrowAndShrinkTheirIndex) {
   TStringList2 list;
-  Reference ref;
+  ListModel ref;
   for (int i = 0; i < 5000; ++i) {
     const std::string text = "k" + std::to_string(i * 7 % 5000);
     list.Add(text, i);
