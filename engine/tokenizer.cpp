@@ -306,6 +306,33 @@ struct Lexer {
     }
   }
 
+  // Blanks, words and operators outside comments, strings and brackets: most of every line.
+  // Only an operator step can leave this state, so the state is tested after those alone.
+  // Returns at a lead byte, which Run takes.
+  void OrdinaryRun(bool doubleByte, int codePage) {
+    const std::size_t n = line.size();
+    while (i < n) {
+      const char c = line[i];
+      if (doubleByte && IsLeadByte(static_cast<unsigned char>(c), codePage)) return;
+      if (c == ' ' || c == '\t') {
+        // A blank ends the word; the blanks after it have nothing more to end.
+        Flush();
+        std::size_t end = i + 1;
+        while (end < n && (line[end] == ' ' || line[end] == '\t')) ++end;
+        i = end;
+      } else if (IsWordChar(c)) {
+        // Letters, digits and "_" only ever join the word: copy the whole run at once.
+        std::size_t end = i + 1;
+        while (end < n && IsWordChar(line[end])) ++end;
+        word.append(line, i, end - i);
+        i = end;
+      } else {
+        OrdinaryStep(c);
+        if (ctx.InBlockComment || ctx.InString || ctx.InBrackets) return;
+      }
+    }
+  }
+
   void Run() {
     const int codePage = ctx.Options.CodePage;
     // Only the double-byte code pages have lead bytes; the others skip the test per character.
@@ -340,20 +367,8 @@ struct Lexer {
         word += c;
         if (c == ']') ctx.InBrackets = false;
         Consume(1);
-      } else if (c == ' ' || c == '\t') {
-        // A blank ends the word; the blanks after it have nothing more to end.
-        Flush();
-        std::size_t end = i + 1;
-        while (end < line.size() && (line[end] == ' ' || line[end] == '\t')) ++end;
-        Consume(end - i);
-      } else if (IsWordChar(c)) {
-        // Letters, digits and "_" only ever join the word: copy the whole run at once.
-        std::size_t end = i + 1;
-        while (end < line.size() && IsWordChar(line[end])) ++end;
-        word.append(line, i, end - i);
-        Consume(end - i);
       } else {
-        OrdinaryStep(c);
+        OrdinaryRun(doubleByte, codePage);
       }
     }
     Flush();
