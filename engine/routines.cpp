@@ -602,22 +602,31 @@ RuleResult TranslatePrototype(ConversionContext& ctx, Statement& st) {
 
   // The shape scan. A "{" that opens the statement is no routine body and does not end the
   // scan: stopping there would keep the statement pending to the end of the file.
+  // A statement waiting for its ";" is scanned again with every line it takes in: the scan
+  // reads the entries directly and looks at one-character tokens only.
   int parens = 0, balance = 0, brace = -1;
   bool semicolon = false;
-  for (int i = 0; i < t.Count(); ++i) {
-    const std::string_view tok = t.Text(i);
-    if (tok == "{" && i > 0) {
-      brace = i;
-      break;
-    }
-    if (tok == "(") {
-      ++parens;
-      ++balance;
-    } else if (tok == ")") {
-      ++parens;
-      --balance;
-    } else if (tok == ";") {
-      semicolon = true;
+  const std::vector<TStringList2::Entry>& entries = t.Entries();
+  for (std::size_t i = 0; i < entries.size() && brace < 0; ++i) {
+    const std::string& tok = entries[i].Text;
+    if (tok.size() != 1) continue;
+    switch (tok[0]) {
+      case '{':
+        if (i > 0) brace = static_cast<int>(i);
+        break;
+      case '(':
+        ++parens;
+        ++balance;
+        break;
+      case ')':
+        ++parens;
+        --balance;
+        break;
+      case ';':
+        semicolon = true;
+        break;
+      default:
+        break;
     }
   }
   if (brace > 0) {
