@@ -79,6 +79,15 @@ struct ConversionContext {
   bool Pending = false;
   bool Retranslate = false;
   bool RoutineTypedef = false;
+  // What the prototype rule's shape scan found in the first Scanned tokens of the token list
+  // as it was at Stamp. A statement waiting for its ";" is offered to the rule again with
+  // every line it takes in; while the list has only grown, the scan goes on from there.
+  struct ShapeScan {
+    std::uint64_t Stamp = 0;
+    int Scanned = 0;
+    int Parens = 0, Balance = 0;
+    bool Semicolon = false;
+  } PrototypeScan;
 
   // Tokenizer state.
   bool PendingStar = false;

@@ -602,12 +602,16 @@ RuleResult TranslatePrototype(ConversionContext& ctx, Statement& st) {
 
   // The shape scan. A "{" that opens the statement is no routine body and does not end the
   // scan: stopping there would keep the statement pending to the end of the file.
-  // A statement waiting for its ";" is scanned again with every line it takes in: the scan
-  // reads the entries directly and looks at one-character tokens only.
-  int parens = 0, balance = 0, brace = -1;
-  bool semicolon = false;
+  // A statement waiting for its ";" comes back with every line it takes in: the scan goes on
+  // where it stopped while the list has only grown (see ShapeScan), and looks at
+  // one-character tokens only.
+  ConversionContext::ShapeScan& scan = ctx.PrototypeScan;
   const std::vector<TStringList2::Entry>& entries = t.Entries();
-  for (std::size_t i = 0; i < entries.size() && brace < 0; ++i) {
+  if (scan.Stamp != t.Stamp() || static_cast<std::size_t>(scan.Scanned) > entries.size())
+    scan = {t.Stamp(), 0, 0, 0, false};
+  int brace = -1;
+  std::size_t i = static_cast<std::size_t>(scan.Scanned);
+  for (; i < entries.size(); ++i) {
     const std::string& tok = entries[i].Text;
     if (tok.size() != 1) continue;
     switch (tok[0]) {
@@ -615,20 +619,25 @@ RuleResult TranslatePrototype(ConversionContext& ctx, Statement& st) {
         if (i > 0) brace = static_cast<int>(i);
         break;
       case '(':
-        ++parens;
-        ++balance;
+        ++scan.Parens;
+        ++scan.Balance;
         break;
       case ')':
-        ++parens;
-        --balance;
+        ++scan.Parens;
+        --scan.Balance;
         break;
       case ';':
-        semicolon = true;
+        scan.Semicolon = true;
         break;
       default:
         break;
     }
+    if (brace >= 0) break;
   }
+  // Up to a body's "{" only: the next visit finds it again.
+  scan.Scanned = static_cast<int>(i);
+  const int parens = scan.Parens, balance = scan.Balance;
+  bool semicolon = scan.Semicolon;
   if (brace > 0) {
     if (CommentOutBody(ctx, st, brace)) return RuleResult::Epilogue;
     semicolon = true;

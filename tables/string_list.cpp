@@ -2,12 +2,20 @@
 #include "string_list.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <iterator>
 #include <stdexcept>
 
 namespace tqc {
+
+std::uint64_t EditStamp::Next() {
+  // Each thread counts in its own range, without a lock per edit.
+  static std::atomic<std::uint64_t> threads{0};
+  thread_local std::uint64_t next = (threads.fetch_add(1, std::memory_order_relaxed) + 1) << 40;
+  return ++next;
+}
 
 TStringList2::TStringList2(std::initializer_list<std::string> texts) {
   for (const auto& t : texts) Add(t);
@@ -231,6 +239,7 @@ void TStringList2::Insert(int i, std::string text, int tag) {
     return;
   }
   const std::size_t at = PlainIndex(i);
+  stamp_.Renew();
   filter_.set(FilterBit(text));
   entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(text), tag});
   indexValid_ = false;
@@ -238,6 +247,7 @@ void TStringList2::Insert(int i, std::string text, int tag) {
 
 void TStringList2::Delete(int i) {
   const std::size_t at = PlainIndex(i);
+  stamp_.Renew();
   if (indexValid_ && at + 1 == entries_.size()) {
     IndexRemove(entries_[at].Text, static_cast<int>(at));
   } else {
@@ -249,6 +259,7 @@ void TStringList2::Delete(int i) {
 void TStringList2::SetText(int i, std::string text) {
   if (Text(i) == text) return;
   const std::size_t at = PlainIndex(i);
+  stamp_.Renew();
   Entry& e = entries_[at];
   if (indexValid_) {
     IndexRemove(e.Text, static_cast<int>(at));
@@ -261,9 +272,11 @@ void TStringList2::SetText(int i, std::string text) {
 void TStringList2::SetTag(int i, int tag) {
   if (Tag(i) == tag) return;
   entries_[PlainIndex(i)].Tag = tag;
+  stamp_.Renew();
 }
 
 void TStringList2::Clear() {
+  stamp_.Renew();
   parts_.clear();
   partStart_.clear();
   partCount_ = 0;

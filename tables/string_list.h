@@ -44,6 +44,26 @@ class LookupKey {
   mutable bool hashed_ = false;
 };
 
+// A value that changes with every edit of a list other than an append. A reader that has
+// looked at the first n entries knows they are unchanged while the stamp stays the same. Every
+// stamp is new in the whole process, and a copied or moved list takes a new one, so two
+// lists never share a stamp.
+class EditStamp {
+ public:
+  EditStamp() : value_(Next()) {}
+  EditStamp(const EditStamp&) : value_(Next()) {}
+  EditStamp& operator=(const EditStamp&) {
+    value_ = Next();
+    return *this;
+  }
+  void Renew() { value_ = Next(); }
+  std::uint64_t Value() const { return value_; }
+
+ private:
+  static std::uint64_t Next();
+  std::uint64_t value_;
+};
+
 class TStringList2 {
  public:
   struct Entry {
@@ -72,6 +92,8 @@ class TStringList2 {
   // which a comparison of std::string with a literal does not do.
   bool Is(int i, std::string_view text) const { return std::string_view(Text(i)) == text; }
   const std::string& Last() const { return Text(Count() - 1); }
+  // Changes with every insertion, deletion, change of an entry and Clear; not with Add.
+  std::uint64_t Stamp() const { return stamp_.Value(); }
 
   // Appends an entry. Each overload builds the entry's text in place: a token is moved
   // through several calls on its way in, and every move of a short string copies its bytes.
@@ -181,6 +203,7 @@ class TStringList2 {
   mutable std::vector<Slot> slots_;  // empty or a power of two in size
   mutable std::size_t used_ = 0;     // slots in use
   mutable bool indexValid_ = false;
+  EditStamp stamp_;
 };
 
 inline LookupKey::LookupKey(std::string_view text)

@@ -179,6 +179,38 @@ TEST_F(RoutinesTest, HeadsAndResults) {
   for (const auto& c : cases) EXPECT_EQ(Body(c.Header), V{c.Expected}) << c.Header;
 }
 
+// A statement that waits for its ";" is looked at again with every line it takes in, and the
+// shape scan goes on from where it stopped: a prototype broken after its "(" and ","s, as
+// headers break long ones, must come out as it does on one line, alone or after others.
+TEST_F(RoutinesTest, PrototypesBrokenOverLinesMatchTheirOneLineForm) {
+  const char* const prototypes[] = {
+      "int f(int a, char *b);",
+      "char *WINAPI Name(void);",
+      "void f(int a[10], char *argv[]);",
+      "extern FOO_API int Odd(int a, int b, int c, int d);",
+      "/* lead */ int g(int a, int b); // tail",
+      "void h(int (WINAPI *cb)(int x), int n);",
+      "int k(int a, int b;",
+      "unsigned int u(unsigned int a, unsigned char b);",
+      "void q(int a, int b) { return; }",
+      "int r(int a, (int b), int c);",
+      "void (WINAPI *PFN)(int x, int y);",
+      "typedef void (WINAPI *PFNT)(int x, int y);",
+  };
+  std::string oneLine, broken;
+  for (const char* p : prototypes) {
+    std::string b;
+    for (const char* c = p; *c; ++c) {
+      b += *c;
+      if (*c == '(' || *c == ',') b += '\n';
+    }
+    EXPECT_EQ(Body(b), Body(p)) << p;
+    (oneLine += p) += "\n";
+    (broken += b) += "\n";
+  }
+  EXPECT_EQ(Body(broken), Body(oneLine));
+}
+
 TEST_F(RoutinesTest, ProceduralTypes) {
   EXPECT_EQ(Body("typedef void (WINAPI *PFN)(int a);"),
             (V{"type", "  PFN = procedure (a: Integer); stdcall;"}));

@@ -169,6 +169,46 @@ TEST(StringListTest, LargeListsGrowAndShrinkTheirIndex) {
   EXPECT_EQ(copy.FindExact(copy.Text(4321)), 4321);  // the copy keeps its own index
 }
 
+// A reader that remembers the stamp may trust the entries it has read while the stamp holds:
+// only appends keep it, and no two lists ever share one.
+TEST(StringListTest, StampChangesWithEveryEditButAnAppend) {
+  struct Case {
+    const char* name;
+    void (*edit)(TStringList2&);
+    bool keeps;
+  };
+  const Case cases[] = {
+      {"add", [](TStringList2& l) { l.Add("d"); }, true},
+      {"add a view", [](TStringList2& l) { l.Add(std::string_view("d")); }, true},
+      {"append a list", [](TStringList2& l) { l.AppendList(TStringList2{"x", "y"}); }, true},
+      {"look up", [](TStringList2& l) { (void)l.FindExact("b"); }, true},
+      {"same text", [](TStringList2& l) { l.SetText(1, "b"); }, true},
+      {"same tag", [](TStringList2& l) { l.SetTag(1, 0); }, true},
+      {"insert", [](TStringList2& l) { l.Insert(1, "x"); }, false},
+      {"insert at the end", [](TStringList2& l) { l.Insert(3, "x"); }, true},
+      {"delete the last", [](TStringList2& l) { l.Delete(2); }, false},
+      {"delete the first", [](TStringList2& l) { l.Delete(0); }, false},
+      {"other text", [](TStringList2& l) { l.SetText(0, "x"); }, false},
+      {"other tag", [](TStringList2& l) { l.SetTag(0, 5); }, false},
+      {"clear", [](TStringList2& l) { l.Clear(); }, false},
+      {"assign", [](TStringList2& l) { l = TStringList2{"a", "b", "c"}; }, false},
+  };
+  for (const Case& c : cases) {
+    TStringList2 list{"a", "b", "c"};
+    const std::uint64_t before = list.Stamp();
+    c.edit(list);
+    EXPECT_EQ(list.Stamp() == before, c.keeps) << c.name;
+  }
+  // Copies and moves take stamps of their own, even of equal lists.
+  TStringList2 a{"a", "b"};
+  TStringList2 b = a;
+  EXPECT_NE(a.Stamp(), b.Stamp());
+  const std::uint64_t stampOfB = b.Stamp();
+  TStringList2 c = std::move(b);
+  EXPECT_NE(c.Stamp(), stampOfB);
+  EXPECT_NE(c.Stamp(), a.Stamp());
+}
+
 TEST(StringListTest, CheckedAccessThrows) {
   TStringList2 list{"a", "b"};
   EXPECT_THROW(list.Text(2), std::out_of_range);
