@@ -58,7 +58,7 @@ void TStringList2::Freeze() {
   if (entries_.empty()) return;
   auto part = std::make_shared<TStringList2>();
   part->entries_ = std::move(entries_);
-  for (const Entry& e : part->entries_) part->filter_.set(FilterBit(e.Text));
+  part->KeepFilter();
   // Built now: a shared part is never changed afterwards, not even by a look-up.
   if (part->entries_.size() >= kIndexThreshold) {
     part->BuildIndex();
@@ -94,7 +94,8 @@ void TStringList2::AppendList(const TStringList2& other) {
       partCount_ += part->Count();
       parts_.push_back(part);
     }
-    filter_ |= other.filter_;
+    if (filterKept_)
+      for (const auto& part : other.parts_) filter_ |= part->filter_;
     return;
   }
   for (int i = 0; i < other.Count(); ++i) Add(other.Text(i), other.Tag(i));
@@ -208,19 +209,19 @@ void TStringList2::IndexRemove(std::string_view text, int i) const {
 }
 
 int TStringList2::Add(std::string&& text, int tag) {
-  filter_.set(FilterBit(text));
+  FilterAdd(text);
   entries_.emplace_back(std::move(text), tag);
   return Added();
 }
 
 int TStringList2::Add(const std::string& text, int tag) {
-  filter_.set(FilterBit(text));
+  FilterAdd(text);
   entries_.emplace_back(text, tag);
   return Added();
 }
 
 int TStringList2::Add(std::string_view text, int tag) {
-  filter_.set(FilterBit(text));
+  FilterAdd(text);
   entries_.emplace_back(text, tag);
   return Added();
 }
@@ -240,7 +241,7 @@ void TStringList2::Insert(int i, std::string text, int tag) {
   }
   const std::size_t at = PlainIndex(i);
   stamp_.Renew();
-  filter_.set(FilterBit(text));
+  FilterAdd(text);
   entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(at), Entry{std::move(text), tag});
   indexValid_ = false;
 }
@@ -265,7 +266,7 @@ void TStringList2::SetText(int i, std::string text) {
     IndexRemove(e.Text, static_cast<int>(at));
     if (indexValid_) IndexAdd(text, static_cast<int>(at));
   }
-  filter_.set(FilterBit(text));
+  FilterAdd(text);
   e.Text = std::move(text);
 }
 
@@ -281,10 +282,19 @@ void TStringList2::Clear() {
   partStart_.clear();
   partCount_ = 0;
   entries_.clear();
-  filter_.reset();
+  filterKept_ = false;
   slots_.clear();
   used_ = 0;
   indexValid_ = false;
+}
+
+void TStringList2::KeepFilter() const {
+  // A frozen part keeps its filter from the start (Freeze), so that a shared part is never
+  // written to.
+  filter_.reset();
+  for (const auto& part : parts_) filter_ |= part->filter_;
+  for (const Entry& e : entries_) filter_.set(FilterBit(e.Text));
+  filterKept_ = true;
 }
 
 void TStringList2::BuildIndex() const {

@@ -110,12 +110,12 @@ class TStringList2 {
   int FindExact(std::string_view key) const {
     // Most keys are in none of the tables they are looked up in: the filter says so at once,
     // without a call.
-    if (!filter_.test(FilterBit(key))) return -1;
+    if (!FilterHas(FilterBit(key))) return -1;
     return FindPresent(key);
   }
   bool Contains(std::string_view key) const { return FindExact(key) >= 0; }
   int FindExact(const LookupKey& key) const {
-    if (!filter_.test(key.bit_)) return -1;
+    if (!FilterHas(key.bit_)) return -1;
     return FindPresent(key);
   }
   bool Contains(const LookupKey& key) const { return FindExact(key) >= 0; }
@@ -179,7 +179,19 @@ class TStringList2 {
             static_cast<unsigned char>(s.back())) &
            1023u;
   }
-  std::bitset<1024> filter_;  // covers the frozen parts too
+  // The filter is kept from the first look-up on: a list never searched (the token list of a
+  // statement) does not pay for it on every append.
+  mutable std::bitset<1024> filter_;  // covers the frozen parts too; valid while filterKept_
+  mutable bool filterKept_ = false;
+  bool FilterHas(std::size_t bit) const {
+    if (!filterKept_) [[unlikely]]
+      KeepFilter();
+    return filter_[bit];
+  }
+  void FilterAdd(std::string_view text) {
+    if (filterKept_) filter_.set(FilterBit(text));
+  }
+  void KeepFilter() const;
   // A frozen part with an index also has a filter by hash (the top bits of a text's hash),
   // which stays selective however many entries the part holds. Empty otherwise.
   std::vector<std::uint64_t> hashFilter_;
