@@ -2,6 +2,7 @@
 // families are tried, and the epilogue that writes a rule's Outcome.
 #include "dispatch.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "rules.h"
@@ -29,12 +30,18 @@ void AddErrorLine(ConversionContext& ctx, std::string&& line) {
   ++ctx.ErrorCount;
 }
 
-// Appends " " + token for every token from `first` on, into one allocation.
+// Appends " " + token for every token from `first` on, into one allocation. Every comment
+// and error line is written here: the entries are read directly.
 void AppendTokens(std::string& out, const TStringList2& t, int first) {
+  const std::vector<TStringList2::Entry>& entries = t.Entries();
+  const std::size_t from = static_cast<std::size_t>(std::max(first, 0));
   std::size_t size = out.size();
-  for (int i = first; i < t.Count(); ++i) size += 1 + t.Text(i).size();
+  for (std::size_t i = from; i < entries.size(); ++i) size += 1 + entries[i].Text.size();
   out.reserve(size);
-  for (int i = first; i < t.Count(); ++i) (out += ' ') += t.Text(i);
+  for (std::size_t i = from; i < entries.size(); ++i) {
+    out.push_back(' ');
+    out.append(entries[i].Text);
+  }
 }
 
 }  // namespace
