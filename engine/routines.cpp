@@ -451,7 +451,8 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
   Conventions conv;
   int nameIdx = -1, retIdx = -1;
   for (int i = 0; i <= t.Count() - 2; ++i) {
-    std::string tok = t.Text(i);
+    // A view: the list is only changed where it is no longer read.
+    std::string_view tok = t.Text(i);
     if (tok == "*CALLBACK") {
       conv.Stdcall = conv.ExportDirective = true;
       t.SetText(i, "*");
@@ -460,23 +461,24 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
       conv.Stdcall = conv.ExportDirective = true;
       continue;
     }
-    if (ctx.StdcallWords.Contains(tok)) {
+    const LookupKey key(tok);  // one filter bit for the five word lists
+    if (ctx.StdcallWords.Contains(key)) {
       conv.Stdcall = true;
       continue;
     }
-    if (ctx.PascalWords.Contains(tok)) {
+    if (ctx.PascalWords.Contains(key)) {
       conv.Pascal = true;
       continue;
     }
-    if (ctx.ExportWords.Contains(tok)) {
+    if (ctx.ExportWords.Contains(key)) {
       conv.Exported = true;
       continue;
     }
-    if (ctx.RegisterWords.Contains(tok)) {
+    if (ctx.RegisterWords.Contains(key)) {
       conv.Register = true;
       continue;
     }
-    if (ctx.CdeclWords.Contains(tok)) {
+    if (ctx.CdeclWords.Contains(key)) {
       conv.Cdecl = true;
       continue;
     }
