@@ -379,11 +379,12 @@ class ParameterWriter {
     } else if (IsInterfaceOrClass(ctx_, type)) {
       end = Error(ti);
       return false;
-    } else if (int p = ctx_.PointerTypes.FindExact(type); p >= 0 && ctx_.PointeeTypes.Tag(p) == 1) {
+    } else if (const int p = ctx_.PointerTypes.FindExact(type);
+               p >= 0 && ctx_.PointeeTypes.Tag(p) == 1) {
       ptype = ctx_.PointeeTypes.Text(p);
     } else {
-      ParamType r = ValueParamType(ctx_, type);
-      ptype = r.Type;
+      ParamType r = ValueParamType(ctx_, type, p);  // the look-up is not made twice
+      ptype = std::move(r.Type);
       byRef = r.ByRef;
     }
 

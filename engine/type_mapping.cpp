@@ -128,7 +128,10 @@ ParamType PointerParamType(const ConversionContext& ctx, const std::string& t) {
 }
 
 ParamType ValueParamType(const ConversionContext& ctx, const std::string& p) {
-  int i = ctx.PointerTypes.FindExact(p);
+  return ValueParamType(ctx, p, ctx.PointerTypes.FindExact(p));
+}
+
+ParamType ValueParamType(const ConversionContext& ctx, const std::string& p, int i) {
   if (i < 0) return {p, false};
   if (((ctx.PointeeTypes.Tag(i) + 1) & ctx.Options.VarModeMask) == 0) return {p, false};
   const std::string& b = ctx.PointeeTypes.Text(i);

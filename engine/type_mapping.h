@@ -27,6 +27,8 @@ struct ParamType {
 ParamType PointerParamType(const ConversionContext& ctx, const std::string& t);
 // Parameter written "P name" without a star.
 ParamType ValueParamType(const ConversionContext& ctx, const std::string& p);
+// The same with p already looked up in PointerTypes (index `at`, or -1).
+ParamType ValueParamType(const ConversionContext& ctx, const std::string& p, int at);
 // A type spelling with trailing stars or a bracket; byRef is in/out.
 std::string ResolveStars(const ConversionContext& ctx, const std::string& s, bool asPointer,
                          bool& byRef);
