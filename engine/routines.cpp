@@ -603,11 +603,10 @@ RuleResult TranslatePrototype(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
   RemoveGroupingParenthesis(ctx);
 
-  // The shape scan. A "{" that opens the statement is no routine body and does not end the
-  // scan: stopping there would keep the statement pending to the end of the file.
-  // A statement waiting for its ";" comes back with every line it takes in: the scan goes on
-  // where it stopped while the list has only grown (see ShapeScan), and looks at
-  // one-character tokens only.
+  // The shape scan, over one-character tokens only. A "{" that opens the statement is no
+  // routine body and does not end the scan: stopping there would keep the statement pending
+  // to the end of the file. A statement waiting for its ";" comes back with every line it
+  // takes in: the scan goes on where it stopped while the list has only grown (ShapeScan).
   ConversionContext::ShapeScan& scan = ctx.PrototypeScan;
   const std::vector<TStringList2::Entry>& entries = t.Entries();
   if (scan.Stamp != t.Stamp() || static_cast<std::size_t>(scan.Scanned) > entries.size())

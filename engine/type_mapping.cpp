@@ -131,10 +131,10 @@ ParamType ValueParamType(const ConversionContext& ctx, const std::string& p) {
   return ValueParamType(ctx, p, ctx.PointerTypes.FindExact(p));
 }
 
-ParamType ValueParamType(const ConversionContext& ctx, const std::string& p, int i) {
-  if (i < 0) return {p, false};
-  if (((ctx.PointeeTypes.Tag(i) + 1) & ctx.Options.VarModeMask) == 0) return {p, false};
-  const std::string& b = ctx.PointeeTypes.Text(i);
+ParamType ValueParamType(const ConversionContext& ctx, const std::string& p, int at) {
+  if (at < 0) return {p, false};
+  if (((ctx.PointeeTypes.Tag(at) + 1) & ctx.Options.VarModeMask) == 0) return {p, false};
+  const std::string& b = ctx.PointeeTypes.Text(at);
   if (b == "void" || b == "char" || b == "UCHAR" || b == "WCHAR" || b == "WideChar")
     return {p, false};
   return {b, true};

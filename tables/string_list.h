@@ -170,9 +170,9 @@ class TStringList2 {
   // The slot holding `text` (hash `h`), or the free slot where it would go.
   std::size_t Probe(std::string_view text, std::uint32_t h) const;
   void Rehash(std::size_t capacity) const;
-  // One bit per (length, first and last character) class of the texts ever stored since the
-  // last Clear: a clear bit proves a key absent without a scan or a hash. Removing an entry
-  // leaves its bit set, which only costs a look-up.
+  // One bit per (length, first and last character) class of the texts stored since the
+  // filter was built: a clear bit proves a key absent without a scan or a hash. Removing an
+  // entry leaves its bit set, which only costs a look-up.
   static std::size_t FilterBit(std::string_view s) {
     if (s.empty()) return 0;
     return (s.size() * 131u + static_cast<unsigned char>(s.front()) * 7u +
