@@ -29,8 +29,8 @@ namespace {
 constexpr std::array<bool, 256> kWordChars = [] {
   std::array<bool, 256> t{};
   for (int c = 0; c < 256; ++c)
-    t[static_cast<std::size_t>(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                                     (c >= '0' && c <= '9') || c == '_';
+    t[static_cast<std::size_t>(c)] =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
   return t;
 }();
 
@@ -83,7 +83,19 @@ struct Lexer {
   void BodyStep(char c) {
     if (ctx.InString) {
       word += c;
-      if (c == '"') ctx.InString = false;
+      if (c == '"') {
+        ctx.InString = false;
+      } else if (c == '\\' && i + 1 < line.size()) {
+        word += line[i + 1];  // an escaped quote does not end the string
+        Consume(1);
+      }
+    } else if (c == '\'') {
+      // A character literal such as '{' is no brace of the body: it is copied whole.
+      std::size_t end = i + 1;
+      while (end < line.size() && line[end] != '\'') end += line[end] == '\\' ? 2 : 1;
+      if (end >= line.size()) end = i;  // no closing quote on the line: the quote alone
+      word.append(line, i, end - i + 1);
+      Consume(end - i);
     } else if (c == '}') {
       if (--ctx.BodyDepth == 0) {
         word += "} *)";

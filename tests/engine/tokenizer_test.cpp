@@ -1,7 +1,8 @@
 // The tokenizer's lexical rules, as token sequences.
+#include "engine/tokenizer.h"
+
 #include <gtest/gtest.h>
 
-#include "engine/tokenizer.h"
 #include "test_support.h"
 
 namespace tqc {
@@ -96,6 +97,11 @@ TEST_F(TokenizerTest, CommentedOutBodyIsCopiedVerbatimWithNestedBraces) {
   ctx.InBlockComment = true;
   EXPECT_EQ(Tokens(ctx, {"  if (x) { y(\"}\"); }"}), (V{"  if (x) { y(\"}\"); }"}));
   EXPECT_EQ(ctx.BodyDepth, 1);
+  // Braces in character literals and escaped quotes in strings are no braces of the body.
+  EXPECT_EQ(Tokens(ctx, {"    if(clsidString[0]==L'{') hr = 1; x = '\\''; s = \"\\\"}\";"}),
+            (V{"    if(clsidString[0]==L'{') hr = 1; x = '\\''; s = \"\\\"}\";"}));
+  EXPECT_EQ(ctx.BodyDepth, 1);
+  EXPECT_FALSE(ctx.InString);
   EXPECT_EQ(Tokens(ctx, {"  return 0; }"}), (V{"  return 0; } *)"}));
   EXPECT_EQ(ctx.BodyDepth, 0);
   EXPECT_FALSE(ctx.InBlockComment);
