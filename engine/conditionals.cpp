@@ -21,10 +21,10 @@ bool IsComparison(const std::string& t) {
 }
 
 // The closing directive depends on how the conditional was opened, so an unbalanced
-// "#endif" or "#elif" has nothing to refer to: that is a failure of the line.
-std::vector<bool>::reference TopOfCondStack(ConversionContext& ctx) {
+// "#else", "#endif" or "#elif" has nothing to refer to: that is a failure of the line.
+ConversionContext::OpenConditional& TopOfCondStack(ConversionContext& ctx) {
   if (ctx.CondStack.empty())
-    throw IntendedFailure("#endif, #elif or #elseif without an open conditional");
+    throw IntendedFailure("#else, #endif, #elif or #elseif without an open conditional");
   return ctx.CondStack.back();
 }
 
@@ -44,14 +44,15 @@ std::string_view SkipChars(std::string_view s, std::string_view chars) {
 RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
   const std::string_view t0 = t.Text(0);
-  if (t0 == "#if") {
+  const bool opens = t0 == "#if";
+  if (opens) {
     st.Built = "{$IF";
-    ctx.CondStack.push_back(true);
+    ctx.CondStack.push_back({true, true});
   } else if (t0 == "#elif" || t0 == "#elseif") {
     st.Built = "{$ELSEIF";
     // Even a conditional opened by #ifdef now needs {$IFEND}; this holds whether or not the
     // expression below translates.
-    TopOfCondStack(ctx) = true;
+    TopOfCondStack(ctx).ClosesWithIfend = true;
   } else {
     return RuleResult::Declined;
   }
@@ -107,6 +108,10 @@ RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
     }
   }
   if (st.Outcome == kWriteBuilt && !closed) st.Built += " }";
+  if (opens)
+    ctx.CondStack.back().Written = st.Outcome == kWriteBuilt;
+  else if (st.Outcome == kWriteBuilt && !ctx.CondStack.back().Written)
+    st.Built.insert(0, "// ");  // the conditional it continues stands in an error line
   return RuleResult::Epilogue;
 }
 
@@ -116,7 +121,6 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
   const int n = t.Count();
   if (t0 == "#ifdef" || t0 == "#ifndef") {
     st.Built = t0 == "#ifdef" ? "{$IFDEF " : "{$IFNDEF ";
-    ctx.CondStack.push_back(false);
     st.Outcome = kWriteBuilt;
     if (n < 2) {
       st.Outcome = 1;
@@ -129,21 +133,31 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
           st.Outcome = 2;
       }
     }
+    ctx.CondStack.push_back({false, st.Outcome == kWriteBuilt});
     return RuleResult::Epilogue;
   }
-  if (t0 == "#else") {
-    st.Built = "{$ELSE}";
-  } else if (t0 == "#endif") {
-    st.Built = TopOfCondStack(ctx) ? "{$IFEND}" : "{$ENDIF}";
+  const bool endif = t0 == "#endif";
+  if (!endif && t0 != "#else") return RuleResult::Declined;
+  const ConversionContext::OpenConditional top = TopOfCondStack(ctx);
+  if (endif) {
+    st.Built = top.ClosesWithIfend ? "{$IFEND}" : "{$ENDIF}";
     ctx.CondStack.pop_back();
   } else {
-    return RuleResult::Declined;
+    st.Built = "{$ELSE}";
   }
   st.Outcome = kWriteBuilt;
-  if (n == 2 && IsCommentToken(t.Text(1)))
+  if (n == 2 && IsCommentToken(t.Text(1))) {
     st.Built += t.Text(1);
-  else if (n != 1)
+  } else if (n != 1) {
+    // A directive that closes a written one stands, or the unit would lose its balance; the
+    // rest of the statement is the error line.
+    if (top.Written) {
+      WriteLine(ctx, std::move(st.Built));
+      st.Built.clear();
+    }
     st.Outcome = 1;
+  }
+  if (!top.Written && st.Outcome == kWriteBuilt) st.Built.insert(0, "// ");
   return RuleResult::Epilogue;
 }
 
@@ -207,8 +221,7 @@ RuleResult TranslateExternC(ConversionContext& ctx, Statement& st) {
     st.Outcome = 0;
     return RuleResult::Epilogue;
   }
-  if (n < 2 || !EqualsIgnoreCase(t.Text(0), "extern") ||
-      (!t.Is(1, "'C'") && !t.Is(1, "'C++'")))
+  if (n < 2 || !EqualsIgnoreCase(t.Text(0), "extern") || (!t.Is(1, "'C'") && !t.Is(1, "'C++'")))
     return RuleResult::Declined;
   const bool cpp = t.Is(1, "'C++'");
   if (n == 2) {

@@ -70,8 +70,7 @@ struct ConversionContext {
   std::string CurrentLine;  // the input line being processed, exactly as read
   bool IDispatchSeen = false;
   TStringList2 FuncNames;
-  std::vector<int> NewTypeIdx, NewPointerIdx, NewMakeIdx, NewInterfaceIdx, NewClassIdx,
-      NewFuncIdx;
+  std::vector<int> NewTypeIdx, NewPointerIdx, NewMakeIdx, NewInterfaceIdx, NewClassIdx, NewFuncIdx;
 
   // Input and statement assembly.
   SourceQueue SourceLines;  // remaining input lines; rules may push lines back
@@ -112,7 +111,14 @@ struct ConversionContext {
   // Conditionals and packing.
   int PackAlign = 3;
   int PackStack1 = 3, PackStack2 = 3, PackStack3 = 3;
-  std::vector<bool> CondStack;
+  // One entry per open conditional: how it closes, and whether its opening directive was
+  // written. An opening that became an error line has its #else, #elif and #endif written
+  // as comments, so that every directive of the unit closes one that was written.
+  struct OpenConditional {
+    bool ClosesWithIfend;
+    bool Written;
+  };
+  std::vector<OpenConditional> CondStack;
 
   // Interfaces and classes.
   bool InInterface = false;

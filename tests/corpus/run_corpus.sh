@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Converts real third-party Windows header sets with tqc-convert and checks that nothing
-# crashes, hangs or fails inside the converter. Prints the figures of each set.
+# crashes, hangs or fails inside the converter, and that the conditional directives of every
+# unit pair up. Prints the figures of each set.
 # Usage: run_corpus.sh TQC_CONVERT DATA_DIR
 set -uo pipefail
 convert=$1
 data=$2
+here=$(cd "$(dirname "$0")" && pwd)
 sets=()
 [ -d /usr/share/mingw-w64/include ] && sets+=("mingw-w64:/usr/share/mingw-w64/include")
 [ -d /usr/include/wine/wine ] && sets+=("wine:/usr/include/wine/wine")
@@ -41,6 +43,13 @@ for s in "${sets[@]}"; do
   if [ "$rc" -ne 0 ] || [ "$converted" -ne "${#files[@]}" ] || [ "$faults" -ne 0 ]; then
     echo "FAILED: $name"
     grep -vE ' -> .*: [0-9]+ lines' "$work/err-$name.txt" | head -20
+    status=1
+  fi
+  awk -f "$here/balance.awk" "$out"/*.pas >"$work/balance-$name.txt"
+  tail -n 1 "$work/balance-$name.txt"
+  if ! grep -qx 'unbalanced units: 0' "$work/balance-$name.txt"; then
+    echo "FAILED: $name: conditional directives that do not pair up"
+    head -n 20 "$work/balance-$name.txt"
     status=1
   fi
 done

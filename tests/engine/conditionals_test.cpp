@@ -78,9 +78,19 @@ TEST(ConditionalsTest, ElifClosesWithIfend) {
       {"#if X > 1\n#ifdef Y\n#endif\n#endif\n",
        {"{$IF X > 1 }", "{$IFDEF Y}", "{$ENDIF}", "{$IFEND}"},
        0},
-      // Error lines still open their conditional.
-      {"#if\n#endif\n", {"// Error : {$IF", "{$IFEND}"}, 1},
-      {"#ifdef\n#endif\n", {"// Error : {$IFDEF ", "{$ENDIF}"}, 1},
+      // An opening that became an error line has its #elif, #else and #endif written as
+      // comments: every directive of the unit pairs with one that was written.
+      {"#if\n#endif\n", {"// Error : {$IF", "// {$IFEND}"}, 1},
+      {"#ifdef\n#endif\n", {"// Error : {$IFDEF ", "// {$ENDIF}"}, 1},
+      {"#if WINAPI_FAMILY_PARTITION (WINAPI_PARTITION_APP)\n#ifdef A\n#endif\n#else // x\n"
+       "#endif /* y */\n",
+       {"// Error : {$IF WINAPI_FAMILY_PARTITION ( WINAPI_PARTITION_APP )", "{$IFDEF A}",
+        "{$ENDIF}", "// {$ELSE}// x", "// {$IFEND}(* y *)"},
+       1},
+      {"#ifdef A B\n#elif X > 1\n#elif Y\n#endif X\n#if X > 1\n#endif\n",
+       {"// Error : {$IFDEF A} B", "// {$ELSEIF X > 1 }", "// Error : {$ELSEIF Y",
+        "// Error : {$IFEND} X", "{$IF X > 1 }", "{$IFEND}"},
+       3},
   };
   RunCases(std::begin(cases), std::end(cases));
 }
@@ -96,15 +106,15 @@ TEST(ConditionalsTest, IfdefElseEndif) {
       {"#ifdef A\n#else // x\n#endif /* y */\n",
        {"{$IFDEF A}", "{$ELSE}// x", "{$ENDIF}(* y *)"},
        0},
-      {"#ifdef A\n#else X\n#endif\n", {"{$IFDEF A}", "// Error : {$ELSE} X", "{$ENDIF}"}, 1},
+      // Tokens after #else or #endif make an error line; the directive itself is written, or
+      // the unit would lose its balance.
+      {"#ifdef A\n#else X\n#endif\n", {"{$IFDEF A}", "{$ELSE}", "// Error :  X", "{$ENDIF}"}, 1},
       {"#ifdef A\n#endif /* a */ /* b */\n",
-       {"{$IFDEF A}", "// Error : {$ENDIF} (* a *) (* b *)"},
+       {"{$IFDEF A}", "{$ENDIF}", "// Error :  (* a *) (* b *)"},
        1},
-      // "#endif X" is an error line, but its entry is gone all the same.
       {"#ifdef A\n#endif X\n#endif\n",
-       {"{$IFDEF A}", "// Error : {$ENDIF} X", "// Application Error : "},
+       {"{$IFDEF A}", "{$ENDIF}", "// Error :  X", "// Application Error : "},
        2},
-      {"#else\n", {"{$ELSE}"}, 0},
       {"#ifdef A\n} #endif\n", {"{$IFDEF A}", "// }", "{$ENDIF}"}, 0},
       {"#ifdef __cplusplus\n#endif\n", {"{$IFDEF __cplusplus}", "{$ENDIF}"}, 0},
   };
@@ -118,6 +128,9 @@ TEST(ConditionalsTest, UnbalancedEndifFailsOnlyItsLine) {
       {"#endif\n#ifdef A\n#endif\n", {"// Application Error : ", "{$IFDEF A}", "{$ENDIF}"}, 1},
       {"#elif X > 1\n#ifdef A\n#endif\n", {"// Application Error : ", "{$IFDEF A}", "{$ENDIF}"}, 1},
       {"#elseif X > 1\n#endif\n", {"// Application Error : ", "// Application Error : "}, 2},
+      {"#else\n#ifdef A\n#else\n#endif\n",
+       {"// Application Error : ", "{$IFDEF A}", "{$ELSE}", "{$ENDIF}"},
+       1},
   };
   RunCases(std::begin(cases), std::end(cases));
 
