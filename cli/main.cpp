@@ -44,26 +44,17 @@ std::string ProgramFolder(const char* argv0) {
 
 bool WriteFile(const std::string& path, const std::string& bytes, std::string& error) {
   // A unit that comes out as it already stands is left alone, date included: a build that
-  // depends on it has nothing to redo, and truncating a file whose last version is still
-  // being written to disk waits for that write.
+  // depends on it has nothing to redo.
   if (FileHolds(path, bytes)) return true;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    error = "cannot create " + path;
-    return false;
-  }
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) {
-    error = "cannot write " + path;
-    return false;
-  }
-  return true;
+  FileResult written = WriteFileSafely(path, bytes);
+  if (!written) error = written.Message;
+  return bool(written);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  InstallWriteSignalHandlers();
   std::vector<std::string> args(argv + 1, argv + argc);
   CliOptions opts;
   std::string usageError;
@@ -72,7 +63,8 @@ int main(int argc, char** argv) {
     ApplyStoredOptions(ReadStoredSettingsFile(StoredSettingsPath()), o);
   };
   if (!ParseCliOptions(args, opts, usageError, loadStored)) {
-    std::cerr << "tqc-convert: " << usageError << "\n" << "Try 'tqc-convert --help'.\n";
+    std::cerr << "tqc-convert: " << usageError << "\n"
+              << "Try 'tqc-convert --help'.\n";
     return 2;
   }
   if (opts.Help) {

@@ -78,8 +78,8 @@ struct CacheTargets {
 // The lists of a conversion or of a closure, which use the same member names, in one order.
 template <class Holder>
 auto ListsOf(Holder& c) {
-  return std::array{&c.TypeNames,  &c.TypeValues,     &c.PointeeTypes,   &c.PointerTypes,
-                    &c.MakeNames,  &c.MakeValues,     &c.IncludedCaches, &c.InterfaceNames,
+  return std::array{&c.TypeNames,  &c.TypeValues, &c.PointeeTypes,   &c.PointerTypes,
+                    &c.MakeNames,  &c.MakeValues, &c.IncludedCaches, &c.InterfaceNames,
                     &c.ClassNames, &c.FuncNames};
 }
 
@@ -119,8 +119,7 @@ void ApplyCache(CacheTargets& to, const ParsedIncludeCache& c, std::vector<std::
 // memo's one stat both finds the file and checks its stamp. `read`, when given, records the
 // file and what it gave.
 bool ReadCacheIfPresent(ConversionContext& ctx, CacheTargets& to, const std::string& path,
-                        std::vector<std::string>& queue,
-                        IncludeClosure* read = nullptr) {
+                        std::vector<std::string>& queue, IncludeClosure* read = nullptr) {
   if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
     auto parsed = memo->Get(path);
     if (read) read->Read.emplace_back(path, parsed);
@@ -365,21 +364,8 @@ bool WriteIncludeCache(const ConversionContext& ctx, std::string& error) {
       return false;
     }
     // Written beside and renamed over the old cache, so no reader ever sees half a file.
-    const std::string temp = path + "." + std::to_string(::getpid()) + ".tmp";
-    {
-      std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-      if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
-      out.close();
-      if (!out) {
-        std::remove(temp.c_str());
-        error = "cannot write include cache " + path;
-        return false;
-      }
-    }
-    fs::rename(temp, path, ec);
-    if (ec) {
-      std::remove(temp.c_str());
-      error = "cannot write include cache " + path + ": " + ec.message();
+    if (FileResult written = WriteFileSafely(path, text); !written) {
+      error = "cannot write include cache " + path + ": " + written.Reason();
       return false;
     }
     if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) memo->Forget(path);

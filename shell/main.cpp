@@ -10,9 +10,11 @@
 #include "main_window.h"
 #include "shell_dialogs.h"
 #include "startup.h"
+#include "tables/file_io.h"
 
 int main(int argc, char** argv) {
   using namespace tqc::shell;
+  tqc::InstallWriteSignalHandlers();
   // The message boxes of the start-up check need the toolkit already.
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("tqc"));

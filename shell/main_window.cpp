@@ -16,7 +16,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPointer>
-#include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -33,6 +32,7 @@
 #include "about.h"
 #include "engine/conversion.h"
 #include "icons.h"
+#include "tables/file_io.h"
 #include "tables/replacements.h"
 #include "vart.h"
 
@@ -544,14 +544,10 @@ bool Ttqc_by_Morlen::Save2Click() {
 }
 
 bool Ttqc_by_Morlen::WriteUnit(const QString& path) {
-  const std::string bytes = UnitBytes();
-  QSaveFile file(path);
-  file.setDirectWriteFallback(true);
-  const auto size = static_cast<qint64>(bytes.size());
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), size) != size ||
-      !file.commit()) {
+  const FileResult written = WriteFileSafely(PathBytes(path), UnitBytes());
+  if (!written) {
     Report(QStringLiteral("Cannot save %1:\n%2")
-               .arg(QDir::toNativeSeparators(path), file.errorString()));
+               .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(written.Reason())));
     return false;
   }
   Edit1->document()->setModified(false);

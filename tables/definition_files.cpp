@@ -22,63 +22,6 @@ bool IsCommentOrEmpty(const std::string& line) { return line.empty() || line[0] 
 
 }  // namespace
 
-bool ReadFileBytes(const std::string& path, std::string& out) {
-  std::error_code ec;
-  // A folder opens as a stream on some systems and then reads as empty: refuse it.
-  if (std::filesystem::is_directory(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  return ReadRest(in, out);
-}
-
-bool ReadRest(std::istream& in, std::string& out) {
-  out.clear();
-  // A regular file is read in one piece into a buffer of its size; a stream without a size
-  // (a pipe) goes through the stream buffer.
-  const std::istream::pos_type start = in.tellg();
-  if (start != std::istream::pos_type(-1) && in.seekg(0, std::ios::end)) {
-    const std::istream::pos_type end = in.tellg();
-    in.seekg(start);
-    if (end != std::istream::pos_type(-1) && end >= start && in) {
-      out.resize(static_cast<std::size_t>(end - start));
-      in.read(out.data(), static_cast<std::streamsize>(out.size()));
-      if (in.bad()) return false;
-      // A file that shrank meanwhile: keep what was read. One that grew: read the rest too.
-      out.resize(static_cast<std::size_t>(in.gcount()));
-      if (in.eof()) return true;
-      in.clear();
-    }
-  }
-  in.clear(in.rdstate() & ~std::ios::failbit);
-  std::ostringstream ss;
-  if (in.peek() != std::istream::traits_type::eof()) ss << in.rdbuf();
-  if (in.bad()) return false;
-  out += ss.str();
-  return true;
-}
-
-bool FileHolds(const std::string& path, std::string_view bytes) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<std::uintmax_t>(st.st_size) != bytes.size())
-    return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  // Compared a piece at a time: a unit can be tens of megabytes.
-  char piece[65536];
-  std::size_t at = 0;
-  while (at < bytes.size()) {
-    const std::size_t want = std::min(sizeof piece, bytes.size() - at);
-    in.read(piece, static_cast<std::streamsize>(want));
-    if (static_cast<std::size_t>(in.gcount()) != want ||
-        std::memcmp(piece, bytes.data() + at, want) != 0)
-      return false;
-    at += want;
-  }
-  // The file may have grown since it was measured.
-  return in.peek() == std::istream::traits_type::eof();
-}
-
 std::vector<std::string> SplitLines(std::string_view bytes) {
   const std::vector<std::string_view> views = SplitLineViews(bytes);
   return std::vector<std::string>(views.begin(), views.end());

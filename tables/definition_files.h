@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "file_io.h"
 #include "string_list.h"
 
 namespace tqc {
@@ -47,12 +48,5 @@ void LoadDefinitions(DefinitionTables& tables, const std::string& dir);
 // Append what the text of tqc.dat / tqc.typ holds to the tables; malformed lines are skipped.
 void ReadDatText(DefinitionTables& tables, std::string_view bytes);
 void ReadTypText(DefinitionTables& tables, std::string_view bytes);
-
-// Reads a whole file as bytes; false when it cannot be opened or read.
-bool ReadFileBytes(const std::string& path, std::string& out);
-// Reads the rest of an open stream into `out`; false when reading fails.
-bool ReadRest(std::istream& in, std::string& out);
-// Whether the regular file at `path` holds exactly `bytes`.
-bool FileHolds(const std::string& path, std::string_view bytes);
 
 }  // namespace tqc

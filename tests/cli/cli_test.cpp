@@ -1,11 +1,20 @@
 // tqc-convert as a user runs it: options, exit statuses, messages and the files it writes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "cli/cli_options.h"
@@ -27,6 +36,25 @@ void WriteFile(const fs::path& p, const std::string& text) {
   out << text;
 }
 
+// A header of `count` macros: its unit is large enough that writing it takes a while.
+std::string ManyDefines(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i)
+    text += "#define NAME_" + std::to_string(i) + " " + std::to_string(i) + "\n";
+  return text;
+}
+
+// Temporary files of safe writes left in a folder.
+std::vector<std::string> Litter(const fs::path& folder) {
+  std::vector<std::string> out;
+  if (!fs::is_directory(folder)) return out;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    const std::string name = e.path().filename().string();
+    if (name.starts_with(".tqc-") || name.ends_with(".tmp")) out.push_back(name);
+  }
+  return out;
+}
+
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -38,10 +66,44 @@ class CliTest : public ::testing::Test {
     for (const char* f : {"tqc.dat", "tqc.typ"})
       fs::copy_file(fs::path(TQC_DATA_DIR) / f, dir / "home" / f);
   }
-  void TearDown() override { fs::remove_all(dir); }
+  void TearDown() override {
+    if (mounted) ::umount2(mounted->c_str(), MNT_DETACH);
+    fs::remove_all(dir);
+  }
 
-  RunResult Run(const std::string& args) {
-    std::string cmd = std::string(TQC_CONVERT_EXE) + " --home '" + (dir / "home").string() +
+  // Starts `argv` (a shell command line when `shell`) with standard error in err.txt and the
+  // signals at their default action, whatever this process was started with.
+  pid_t Start(std::vector<std::string> argv) {
+    std::vector<char*> args;
+    for (std::string& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, (dir / "err.txt").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    return pid;
+  }
+  std::vector<std::string> ConvertArgs(std::vector<std::string> more) {
+    std::vector<std::string> a{TQC_CONVERT_EXE, "--home", (dir / "home").string(), "--date",
+                               "2026-12-07"};
+    a.insert(a.end(), more.begin(), more.end());
+    return a;
+  }
+  std::optional<fs::path> mounted;
+
+  // `shell` runs first in the same shell (a limit to set, for example).
+  RunResult Run(const std::string& args, const std::string& shell = "") {
+    std::string cmd = shell + std::string(TQC_CONVERT_EXE) + " --home '" + (dir / "home").string() +
                       "' --date 2026-12-07 " + args + " 2>'" + (dir / "err.txt").string() + "'";
     RunResult r;
     FILE* p = ::popen(cmd.c_str(), "r");
@@ -98,14 +160,132 @@ TEST_F(CliTest, AnUnchangedUnitIsLeftAloneAndAChangedOneRewritten) {
   EXPECT_EQ(ReadAll(dir / "a.pas"), first);
   EXPECT_EQ(fs::last_write_time(dir / "a.pas"), old) << "an unchanged unit was written again";
 
-  // A hand-edited unit differs from the conversion: it is written over, in place.
+  // A hand-edited unit differs from the conversion: it is replaced by a whole new file, so
+  // the other name of the old file keeps the old text.
   WriteFile(dir / "a.pas", first + "// edited\r\n");
   ASSERT_EQ(Run("'" + (dir / "a.h").string() + "'").Status, 0);
   EXPECT_EQ(ReadAll(dir / "a.pas"), first);
   WriteFile(dir / "a.h", "#define A 2\n");
   ASSERT_EQ(Run("'" + (dir / "a.h").string() + "'").Status, 0);
   EXPECT_NE(ReadAll(dir / "a.pas").find("A\t= 2;"), std::string::npos);
-  EXPECT_EQ(ReadAll(dir / "link.pas"), ReadAll(dir / "a.pas"));
+  EXPECT_EQ(ReadAll(dir / "link.pas"), first + "// edited\r\n");
+}
+
+TEST_F(CliTest, AFailedWriteKeepsTheOldUnitAndLeavesNoTemporaryFile) {
+  fs::create_directories(dir / "small");
+  fs::create_directories(dir / "big");
+  WriteFile(dir / "small" / "w.h", "#define A 1\n");
+  WriteFile(dir / "big" / "w.h", ManyDefines(20000));
+  struct Case {
+    const char* Name;
+    std::string Shell;  // run first
+    fs::path Out;       // empty: the case cannot run here
+    const char* Reason;
+  } cases[] = {
+      {"full file system", "", dir / "tmpfs", "No space left on device"},
+      {"file-size limit", "ulimit -f 64; ", dir / "limited", "File too large"},
+  };
+  fs::create_directories(cases[0].Out);
+  if (::mount("tqc-test", cases[0].Out.c_str(), "tmpfs", 0, "size=64k") == 0)
+    mounted = cases[0].Out;
+  else
+    cases[0].Out.clear();  // not allowed to mount here: the limit still makes writes fail
+  for (const Case& c : cases) {
+    if (c.Out.empty()) continue;
+    SCOPED_TRACE(c.Name);
+    const std::string out = "--out-dir '" + c.Out.string() + "' ";
+    ASSERT_EQ(Run(out + "'" + (dir / "small" / "w.h").string() + "'", c.Shell).Status, 0);
+    const std::string old = ReadAll(c.Out / "w.pas");
+    ASSERT_NE(old.find("unit w;"), std::string::npos);
+    auto r = Run(out + "'" + (dir / "big" / "w.h").string() + "'", c.Shell);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("cannot write " + (c.Out / "w.pas").string() + ": " + c.Reason),
+              std::string::npos)
+        << r.Err;
+    EXPECT_TRUE(ReadAll(c.Out / "w.pas") == old) << ReadAll(c.Out / "w.pas").size() << " bytes";
+    EXPECT_EQ(Litter(c.Out), std::vector<std::string>());
+    EXPECT_EQ(Litter(dir / "home" / "inc"), std::vector<std::string>());
+  }
+}
+
+TEST_F(CliTest, AnInterruptedWriteLeavesAWholeUnitAndNoTemporaryFile) {
+  WriteFile(dir / "big.h", ManyDefines(150000));
+  const fs::path out = dir / "out";
+  fs::create_directories(out);
+  for (int sig : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(sig);
+    WriteFile(out / "big.pas", "old");
+    const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, out.c_str(), IN_CREATE), 0);
+    const pid_t pid = Start(ConvertArgs({"--out-dir", out.string(), (dir / "big.h").string()}));
+    ASSERT_GT(pid, 0);
+    // The signal goes as soon as the temporary file of the unit exists.
+    bool seen = false, ended = false;
+    int status = 0;
+    while (!seen && !ended) {
+      pollfd p{watch, POLLIN, 0};
+      if (::poll(&p, 1, 100) > 0) {
+        alignas(inotify_event) char buf[4096];
+        const ssize_t n = ::read(watch, buf, sizeof buf);
+        for (ssize_t at = 0; at < n;) {
+          const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+          if (e->len > 0 && std::string(e->name).starts_with(".tqc-")) seen = true;
+          at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+      }
+      if (!seen) ended = ::waitpid(pid, &status, WNOHANG) == pid;
+    }
+    if (seen) {
+      ::kill(pid, sig);
+      ::waitpid(pid, &status, 0);
+    }
+    ::close(watch);
+    EXPECT_TRUE(seen) << "the unit was not written through a temporary file";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "status " << status;
+    const std::string unit = ReadAll(out / "big.pas");
+    EXPECT_TRUE(unit == "old" || unit.ends_with("end.\r\n")) << unit.size() << " bytes";
+    EXPECT_EQ(Litter(out), std::vector<std::string>());
+    EXPECT_EQ(Litter(dir / "home" / "inc"), std::vector<std::string>());
+  }
+}
+
+TEST_F(CliTest, ConcurrentRunsNeverShowATornUnit) {
+  // Two runs write the unit of a different x.h into one folder, over and over.
+  fs::create_directories(dir / "a");
+  fs::create_directories(dir / "b");
+  WriteFile(dir / "a" / "x.h", ManyDefines(20000));
+  WriteFile(dir / "b" / "x.h", ManyDefines(30000));
+  std::string whole[2];
+  for (int i = 0; i < 2; ++i) {
+    const fs::path header = dir / (i == 0 ? "a" : "b") / "x.h";
+    ASSERT_EQ(Run("-o '" + (dir / "expected.pas").string() + "' '" + header.string() + "'").Status,
+              0);
+    whole[i] = ReadAll(dir / "expected.pas");
+  }
+  const fs::path out = dir / "out";
+  std::string loops;
+  for (const char* sub : {"a", "b"}) {
+    std::string cmd;
+    for (const std::string& a :
+         ConvertArgs({"--out-dir", out.string(), (dir / sub / "x.h").string()}))
+      cmd += "'" + a + "' ";
+    loops += "(for i in 1 2 3 4 5 6 7 8 9 10; do " + cmd + "|| exit 1; done) & " + sub + "=$!; ";
+  }
+  const pid_t pid = Start({"sh", "-c", loops + "wait $a; s=$?; wait $b && [ $s -eq 0 ]"});
+  ASSERT_GT(pid, 0);
+  int reads = 0, torn = 0, status = 0;
+  while (::waitpid(pid, &status, WNOHANG) != pid) {
+    if (!fs::exists(out / "x.pas")) continue;
+    const std::string unit = ReadAll(out / "x.pas");
+    ++reads;
+    if (unit != whole[0] && unit != whole[1]) ++torn;
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadAll(dir / "err.txt");
+  EXPECT_GT(reads, 0);
+  EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+  const std::string last = ReadAll(out / "x.pas");
+  EXPECT_TRUE(last == whole[0] || last == whole[1]);
 }
 
 TEST_F(CliTest, UnreadableInputIsNamedAndTheOthersStillConvert) {

@@ -1,0 +1,258 @@
+// Reading whole files and writing them safely. A write goes to a temporary file in the
+// target's folder (so the final rename never crosses a file system), is synced, and is renamed
+// over the target; the one temporary file in progress is known to the signal handlers so that
+// an interrupted run leaves nothing behind.
+#include "file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace tqc {
+
+namespace {
+
+// The temporary file of the write in progress, for the signal handlers. The path is complete
+// before the flag is set, and the flag is cleared before the path changes again.
+std::atomic<bool> g_tempActive{false};
+char g_tempPath[4096];
+
+bool RegisterTemp(const std::string& path) {
+  if (path.size() >= sizeof g_tempPath) return false;  // such a write is not cleaned up
+  std::memcpy(g_tempPath, path.c_str(), path.size() + 1);
+  g_tempActive.store(true);
+  return true;
+}
+
+void ReleaseTemp() { g_tempActive.store(false); }
+
+extern "C" void RemoveTempAndEnd(int sig) {
+  // Only async-signal-safe calls here. The handler was reset on entry, so the signal raised
+  // again ends the process with the signal's own status.
+  if (g_tempActive.load()) ::unlink(g_tempPath);
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
+FileResult Failure(const char* what, const std::string& path, int error) {
+  FileResult r;
+  r.Error = error != 0 ? error : EIO;
+  r.Message = std::string(what) + " " + path + ": " + SystemReason(r.Error);
+  return r;
+}
+
+// Closes a descriptor when it goes out of scope (unless released).
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int Get() const { return fd_; }
+  // Closes now; returns the errno of a failed close, or 0.
+  int Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    // Linux releases the descriptor also when close is interrupted.
+    return ::close(fd) == 0 || errno == EINTR ? 0 : errno;
+  }
+
+ private:
+  int fd_;
+};
+
+// Writes all bytes; returns the errno of the failure, or 0.
+int WriteAll(int fd, std::string_view bytes) {
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, std::min<std::size_t>(left, std::size_t{1} << 30));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return ENOSPC;
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+}  // namespace
+
+std::string SystemReason(int error) { return std::system_category().message(error); }
+
+std::string FileResult::Reason() const { return Error == 0 ? std::string() : SystemReason(Error); }
+
+void InstallWriteSignalHandlers() {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+    struct sigaction sa {};
+    sa.sa_handler = RemoveTempAndEnd;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESETHAND;
+    ::sigaction(sig, &sa, nullptr);
+  }
+  ::signal(SIGXFSZ, SIG_IGN);
+}
+
+FileResult WriteFileSafely(const std::string& path, std::string_view bytes, WriteMode mode) {
+  // A link is followed: the file it points to is replaced, the link stays.
+  std::string target = path;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) return Failure("cannot create", path, errno);
+  if (exists && S_ISDIR(st.st_mode)) return Failure("cannot write", path, EISDIR);
+  if (exists && mode == WriteMode::CreateOnly) return Failure("cannot create", path, EEXIST);
+  const char* const failing = exists ? "cannot write" : "cannot create";
+
+  if (exists && !S_ISREG(st.st_mode)) {
+    // A device or a pipe cannot be replaced; it takes the bytes as they come.
+    Fd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+    if (fd.Get() < 0) return Failure(failing, path, errno);
+    if (int e = WriteAll(fd.Get(), bytes)) return Failure(failing, path, e);
+    if (int e = fd.Close()) return Failure(failing, path, e);
+    return {};
+  }
+
+  // A short name, so that it fits the file-name limit whatever the target's name.
+  static std::atomic<unsigned> counter{0};
+  const std::string folder = FolderOf(target);
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = folder + (folder == "/" ? "" : "/") + ".tqc-" + std::to_string(::getpid()) + "-" +
+           std::to_string(++counter) + ".tmp";
+    const bool registered = RegisterTemp(temp);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      const int e = errno;
+      if (registered) ReleaseTemp();
+      if (e != EEXIST) return Failure(failing, path, e);
+    }
+  }
+  if (fd < 0) return Failure(failing, path, EEXIST);
+  Fd file(fd);
+  auto fail = [&](int e) {
+    if (file.Get() >= 0) file.Close();
+    ::unlink(temp.c_str());
+    ReleaseTemp();
+    return Failure(failing, path, e);
+  };
+  if (exists) {
+    // The replacement keeps the old file's owner (where allowed) and permissions.
+    if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
+        ::fchown(file.Get(), st.st_uid, st.st_gid) != 0)
+      (void)::fchown(file.Get(), static_cast<uid_t>(-1), st.st_gid);
+    (void)::fchmod(file.Get(), st.st_mode & 07777);
+  }
+  if (int e = WriteAll(file.Get(), bytes)) return fail(e);
+  // Synced before the rename: after a crash the target is the old file or the whole new one.
+  if (::fsync(file.Get()) != 0) return fail(errno);
+  if (int e = file.Close()) return fail(e);
+  if (mode == WriteMode::CreateOnly) {
+    // A link fails when the target appeared meanwhile, where a rename would replace it.
+    if (::link(temp.c_str(), target.c_str()) != 0) return fail(errno);
+    ::unlink(temp.c_str());
+  } else if (::rename(temp.c_str(), target.c_str()) != 0) {
+    return fail(errno);
+  }
+  ReleaseTemp();
+  return {};
+}
+
+FileResult ReadFileBytes(const std::string& path, std::string& out) {
+  out.clear();
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (fd.Get() < 0) return Failure("cannot open", path, errno);
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) return Failure("cannot read", path, errno);
+  if (S_ISDIR(st.st_mode)) return Failure("cannot read", path, EISDIR);
+  if (S_ISREG(st.st_mode)) out.reserve(static_cast<std::size_t>(st.st_size));
+  char piece[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.Get(), piece, sizeof piece);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Failure("cannot read", path, errno);
+    }
+    if (n == 0) break;
+    out.append(piece, static_cast<std::size_t>(n));
+  }
+  return {};
+}
+
+bool ReadRest(std::istream& in, std::string& out) {
+  out.clear();
+  // A regular file is read in one piece into a buffer of its size; a stream without a size
+  // (a pipe) goes through the stream buffer.
+  const std::istream::pos_type start = in.tellg();
+  if (start != std::istream::pos_type(-1) && in.seekg(0, std::ios::end)) {
+    const std::istream::pos_type end = in.tellg();
+    in.seekg(start);
+    if (end != std::istream::pos_type(-1) && end >= start && in) {
+      out.resize(static_cast<std::size_t>(end - start));
+      in.read(out.data(), static_cast<std::streamsize>(out.size()));
+      if (in.bad()) return false;
+      // A file that shrank meanwhile: keep what was read. One that grew: read the rest too.
+      out.resize(static_cast<std::size_t>(in.gcount()));
+      if (in.eof()) return true;
+      in.clear();
+    }
+  }
+  in.clear(in.rdstate() & ~std::ios::failbit);
+  std::ostringstream ss;
+  if (in.peek() != std::istream::traits_type::eof()) ss << in.rdbuf();
+  if (in.bad()) return false;
+  out += ss.str();
+  return true;
+}
+
+bool FileHolds(const std::string& path, std::string_view bytes) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uintmax_t>(st.st_size) != bytes.size())
+    return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  // Compared a piece at a time: a unit can be tens of megabytes.
+  char piece[65536];
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const std::size_t want = std::min(sizeof piece, bytes.size() - at);
+    in.read(piece, static_cast<std::streamsize>(want));
+    if (static_cast<std::size_t>(in.gcount()) != want ||
+        std::memcmp(piece, bytes.data() + at, want) != 0)
+      return false;
+    at += want;
+  }
+  // The file may have grown since it was measured.
+  return in.peek() == std::istream::traits_type::eof();
+}
+
+}  // namespace tqc
