@@ -10,7 +10,10 @@ std::string CliUsage() {
 Converts C/C++ headers (.h) and IDL files (.idl) into Pascal units (.pas).
 
   --home DIR          folder that holds tqc.dat, tqc.typ, tqc.def and the inc cache
-                      folder (default: the folder of the program)
+                      folder (default: the program's folder when it holds tqc.dat; else
+                      the user's copies in ~/.local/share/morlen/tqc, then the shipped
+                      files in ../share/tqc beside the program's folder)
+  --print-home        print the folders and files in use and convert nothing
   -o, --output FILE   write the unit to FILE (one input only); "-" = standard output
   --out-dir DIR       write each unit as DIR/NAME.pas (default: beside its input)
   --ole               Ole Mode
@@ -117,9 +120,10 @@ bool ParseArgs(const std::vector<std::string>& args, CliOptions& out, std::strin
       else { error = "unsupported code page '" + v + "' (932, 936, 949 or 950)"; return false; }
     } else if (a == "--order") out.Order = true;
     else if (a == "--settings") out.Settings = true;
+    else if (a == "--print-home") out.PrintHome = true;
     else { error = "unknown option " + a; return false; }
   }
-  if (out.Help || out.Version) return true;
+  if (out.Help || out.Version || out.PrintHome) return true;
   if (out.Files.empty()) { error = "no input file"; return false; }
   if (out.Output && out.Files.size() > 1) {
     error = "--output takes one input file only";

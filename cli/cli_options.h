@@ -20,7 +20,8 @@ struct CliOptions {
   bool Order = false;
   bool Help = false;
   bool Version = false;
-  bool Settings = false;  // start from the window's stored options
+  bool Settings = false;   // start from the window's stored options
+  bool PrintHome = false;  // print the folder and files in use, convert nothing
   ConversionOptions Conversion;
   std::vector<std::string> Files;
 };

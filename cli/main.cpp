@@ -12,6 +12,7 @@
 
 #include "cli_options.h"
 #include "engine/conversion.h"
+#include "engine/home.h"
 #include "engine/includes.h"
 #include "stored_settings.h"
 #include "tables/definition_files.h"
@@ -76,9 +77,15 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  const std::string home = opts.Home.empty() ? ProgramFolder(argv[0]) : opts.Home;
-  for (const char* name : {"tqc.dat", "tqc.typ"}) {
-    if (!fs::exists(fs::path(home) / name)) {
+  const HomeLayout home = FindHome(HomeInputsFromEnvironment(ProgramFolder(argv[0]), opts.Home));
+  if (opts.PrintHome) {
+    std::cout << DescribeHome(home);
+    const std::string settings = StoredSettingsPath();
+    if (!settings.empty()) std::cout << "settings: " << settings << "\n";
+    return home.Dat.empty() || home.Typ.empty() ? 1 : 0;
+  }
+  for (const auto& [name, path] : {std::pair{"tqc.dat", &home.Dat}, {"tqc.typ", &home.Typ}}) {
+    if (path->empty()) {
       std::cerr << name << " not found.\n";
       return 1;
     }
@@ -93,7 +100,7 @@ int main(int argc, char** argv) {
     }
   }
   DefinitionTables tables;
-  LoadDefinitions(tables, home);
+  LoadDefinitions(tables, DefinitionPaths{home.Dat, home.Typ, home.Def});
   if (opts.DefFile) {
     try {
       LoadUserReplacementFile(tables, *opts.DefFile);
@@ -104,7 +111,8 @@ int main(int argc, char** argv) {
   }
 
   ConversionOptions conv = opts.Conversion;
-  conv.HomeDir = home;
+  conv.CacheDirs = home.CacheDirs;
+  conv.CacheWriteDir = home.CacheWriteDir;
   // A batch reads each cache file once; the caches it writes itself replace what it read.
   IncludeCacheMemo cacheMemo(IncludeCacheMemo::Checks::FirstReadOnly);
   conv.CacheMemo = &cacheMemo;
@@ -115,6 +123,7 @@ int main(int argc, char** argv) {
 
   const bool progress = files.size() > 1 && isatty(STDERR_FILENO);
   int status = 0;
+  bool toldCacheNotKept = false;
   std::size_t index = 0;
   for (const std::string& file : files) {
     ++index;
@@ -154,6 +163,11 @@ int main(int argc, char** argv) {
     // The cache was written (or not) by the conversion, whatever became of the unit.
     if (!result.CacheError.empty())
       std::cerr << "tqc-convert: warning: " << result.CacheError << "\n";
+    // Said once a run: every later header would only repeat it.
+    if (result.CacheNotKept && !toldCacheNotKept) {
+      std::cerr << "tqc-convert: warning: " << home.CacheNotKeptText() << "\n";
+      toldCacheNotKept = true;
+    }
     if (!error.empty()) {
       std::cerr << "tqc-convert: " << error << "\n";
       status = 1;

@@ -251,10 +251,14 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
 
   result.UnitName = ctx.UnitName;
   result.ErrorCount = ctx.ErrorCount;
-  if (!options.HomeDir.empty() && IncludeCacheNeeded(ctx)) {
-    std::string error;
-    result.CacheWritten = WriteIncludeCache(ctx, error);
-    result.CacheError = error;
+  if (IncludeCacheNeeded(ctx)) {
+    if (options.CacheWriteDir.empty()) {
+      result.CacheNotKept = true;
+    } else {
+      std::string error;
+      result.CacheWritten = WriteIncludeCache(ctx, error);
+      result.CacheError = error;
+    }
   }
   host.ShowStatus(" Error = " + std::to_string(ctx.ErrorCount));
   return result;

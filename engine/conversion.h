@@ -18,7 +18,8 @@ struct ConversionResult {
   std::string UnitName;
   int ErrorCount = 0;
   bool CacheWritten = false;
-  std::string CacheError;  // why the include cache could not be written (empty: no failure)
+  std::string CacheError;     // why the include cache could not be written (empty: no failure)
+  bool CacheNotKept = false;  // a cache was due, but there is no folder to write it to
   // One entry per "// Application Error : " line: the input line number and the reason.
   struct Failure {
     int Line = 0;

@@ -1,7 +1,8 @@
 // "#include" and the include cache. The rule loads the cache of the named header (and the
 // caches it names in [INC], transitively) into the context and adds the header's unit to the
 // uses clause; at the end of a conversion the driver writes what the conversion learned into
-// the header's own cache, "<home>/inc/<name>.tqc".
+// the header's own cache, "<inc>/<name>.tqc". A cache is looked for in each cache folder in
+// turn (the one written to, then those only read).
 #include "includes.h"
 
 #include <sys/stat.h>
@@ -115,31 +116,36 @@ void ApplyCache(CacheTargets& to, const ParsedIncludeCache& c, std::vector<std::
   for (const auto& name : c.Funcs) to.FuncNames.Add(name);
 }
 
-// Applies the cache at `path` when it is a file; false when there is none. With a memo, the
-// memo's one stat both finds the file and checks its stamp. `read`, when given, records the
-// file and what it gave.
-bool ReadCacheIfPresent(ConversionContext& ctx, CacheTargets& to, const std::string& path,
+// Applies the cache named `name` from the first cache folder that holds it; false when none
+// does. With a memo, the memo's one stat both finds a file and checks its stamp. `read`, when
+// given, records every file looked at and what it gave, absent ones included: a cache that
+// appears later in an earlier folder changes what the look-up gives.
+bool ReadCacheIfPresent(ConversionContext& ctx, CacheTargets& to, const std::string& name,
                         std::vector<std::string>& queue, IncludeClosure* read = nullptr) {
-  if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
-    auto parsed = memo->Get(path);
-    if (read) read->Read.emplace_back(path, parsed);
-    if (!parsed) return false;
-    ApplyCache(to, *parsed, queue);
+  for (const std::string& dir : ctx.Options.CacheDirs) {
+    const std::string path = IncludeCachePath(dir, name);
+    if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
+      auto parsed = memo->Get(path);
+      if (read) read->Read.emplace_back(path, parsed);
+      if (!parsed) continue;
+      ApplyCache(to, *parsed, queue);
+      return true;
+    }
+    if (!StatRegularFile(path)) continue;
+    ApplyCache(to, ParseIncludeCache(ReadCacheBytes(path)), queue);
     return true;
   }
-  if (!StatRegularFile(path)) return false;
-  ApplyCache(to, ParseIncludeCache(ReadCacheBytes(path)), queue);
-  return true;
+  return false;
 }
 
-// Reads the cache at `top` and every cache it leads to into `to`; false when `top` is absent.
+// Reads the cache named `top` and every cache it leads to into `to`; false when `top` is
+// absent.
 bool WalkCaches(ConversionContext& ctx, CacheTargets& to, const std::string& top,
                 IncludeClosure* read = nullptr) {
   std::vector<std::string> queue;
   if (!ReadCacheIfPresent(ctx, to, top, queue, read)) return false;
   // The queue grows while it is read; an index keeps the walk valid.
-  for (std::size_t i = 0; i < queue.size(); ++i)
-    ReadCacheIfPresent(ctx, to, IncludeCachePath(ctx.Options.HomeDir, queue[i]), queue, read);
+  for (std::size_t i = 0; i < queue.size(); ++i) ReadCacheIfPresent(ctx, to, queue[i], queue, read);
   return true;
 }
 
@@ -150,17 +156,23 @@ bool ReadCaches(ConversionContext& ctx, const std::string& top) {
   CacheTargets own = TargetsOf(ctx);
   IncludeCacheMemo* memo = ctx.Options.CacheMemo;
   if (!memo || !ctx.IncludedCaches.Empty()) return WalkCaches(ctx, own, top);
-  std::shared_ptr<const IncludeClosure> closure = memo->Closure(top);
+  // Closures are kept per name and per list of folders: the path in the first folder, followed
+  // by the other folders.
+  const auto& dirs = ctx.Options.CacheDirs;
+  if (dirs.empty()) return false;
+  std::string key = IncludeCachePath(dirs.front(), top);
+  for (std::size_t i = 1; i < dirs.size(); ++i) (key += '\n') += dirs[i];
+  std::shared_ptr<const IncludeClosure> closure = memo->Closure(key);
   if (!closure) {
-    if (!memo->WantsClosure(top)) return WalkCaches(ctx, own, top);
+    if (!memo->WantsClosure(key)) return WalkCaches(ctx, own, top);
     auto built = std::make_shared<IncludeClosure>();
     CacheTargets into = TargetsOf(*built);
-    WalkCaches(ctx, into, top, built.get());
+    built->Found = WalkCaches(ctx, into, top, built.get());
     for (TStringList2* list : ListsOf(*built)) list->Freeze();
-    memo->KeepClosure(top, built);
+    memo->KeepClosure(key, built);
     closure = std::move(built);
   }
-  if (closure->Read.empty() || !closure->Read.front().second) return false;
+  if (!closure->Found) return false;
   const auto lists = ListsOf(ctx);
   const auto kept = ListsOf(*closure);
   for (std::size_t i = 0; i < lists.size(); ++i) lists[i]->AppendList(*kept[i]);
@@ -175,13 +187,12 @@ void AddEntry(std::string& out, std::string_view text) {
 
 }  // namespace
 
-std::string IncludeCachePath(const std::string& homeDir, const std::string& name) {
+std::string IncludeCachePath(const std::string& cacheDir, const std::string& name) {
   // Plain concatenation: this runs for every cache an "#include" reaches.
   std::string path;
-  path.reserve(homeDir.size() + name.size() + 9);
-  path += homeDir;
+  path.reserve(cacheDir.size() + name.size() + 5);
+  path += cacheDir;
   if (!path.empty() && path.back() != '/') path += '/';
-  path += "inc/";
   path += name;
   path += ".tqc";
   return path;
@@ -301,9 +312,7 @@ RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
   if (t.Count() != 4) return RuleResult::Epilogue;
 
   const std::string base = IncludeBaseName(t.Text(2));
-  const std::string& home = ctx.Options.HomeDir;
-  const std::string cache = home.empty() ? std::string() : IncludeCachePath(home, base);
-  if (!cache.empty() && ReadCaches(ctx, cache)) {
+  if (ReadCaches(ctx, base)) {
     st.Outcome = kWriteBuilt;
   } else {
     fs::path neighbour = fs::path(ctx.InputPath).parent_path() / (base + ".h");
@@ -349,7 +358,7 @@ std::string BuildIncludeCache(const ConversionContext& ctx) {
 
 bool WriteIncludeCache(const ConversionContext& ctx, std::string& error) {
   const std::string name = IncludeBaseName(fs::path(ctx.InputPath).filename().string());
-  const std::string path = IncludeCachePath(ctx.Options.HomeDir, name);
+  const std::string path = IncludeCachePath(ctx.Options.CacheWriteDir, name);
   // A failure must not cost the conversion its unit: everything is caught and reported.
   try {
     const std::string text = BuildIncludeCache(ctx);
@@ -357,8 +366,8 @@ bool WriteIncludeCache(const ConversionContext& ctx, std::string& error) {
     // would otherwise create and rename a file per header for nothing.
     if (FileHolds(path, text)) return true;
     std::error_code ec;
-    const fs::path folder = fs::path(ctx.Options.HomeDir) / "inc";
-    fs::create_directory(folder, ec);
+    // The per-user cache folder may not exist yet, nor the folders above it.
+    fs::create_directories(ctx.Options.CacheWriteDir, ec);
     if (ec) {
       error = "cannot write include cache " + path + ": " + ec.message();
       return false;

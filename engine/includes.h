@@ -35,6 +35,7 @@ struct ParsedIncludeCache {
 // conversion.
 struct IncludeClosure {
   std::vector<std::pair<std::string, std::shared_ptr<const ParsedIncludeCache>>> Read;
+  bool Found = false;  // whether the cache the walk started from exists
   TStringList2 TypeNames, TypeValues, PointeeTypes, PointerTypes, MakeNames, MakeValues,
       IncludedCaches, InterfaceNames, ClassNames, FuncNames;
   std::size_t EntryCount() const;
@@ -43,8 +44,8 @@ struct IncludeClosure {
 // Parses the bytes of a cache file.
 ParsedIncludeCache ParseIncludeCache(std::string_view bytes);
 
-// "<home>/inc/<name>.tqc".
-std::string IncludeCachePath(const std::string& homeDir, const std::string& name);
+// "<cacheDir>/<name>.tqc".
+std::string IncludeCachePath(const std::string& cacheDir, const std::string& name);
 
 // A header name without folder and extension: "sub\foo.h" -> "foo".
 std::string IncludeBaseName(std::string_view headerName);

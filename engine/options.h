@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tqc {
 
@@ -27,9 +28,18 @@ struct ConversionOptions {
   int CodePage = 0;
   // Date written in the banner; today when absent.
   std::optional<BannerDate> Today;
-  // Folder of the program: the include cache lives in its "inc" folder. Empty: no cache is
-  // read or written.
-  std::string HomeDir;
+  // The include cache folders (each an "inc" folder), read in this order: a header's cache is
+  // the first one found. Empty: no cache is read.
+  std::vector<std::string> CacheDirs;
+  // Where caches are written, normally the first of CacheDirs. Empty: none is written.
+  std::string CacheWriteDir;
+  // One folder for both: "<home>/inc", the layout of a home given with --home; an empty
+  // home: no cache at all.
+  void UseCacheHome(const std::string& home) {
+    CacheWriteDir = home.empty() ? home : home.back() == '/' ? home + "inc" : home + "/inc";
+    CacheDirs.clear();
+    if (!home.empty()) CacheDirs.push_back(CacheWriteDir);
+  }
   // Parsed include caches shared by the conversions of one run (not owned); null: every
   // cache is parsed whenever it is read.
   IncludeCacheMemo* CacheMemo = nullptr;

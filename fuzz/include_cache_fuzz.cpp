@@ -41,7 +41,7 @@ std::vector<std::string> Batch(const fs::path& home, const std::vector<std::stri
     Write(home / "inc" / (std::string(names[i]) + ".tqc"), parts[i]);
   ConversionOptions options;
   options.Today = BannerDate{2026, 1, 1};
-  options.HomeDir = home.string();
+  options.UseCacheHome(home.string());
   options.CacheMemo = memo;
   DefinitionTables tables = ShippedTables();
   std::vector<std::string> out;

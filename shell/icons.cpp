@@ -1,4 +1,4 @@
-// Simple 16 x 16 (and 32 x 32) line drawings for the tool bar.
+// Simple 16 x 16 (and 32 x 32) line drawings for the tool bar, and the program's icon.
 #include "icons.h"
 
 #include <QPainter>
@@ -135,18 +135,20 @@ void DrawApp(QPainter& p) {
 
 }  // namespace
 
+QImage RenderAppIcon(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 16.0, size / 16.0);
+  DrawApp(p);
+  p.end();
+  return image;
+}
+
 QIcon MakeAppIcon() {
   QIcon icon;
-  for (int size : {16, 32, 48}) {
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 16.0, size / 16.0);
-    DrawApp(p);
-    p.end();
-    icon.addPixmap(pm);
-  }
+  for (int size : {16, 32, 48}) icon.addPixmap(QPixmap::fromImage(RenderAppIcon(size)));
   return icon;
 }
 

@@ -1,6 +1,7 @@
-// tqc: the desktop program. Refuses to start without its definition files, asks an instance
-// that is already running where its window is, and creates the main window; a header named on
-// the command line is opened as if it had been dropped onto the window.
+// tqc: the desktop program. Finds its files, refuses to start without its definition files, asks
+// an instance that is already running where its window is, and creates the main window; a header
+// named on the command line is opened as if it had been dropped onto the window.
+// Usage: tqc [--home DIR] [FILE]
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
@@ -20,20 +21,29 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("tqc"));
   QApplication::setOrganizationName(QStringLiteral("morlen"));
 
+  // The desktop entry is tqc.desktop: its icon and name go with the window.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tqc"));
+
+  QStringList args = QApplication::arguments();
+  QString givenHome;
+  if (args.size() > 2 && args.at(1) == QLatin1String("--home")) {
+    givenHome = args.at(2);
+    args.remove(1, 2);
+  }
   auto dialogs = std::make_shared<QtShellDialogs>();
-  if (!DefinitionFilesPresent(QCoreApplication::applicationDirPath(), *dialogs)) return 1;
+  tqc::HomeLayout home = FindProgramHome(givenHome);
+  if (!DefinitionFilesPresent(home, *dialogs)) return 1;
 
   const QString serverName = InstanceServerName();
   const std::optional<QPoint> instanceWindow = FindInstanceWindow(serverName);
   QGuiApplication::setApplicationDisplayName(QStringLiteral("tqc"));
   QApplication::setWindowIcon(MakeAppIcon());
 
-  Ttqc_by_Morlen window(dialogs, QString(), instanceWindow);
+  Ttqc_by_Morlen window(dialogs, std::move(home), instanceWindow);
   // The first instance answers the later ones; a later one leaves the socket to it.
   InstanceServer server(&window);
   server.Listen(serverName, !instanceWindow);
   window.show();
-  const QStringList args = QApplication::arguments();
   if (args.size() > 1) {
     const QString path = QFileInfo(args.at(1)).absoluteFilePath();
     QTimer::singleShot(0, &window, [&window, path] { window.OpenDroppedHeader(path); });

@@ -32,6 +32,7 @@
 #include "about.h"
 #include "engine/conversion.h"
 #include "icons.h"
+#include "startup.h"
 #include "tables/file_io.h"
 #include "tables/replacements.h"
 #include "vart.h"
@@ -78,9 +79,13 @@ std::optional<std::string> ShellHost::AskDllName(std::string_view offered) {
 
 Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, const QString& homeDir,
                                std::optional<QPoint> instanceWindow, QWidget* parent)
+    : Ttqc_by_Morlen(std::move(dialogs), FindProgramHome(homeDir), instanceWindow, parent) {}
+
+Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, HomeLayout home,
+                               std::optional<QPoint> instanceWindow, QWidget* parent)
     : QMainWindow(parent),
       dialogs_(dialogs ? std::move(dialogs) : std::make_shared<QtShellDialogs>()),
-      homeDir_(homeDir.isEmpty() ? QCoreApplication::applicationDirPath() : homeDir) {
+      home_(std::move(home)) {
   setObjectName(QStringLiteral("Ttqc_by_Morlen"));
   setWindowTitle(QStringLiteral("tqc"));
   resize(640, 400);
@@ -95,7 +100,8 @@ Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, const QStr
   StatusPanel = new QLabel(QStringLiteral(" Welcome to Delphi's World!"), StatusBar1);
   StatusBar1->addWidget(StatusPanel, 1);
 
-  options_.HomeDir = PathBytes(homeDir_);
+  options_.CacheDirs = home_.CacheDirs;
+  options_.CacheWriteDir = home_.CacheWriteDir;
   options_.CacheMemo = &cacheMemo_;
   FormCreate(instanceWindow);
 
@@ -141,7 +147,7 @@ void Ttqc_by_Morlen::FormCreate(std::optional<QPoint> instanceWindow) {
   resize(frame.size());
   move(frame.topLeft());
 
-  LoadDefinitions(tables_, PathBytes(homeDir_));
+  LoadDefinitions(tables_, DefinitionPaths{home_.Dat, home_.Typ, home_.Def});
   versions_ = ProgramVersionTexts();
   options_.VersionText = versions_.VersionText.toStdString();
 }
@@ -298,6 +304,9 @@ void Ttqc_by_Morlen::CreateOptionActions() {
   VarMnu = new QAction(QStringLiteral("&Parameter Mode"), this);
   VarMnu->setObjectName(QStringLiteral("VarMnu"));
   connect(VarMnu, &QAction::triggered, this, &Ttqc_by_Morlen::VarMnuClick);
+  EditDefMnu = new QAction(QStringLiteral("Edit Definition &Files..."), this);
+  EditDefMnu->setObjectName(QStringLiteral("EditDefMnu"));
+  connect(EditDefMnu, &QAction::triggered, this, &Ttqc_by_Morlen::EditDefMnuClick);
 }
 
 void Ttqc_by_Morlen::CreateMenus() {
@@ -324,6 +333,8 @@ void Ttqc_by_Morlen::CreateMenus() {
   C1->addActions({stdcall1, cdecl1, pascal1, N8});
   OtherMenu->addAction(CompMnu);
   OtherMenu->addAction(VarMnu);
+  OtherMenu->addSeparator();
+  OtherMenu->addAction(EditDefMnu);
 
   HelpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
   HelpMenu->addAction(Topic1);
@@ -460,6 +471,15 @@ void Ttqc_by_Morlen::Convert(const QString& path) {
     ReplaceDocument(pane);  // after a failure, what the engine wrote before it
   }
   findBtnOn_ = result && result->ErrorCount > 0;
+  // What became of the include cache goes after the error count; that no folder can take it is
+  // said once.
+  if (result && !result->CacheError.empty()) {
+    ShowStatus(StatusText() + QStringLiteral(" - ") + QString::fromLocal8Bit(result->CacheError));
+  } else if (result && result->CacheNotKept && !toldCacheNotKept_) {
+    ShowStatus(StatusText() + QStringLiteral(" - ") +
+               QString::fromLocal8Bit(home_.CacheNotKeptText()));
+    toldCacheNotKept_ = true;
+  }
   Edit1->document()->setModified(result.has_value());
   converting_ = false;
   selectionHandlerAttached_ = true;
@@ -636,7 +656,7 @@ void Ttqc_by_Morlen::ldel1Click() {
 
 void Ttqc_by_Morlen::Topic1Click() {
   QString path = QDir::current().absoluteFilePath(kHelpFile);
-  if (!QFileInfo::exists(path)) path = QDir(homeDir_).absoluteFilePath(kHelpFile);
+  if (!QFileInfo::exists(path)) path = QFile::decodeName(home_.Help.c_str());
   if (!QFileInfo::exists(path)) {
     Report(kHelpFile + QStringLiteral(" not found."));
     return;
@@ -677,6 +697,26 @@ void Ttqc_by_Morlen::VarMnuClick() {
   options_.PointerModeMask = dialog.PointerModeMask();
   options_.VarModeMask = dialog.VarModeMask();
   options_.VoidPtrAsPointer = dialog.VoidPtrAsPointer();
+}
+
+void Ttqc_by_Morlen::EditDefMnuClick() {
+  // A portable copy and a given home read their own files: those are the ones to edit.
+  QString folder = QFile::decodeName(home_.DataDir.c_str());
+  if (home_.From == HomeLayout::Source::Installed) {
+    try {
+      CopyShippedDefinitionFiles(home_);
+    } catch (const std::exception& e) {
+      Report(QString::fromLocal8Bit(e.what()));
+      return;
+    }
+    // The copies are the files of the next start; the tables in use stay as they are.
+    PickDefinitionFiles(home_);
+    folder = QFile::decodeName(home_.UserDir.c_str());
+    ShowStatus(QStringLiteral(" Definition files: %1 (read when tqc starts)")
+                   .arg(QDir::toNativeSeparators(folder)));
+  }
+  if (!dialogs_->OpenDocument(folder))
+    Report(QStringLiteral("Cannot open %1.").arg(QDir::toNativeSeparators(folder)));
 }
 
 // ---- Load Definition ----

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/home.h"
 #include "engine/host.h"
 #include "engine/includes.h"
 #include "engine/options.h"
@@ -48,13 +49,16 @@ class Ttqc_by_Morlen : public QMainWindow {
 
  public:
   // `dialogs` answers every modal question (the real dialogs when null). `homeDir` holds the
-  // definition files and the include cache (the program's folder when empty).
-  // `instanceWindow`: the top-left corner of the main window of an instance that was running
-  // at start-up; this window then goes 30 pixels right of and below it.
+  // definition files and the include cache; when empty they are found from the program's
+  // folder (FindProgramHome). `instanceWindow`: the top-left corner of the main window of an
+  // instance that was running at start-up; this window then goes 30 pixels right of and below
+  // it.
   explicit Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs = nullptr,
                           const QString& homeDir = QString(),
                           std::optional<QPoint> instanceWindow = std::nullopt,
                           QWidget* parent = nullptr);
+  Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, HomeLayout home,
+                 std::optional<QPoint> instanceWindow = std::nullopt, QWidget* parent = nullptr);
   ~Ttqc_by_Morlen() override;
 
   // Parts of the window.
@@ -94,6 +98,7 @@ class Ttqc_by_Morlen : public QMainWindow {
   QActionGroup* CallTypeGroup = nullptr;
   QAction* CompMnu = nullptr;
   QAction* VarMnu = nullptr;
+  QAction* EditDefMnu = nullptr;  // Edit Definition Files...
   QAction* fdel1 = nullptr;
   QAction* bdel1 = nullptr;
   QAction* ldel1 = nullptr;
@@ -125,6 +130,9 @@ class Ttqc_by_Morlen : public QMainWindow {
   void CallTypeClick();
   void CompMnuClick();
   void VarMnuClick();
+  // The user's own copies of the definition files: made from the shipped ones on first use
+  // (never replacing one), then their folder is opened through the desktop.
+  void EditDefMnuClick();
 
   // Open without the dialog (a dropped header): the save question, then the conversion.
   void OpenDroppedHeader(const QString& path);
@@ -133,7 +141,7 @@ class Ttqc_by_Morlen : public QMainWindow {
   ConversionOptions& Options() { return options_; }  // set by the options menus
   const VersionTexts& Versions() const { return versions_; }
   DefinitionTables& Tables() { return tables_; }
-  const QString& HomeDir() const { return homeDir_; }
+  const HomeLayout& Home() const { return home_; }
   const QString& LastDir() const { return lastDir_; }
   void SetLastDir(const QString& dir) { lastDir_ = dir; }
   bool HasSaveName() const { return hasSaveName_; }
@@ -179,7 +187,7 @@ class Ttqc_by_Morlen : public QMainWindow {
   void WriteSettingsBack();  // the second half of FormCloseQuery
 
   std::shared_ptr<ShellDialogs> dialogs_;
-  QString homeDir_;
+  HomeLayout home_;
   DefinitionTables tables_;
   ConversionOptions options_;
   VersionTexts versions_;
@@ -196,6 +204,7 @@ class Ttqc_by_Morlen : public QMainWindow {
   bool findBtnOn_ = false;
   bool converting_ = false;
   bool closePending_ = false;
+  bool toldCacheNotKept_ = false;
   bool selectionHandlerAttached_ = true;
   int wheelRemainder_ = 0;
 };

@@ -230,12 +230,18 @@ void ReadTypText(DefinitionTables& t, std::string_view bytes) {
 }
 
 void LoadDefinitions(DefinitionTables& tables, const std::string& dir) {
-  tables = DefinitionTables{};
   namespace fs = std::filesystem;
+  const fs::path d(dir);
+  LoadDefinitions(tables, DefinitionPaths{(d / "tqc.dat").string(), (d / "tqc.typ").string(),
+                                          (d / "tqc.def").string()});
+}
+
+void LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths) {
+  tables = DefinitionTables{};
   std::string bytes;
-  if (ReadFileBytes((fs::path(dir) / "tqc.dat").string(), bytes)) ReadDatText(tables, bytes);
-  if (ReadFileBytes((fs::path(dir) / "tqc.typ").string(), bytes)) ReadTypText(tables, bytes);
-  if (ReadFileBytes((fs::path(dir) / "tqc.def").string(), bytes))
+  if (!paths.Dat.empty() && ReadFileBytes(paths.Dat, bytes)) ReadDatText(tables, bytes);
+  if (!paths.Typ.empty() && ReadFileBytes(paths.Typ, bytes)) ReadTypText(tables, bytes);
+  if (!paths.Def.empty() && ReadFileBytes(paths.Def, bytes))
     ReadReplacementText(bytes, tables.BaseReplacementNames, tables.BaseReplacementTemplates,
                         tables.BaseReplacementPointers);
   tables.ReplacementNames = tables.BaseReplacementNames;

@@ -44,6 +44,11 @@ std::vector<std::string_view> SplitLineViews(std::string_view bytes);
 
 // Reads the three files from folder `dir` (each only if present) into fresh tables.
 void LoadDefinitions(DefinitionTables& tables, const std::string& dir);
+// The same from three paths of their own (an empty path: no such file).
+struct DefinitionPaths {
+  std::string Dat, Typ, Def;
+};
+void LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths);
 
 // Append what the text of tqc.dat / tqc.typ holds to the tables; malformed lines are skipped.
 void ReadDatText(DefinitionTables& tables, std::string_view bytes);

@@ -64,7 +64,7 @@ const char* const kEmptyCache =
 
 class IncludesTest : public ::testing::Test {
  protected:
-  void SetUp() override { fx.Options.HomeDir = dir.Str(); }
+  void SetUp() override { fx.Options.UseCacheHome(dir.Str()); }
 
   // A fresh context converting dir/x.h.
   ConversionContext& Ctx() {
@@ -133,7 +133,7 @@ TEST_F(IncludesTest, ErrorLineIsRed) {
 }
 
 TEST_F(IncludesTest, NoHomeNoCache) {
-  fx.Options.HomeDir.clear();
+  fx.Options.UseCacheHome("");
   Cache("foo", "[TYPE]\r\nFOO_T,Integer\r\n");
   ConversionContext& ctx = Ctx();
   EXPECT_EQ(Run(ctx, "#include <foo.h>"), "// Error :  #include < foo.h >");
@@ -365,7 +365,7 @@ TEST_F(IncludesTest, CacheWriteFailureIsReportedNotFatal) {
   fx.Defs.InterfaceNames.Add("IUnknown");
   // "inc" cannot be created: the home is a file.
   WriteText(dir / "home", "");
-  fx.Options.HomeDir = dir / "home";
+  fx.Options.UseCacheHome(dir / "home");
   auto lines = fx.Convert("#line 1\n", dir / "x.h");
   EXPECT_FALSE(fx.Result.CacheWritten);
   EXPECT_NE(fx.Result.CacheError.find(dir / "home/inc/x.tqc"), std::string::npos)
@@ -373,7 +373,7 @@ TEST_F(IncludesTest, CacheWriteFailureIsReportedNotFatal) {
   EXPECT_EQ(fx.Result.ErrorCount, 1);
   EXPECT_EQ(lines.back(), "end.");
   // The cache's name is taken by a folder.
-  fx.Options.HomeDir = dir.Str();
+  fx.Options.UseCacheHome(dir.Str());
   fs::create_directories(dir / "inc/x.tqc");
   fx.Convert("", dir / "x.h");
   EXPECT_FALSE(fx.Result.CacheWritten);
@@ -466,7 +466,8 @@ TEST_F(IncludesTest, KeptClosuresGiveWhatTheWalkGives) {
          {&ctx.TypeNames, &ctx.TypeValues, &ctx.PointeeTypes, &ctx.PointerTypes, &ctx.MakeNames,
           &ctx.MakeValues, &ctx.IncludedCaches, &ctx.InterfaceNames, &ctx.ClassNames,
           &ctx.FuncNames}) {
-      for (int i = 0; i < l->Count(); ++i) all.push_back(l->Text(i) + "/" + std::to_string(l->Tag(i)));
+      for (int i = 0; i < l->Count(); ++i)
+        all.push_back(l->Text(i) + "/" + std::to_string(l->Tag(i)));
       all.push_back("|");
     }
     all.push_back(std::to_string(ctx.TypeNames.FindExact("A")) + "," +

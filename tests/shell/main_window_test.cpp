@@ -1,6 +1,5 @@
 // The main window driven through its commands, with every dialog answered by the test.
 #include "main_window.h"
-#include "style_map.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,6 +22,7 @@
 
 #include "engine/conversion.h"
 #include "fake_dialogs.h"
+#include "style_map.h"
 
 using namespace tqc;
 using namespace tqc::shell;
@@ -171,7 +171,8 @@ class WindowTest : public QObject {
     for (QAction* a : {w_->Open2, w_->Save3, w_->Save2, w_->N10, w_->Close2, w_->All1, w_->Find2,
                        w_->Topic1, w_->About1})
       QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
-    QCOMPARE(w_->Options().HomeDir, QFile::encodeName(home_->path()).toStdString());
+    QCOMPARE(w_->Options().CacheDirs,
+             std::vector<std::string>({QFile::encodeName(Home("inc")).toStdString()}));
 
     QCOMPARE(MenuCaptions(w_->FileMenu), QStringList({"&Open...", "&Save", "Save &As...", "-",
                                                       "Load &Definition...", "-", "E&xit"}));

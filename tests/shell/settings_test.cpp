@@ -126,8 +126,9 @@ class SettingsTest : public QObject {
 
   void TheOtherMenuHoldsTheOptions() {
     Start();
-    QCOMPARE(MenuCaptions(w_->OtherMenu), QStringList({"&Ole Mode", "Default &CallType",
-                                                       "&def __cplusplus", "&Parameter Mode"}));
+    QCOMPARE(MenuCaptions(w_->OtherMenu),
+             QStringList({"&Ole Mode", "Default &CallType", "&def __cplusplus", "&Parameter Mode",
+                          "-", "Edit Definition &Files..."}));
     QCOMPARE(MenuCaptions(w_->C1), QStringList({"stdcall", "cdecl", "pascal", "register"}));
     QVERIFY(w_->OtherMenu->menuAction()->isVisible());
     QVERIFY(w_->CallTypeGroup->isExclusive());

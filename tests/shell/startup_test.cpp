@@ -86,17 +86,17 @@ class StartupTest : public QObject {
     QVERIFY(QDir().mkpath(dir));
     if (dat) QVERIFY(WriteAll(dir + "/tqc.dat", ""));
     if (typ) QVERIFY(WriteAll(dir + "/tqc.typ", ""));
-    QCOMPARE(DefinitionFilesPresent(dir, *dialogs_), messages.isEmpty());
+    QCOMPARE(DefinitionFilesPresent(FindProgramHome(dir), *dialogs_), messages.isEmpty());
     QCOMPARE(dialogs_->Log, messages);
   }
 
   void AFolderIsNoDefinitionFile() {
     QVERIFY(QDir().mkpath(Tmp("program/tqc.dat")));
     QVERIFY(WriteAll(Tmp("program/tqc.typ"), ""));
-    QVERIFY(!DefinitionFilesPresent(Tmp("program"), *dialogs_));
+    QVERIFY(!DefinitionFilesPresent(FindProgramHome(Tmp("program")), *dialogs_));
     QCOMPARE(dialogs_->Log, QStringList({"message:tqc.dat not found.:48"}));
     // tqc.def is not needed to start.
-    QVERIFY(DefinitionFilesPresent(Tmp("home"), *dialogs_));
+    QVERIFY(DefinitionFilesPresent(FindProgramHome(Tmp("home")), *dialogs_));
   }
 
   void ASecondInstanceGoesBesideTheFirst() {
