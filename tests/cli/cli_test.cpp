@@ -319,6 +319,20 @@ TEST_F(CliTest, MissingDefinitionFilesStopTheRun) {
   EXPECT_FALSE(fs::exists(dir / "a.pas"));
 }
 
+TEST_F(CliTest, PrintHomeNamesTheFilesInUse) {
+  const std::string home = (dir / "home").string();
+  auto r = Run("--print-home");
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Out.substr(0, r.Out.find("settings: ")),
+            "home: " + home + " (given with --home)\ntqc.dat: " + home +
+                "/tqc.dat\ntqc.typ: " + home + "/tqc.typ\ntqc.def: not found\nhelp: " + home +
+                "/help_eng.txt (not found)\ninclude cache: " + home + "/inc (written and read)\n");
+  fs::remove(dir / "home" / "tqc.typ");
+  r = Run("--print-home");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Out.find("\ntqc.typ: not found\n"), std::string::npos) << r.Out;
+}
+
 TEST_F(CliTest, UsageErrorsExitWithTwo) {
   for (const char* args : {"", "--call fastcall x.h", "--bogus x.h", "-o a.pas x.h y.h",
                            "--date 2026-13-01 x.h", "--codepage 1252 x.h", "--other ptr x.h"}) {

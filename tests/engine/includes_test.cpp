@@ -530,5 +530,41 @@ TEST_F(IncludesTest, BatchMemoReadsEachCacheOnceAndSeesItsOwnWrites) {
   EXPECT_EQ(Texts(after.InterfaceNames), V{"IB"});
 }
 
+TEST_F(IncludesTest, CachesAreLookedForInEachFolderAndWrittenToOne) {
+  // The per-user folder, written to, and a shipped one, only read.
+  fx.Options.CacheDirs = {dir / "user", dir / "shipped"};
+  fx.Options.CacheWriteDir = dir / "user";
+  WriteText(dir / "shipped/a.tqc", "[TYPE]\r\nA,X\r\n[INC]\r\nb\r\n");
+  WriteText(dir / "shipped/b.tqc", "[TYPE]\r\nB,Shipped\r\n");
+  WriteText(dir / "user/b.tqc", "[TYPE]\r\nB,User\r\n");
+  IncludeCacheMemo memo;
+  auto known = [&](IncludeCacheMemo* m) {
+    fx.Options.CacheMemo = m;
+    ConversionContext& ctx = Ctx();
+    EXPECT_EQ(Run(ctx, "#include <a.h>"), "// #include <a.h>");
+    return Texts(ctx.TypeValues);
+  };
+  // The cache of the first folder that has one counts, also for [INC] names, with or without
+  // the memo and its kept closures.
+  for (IncludeCacheMemo* m : {static_cast<IncludeCacheMemo*>(nullptr), &memo, &memo, &memo})
+    EXPECT_EQ(known(m), (V{"X", "User"}));
+  // A cache that appears in an earlier folder takes over.
+  WriteText(dir / "user/a.tqc", "[TYPE]\r\nA,Mine\r\n");
+  EXPECT_EQ(known(&memo), V{"Mine"});
+  // What a conversion learns goes to the folder written to only.
+  fx.Options.CacheMemo = &memo;
+  fx.Convert("#include <b.h>\n", dir / "c.h");
+  EXPECT_TRUE(fx.Result.CacheWritten);
+  EXPECT_TRUE(fs::exists(dir / "user/c.tqc"));
+  EXPECT_FALSE(fs::exists(dir / "shipped/c.tqc"));
+  // Without a folder to write to, the cache is not kept, and the result says so.
+  fx.Options.CacheWriteDir.clear();
+  fx.Convert("#include <b.h>\n", dir / "d.h");
+  EXPECT_TRUE(fx.Result.CacheNotKept);
+  EXPECT_FALSE(fx.Result.CacheWritten);
+  EXPECT_EQ(fx.Result.CacheError, "");
+  EXPECT_FALSE(fs::exists(dir / "user/d.tqc"));
+}
+
 }  // namespace
 }  // namespace tqc

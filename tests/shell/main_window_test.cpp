@@ -751,6 +751,47 @@ class WindowTest : public QObject {
     QCOMPARE(dialogs_->Calls("open:").last(),
              "open:" + Home("sub") + ":Load replacement definition files (*.def)");
   }
+
+  void InAnInstalledTreeTheUsersFilesAndCacheAreHisOwn() {
+    // A given home: its own files are the ones to edit; nothing is copied.
+    w_->EditDefMnu->trigger();
+    QCOMPARE(dialogs_->Calls("document:"), QStringList({"document:" + home_->path()}));
+
+    auto path = [](const QString& p) { return QFile::encodeName(p).toStdString(); };
+    HomeLayout home;
+    home.From = HomeLayout::Source::Installed;
+    home.DataDir = path(Home("share"));
+    home.UserDir = path(Home("user"));
+    QVERIFY(QDir().mkpath(Home("share")) && QDir().mkpath(Home("user")));
+    for (const char* name : {"tqc.dat", "tqc.typ", "tqc.def"})
+      QVERIFY(WriteAll(Home("share/") + name, ReadAll(QDir(TQC_DATA_DIR).filePath(name))));
+    QVERIFY(WriteAll(Home("user/tqc.typ"), "[TYPE]\nMINE,TMine\n"));
+    PickDefinitionFiles(home);
+    // The per-user folder cannot take a cache.
+    home.CacheDirs = {path(Home("user/inc"))};
+    home.CacheRefusals = {"cannot write " + home.CacheDirs[0] + " (Permission denied)"};
+    dialogs_->Log.clear();
+    w_ = std::make_unique<Ttqc_by_Morlen>(dialogs_, home);
+    QCOMPARE(w_->Tables().TypeValues.Text(w_->Tables().TypeNames.FindExact("MINE")), "TMine");
+
+    // Said once, after the error count of the first conversion that had a cache to keep.
+    const QString header = WriteHeader("ifoo.h", "DECLARE_INTERFACE_(IFoo, IUnknown)\n");
+    Open(header);
+    QCOMPARE(w_->StatusText(), " Error = 0 - the include cache is not kept: cannot write " +
+                                   Home("user/inc") + " (Permission denied)");
+    w_->Edit1->document()->setModified(false);
+    Open(header);
+    QCOMPARE(w_->StatusText(), QString(" Error = 0"));
+
+    // Edit Definition Files copies what the user lacks, keeps what he has, opens his folder.
+    w_->EditDefMnu->trigger();
+    QCOMPARE(ReadAll(Home("user/tqc.dat")), ReadAll(Home("share/tqc.dat")));
+    QCOMPARE(ReadAll(Home("user/tqc.def")), ReadAll(Home("share/tqc.def")));
+    QCOMPARE(ReadAll(Home("user/tqc.typ")), QByteArray("[TYPE]\nMINE,TMine\n"));
+    QCOMPARE(dialogs_->Calls("document:"), QStringList({"document:" + Home("user")}));
+    QCOMPARE(w_->Home().Dat, path(Home("user/tqc.dat")));
+    QVERIFY(dialogs_->Calls("message:").isEmpty());
+  }
 };
 
 QTEST_MAIN(WindowTest)
