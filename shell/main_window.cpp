@@ -28,6 +28,7 @@
 #include <QToolBar>
 #include <QWheelEvent>
 #include <optional>
+#include <utility>
 
 #include "about.h"
 #include "engine/conversion.h"
@@ -46,16 +47,14 @@ const QString kUnitFilter = QStringLiteral("Delphi Unit Files (*.pas)");
 const QString kDefFilter = QStringLiteral("Load replacement definition files (*.def)");
 const QString kHelpFile = QStringLiteral("help_eng.txt");
 
-std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+// Units up to this many lines are shown in one go (a few milliseconds); larger ones show that
+// many lines first.
+constexpr int kLinesAtOnce = 2000;
+// Lines written between two looks at the clock, and the time of one slice of the fill.
+constexpr int kFillPiece = 500;
+constexpr qint64 kFillSliceNs = 10'000'000;
 
-// Shows the wait cursor for as long as it lives.
-class WaitCursor {
- public:
-  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
+std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 }  // namespace
 
@@ -63,7 +62,13 @@ void ShellHost::ShowStatus(std::string_view text) {
   window_.ShowStatus(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-void ShellHost::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+// A pass over the event queue costs about a microsecond, as much as converting a short line:
+// once every few milliseconds keeps the window just as responsive.
+void ShellHost::ProcessPendingEvents() {
+  if (sinceEvents_.isValid() && sinceEvents_.nsecsElapsed() < 5'000'000) return;
+  QCoreApplication::processEvents();
+  sinceEvents_.start();
+}
 
 std::optional<std::string> ShellHost::AskDllName(std::string_view offered) {
   // The prompt gets the normal cursor back while it waits for the user.
@@ -113,7 +118,9 @@ Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, HomeLayout
   FormResize();
 }
 
-Ttqc_by_Morlen::~Ttqc_by_Morlen() = default;
+Ttqc_by_Morlen::~Ttqc_by_Morlen() {
+  if (waitCursor_) QGuiApplication::restoreOverrideCursor();
+}
 
 // Restores the options and the placement, loads the definition tables and takes the version
 // texts of the build.
@@ -452,24 +459,25 @@ void Ttqc_by_Morlen::Convert(const QString& path) {
   hasSaveName_ = false;
   openFileName_ = path;
   UpdateCommandStates();
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  waitCursor_ = true;
 
   // Options changed while the conversion runs count from the next one.
   const ConversionOptions options = options_;
-  OutputPane pane;
+  auto unit = std::make_unique<OutputPane>();
   std::optional<ConversionResult> result;
-  QString failure;
+  failure_.clear();
   {
-    WaitCursor wait;
     ShellHost host(*this);
     // The old text goes now: laying it out in the background would slow the conversion.
-    ReplaceDocument(OutputPane());
+    ShowDocument(NewPaneDocument());
     try {
-      result = ConvertHeader(PathBytes(path), tables_, options, host, pane);
+      result = ConvertHeader(PathBytes(path), tables_, options, host, *unit);
     } catch (const std::exception& e) {
-      failure = QString::fromLocal8Bit(e.what());
+      failure_ = QString::fromLocal8Bit(e.what());
     }
-    ReplaceDocument(pane);  // after a failure, what the engine wrote before it
   }
+  converted_ = result.has_value();
   findBtnOn_ = result && result->ErrorCount > 0;
   // What became of the include cache goes after the error count; that no folder can take it is
   // said once.
@@ -480,32 +488,103 @@ void Ttqc_by_Morlen::Convert(const QString& path) {
                QString::fromLocal8Bit(home_.CacheNotKeptText()));
     toldCacheNotKept_ = true;
   }
-  Edit1->document()->setModified(result.has_value());
+  // After a failure the pane shows what the engine wrote before it.
+  StartFill(std::move(unit));
+}
+
+// The unit's documents take the pane's font and text options.
+QTextDocument* Ttqc_by_Morlen::NewPaneDocument() {
+  const QTextDocument* old = Edit1->document();
+  auto* doc = new QTextDocument(Edit1);
+  doc->setDefaultFont(old->defaultFont());
+  doc->setDefaultTextOption(old->defaultTextOption());
+  return doc;
+}
+
+void Ttqc_by_Morlen::ShowDocument(QTextDocument* doc) {
+  QPointer<QTextDocument> previous(Edit1->document());
+  Edit1->setDocument(doc);
+  if (previous && previous != doc)
+    delete previous.data();  // the pane deletes only the document it made itself
+  Edit1->setCurrentCharFormat(QTextCharFormat());
+  FormResize();
+}
+
+// A large unit is shown in two steps. Its first lines go into the pane at once, so the user
+// reads them while the whole unit is written into a second document a slice at a time, the
+// window answering between the slices; that document then takes the first one's place.
+// Filling the shown document instead would lay out every line on the way.
+struct Ttqc_by_Morlen::UnitFill {
+  explicit UnitFill(std::unique_ptr<OutputPane> unit) : Unit(std::move(unit)), Lines(*Unit) {}
+  std::unique_ptr<OutputPane> Unit;
+  PaneFill Lines;
+  QPointer<QTextDocument> Whole;
+};
+
+void Ttqc_by_Morlen::StartFill(std::unique_ptr<OutputPane> unit) {
+  fill_ = std::make_unique<UnitFill>(std::move(unit));
+  QTextDocument* first = NewPaneDocument();
+  first->setUndoRedoEnabled(false);
+  fill_->Lines.Append(*first, kLinesAtOnce);
+  first->setUndoRedoEnabled(true);
+  encoding_ = fill_->Lines.Encoding();
+  ShowDocument(first);
+  Edit1->setFocus();
+  Edit1->ensureCursorVisible();
+  if (fill_->Lines.Done()) {
+    fill_.reset();
+    EndConversion();
+    return;
+  }
+  fill_->Lines.Rewind();
+  fill_->Whole = NewPaneDocument();
+  fill_->Whole->setUndoRedoEnabled(false);
+  QTimer::singleShot(0, this, &Ttqc_by_Morlen::FillStep);
+}
+
+void Ttqc_by_Morlen::FillStep() {
+  if (!fill_ || !fill_->Whole) return;
+  QElapsedTimer slice;
+  slice.start();
+  do {
+    fill_->Lines.Append(*fill_->Whole, kFillPiece);
+  } while (!fill_->Lines.Done() && slice.nsecsElapsed() < kFillSliceNs);
+  if (!fill_->Lines.Done()) {
+    QTimer::singleShot(0, this, &Ttqc_by_Morlen::FillStep);
+    return;
+  }
+
+  // The first lines were read-only meanwhile: the whole unit starts with the same text, so
+  // the caret, the selection and the scrolled place carry over.
+  QTextDocument* whole = fill_->Whole;
+  whole->setUndoRedoEnabled(true);
+  const int anchor = Edit1->textCursor().anchor();
+  const int position = Edit1->textCursor().position();
+  const int vertical = Edit1->verticalScrollBar()->value();
+  const int horizontal = Edit1->horizontalScrollBar()->value();
+  ShowDocument(whole);
+  QTextCursor caret(whole);
+  caret.setPosition(anchor);
+  caret.setPosition(position, QTextCursor::KeepAnchor);
+  Edit1->setTextCursor(caret);
+  Edit1->verticalScrollBar()->setValue(vertical);
+  Edit1->horizontalScrollBar()->setValue(horizontal);
+  fill_.reset();
+  EndConversion();
+}
+
+void Ttqc_by_Morlen::EndConversion() {
+  if (waitCursor_) QGuiApplication::restoreOverrideCursor();
+  waitCursor_ = false;
+  Edit1->document()->setModified(converted_);
   converting_ = false;
   selectionHandlerAttached_ = true;
   UpdateCommandStates();
-  Edit1->setFocus();
-  Edit1->ensureCursorVisible();
-  if (!failure.isEmpty()) Report(failure);
+  if (!failure_.isEmpty()) Report(std::exchange(failure_, QString()));
   if (closePending_) {
     closePending_ = false;
     close();
   }
-}
-
-// The text goes into a new document that replaces the pane's one: filling the shown document
-// would move its caret to the end of the text and make the pane lay out every line at once.
-void Ttqc_by_Morlen::ReplaceDocument(const OutputPane& pane) {
-  QTextDocument* old = Edit1->document();
-  auto* doc = new QTextDocument(Edit1);
-  doc->setDefaultFont(old->defaultFont());
-  doc->setDefaultTextOption(old->defaultTextOption());
-  encoding_ = ShowPane(*doc, pane);
-  QPointer<QTextDocument> previous(old);
-  Edit1->setDocument(doc);
-  if (previous) delete previous.data();  // the pane deletes only the document it made itself
-  Edit1->setCurrentCharFormat(QTextCharFormat());
-  FormResize();
 }
 
 // ---- Save ----

@@ -3,6 +3,7 @@
 // error lines and saves the unit as a ".pas" file.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPoint>
 #include <QString>
@@ -25,6 +26,7 @@ class QActionGroup;
 class QLabel;
 class QMenu;
 class QStatusBar;
+class QTextDocument;
 class QToolBar;
 
 namespace tqc::shell {
@@ -42,6 +44,7 @@ class ShellHost : public ConversionHost {
 
  private:
   Ttqc_by_Morlen& window_;
+  QElapsedTimer sinceEvents_;
 };
 
 class Ttqc_by_Morlen : public QMainWindow {
@@ -149,6 +152,8 @@ class Ttqc_by_Morlen : public QMainWindow {
   const QString& OpenFileName() const { return openFileName_; }
   QString StatusText() const;
   const QString& ApplicationTitle() const { return applicationTitle_; }
+  // True from Open until the unit is wholly in the pane (a large unit's first lines are shown
+  // before the rest has been filled in).
   bool Converting() const { return converting_; }
   PaneEncoding Encoding() const { return encoding_; }
   bool Modified() const;
@@ -181,10 +186,20 @@ class Ttqc_by_Morlen : public QMainWindow {
   bool WriteUnit(const QString& path);
   void OpenHeader(const QString& path);
   void Convert(const QString& path);
-  void ReplaceDocument(const OutputPane& pane);
+  QTextDocument* NewPaneDocument();
+  void ShowDocument(QTextDocument* doc);
+  void StartFill(std::unique_ptr<OutputPane> unit);
+  void FillStep();
+  void EndConversion();
   void Report(const QString& text);
   void FormCreate(std::optional<QPoint> instanceWindow);
   void WriteSettingsBack();  // the second half of FormCloseQuery
+
+  struct UnitFill;
+  std::unique_ptr<UnitFill> fill_;  // the large unit being filled in
+  bool waitCursor_ = false;         // shown from Open until the unit is wholly in the pane
+  bool converted_ = false;          // the last conversion ran to its end
+  QString failure_;                 // why it did not, reported when the unit is shown
 
   std::shared_ptr<ShellDialogs> dialogs_;
   HomeLayout home_;

@@ -7,6 +7,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
 #include <array>
 
 namespace tqc::shell {
@@ -141,38 +142,66 @@ int CharColumn(std::string_view line, int byteColumn, PaneEncoding encoding) {
   return units;
 }
 
-PaneEncoding ShowPane(QTextDocument& doc, const OutputPane& pane) {
-  const auto& lines = pane.Lines();
-  const PaneEncoding encoding = ChooseEncoding(lines);
-  QString text;
-  text.reserve(static_cast<qsizetype>(pane.TextLength()));
-  std::vector<int> starts;
-  starts.reserve(lines.size());
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) text += QLatin1Char('\n');
-    starts.push_back(static_cast<int>(text.size()));
-    text += DecodeText(lines[i], encoding);
-  }
+PaneFill::PaneFill(const OutputPane& pane) : pane_(pane), encoding_(ChooseEncoding(pane.Lines())) {
+  const auto& ranges = pane.Ranges();
+  rangeOrder_.resize(ranges.size());
+  for (std::size_t i = 0; i < ranges.size(); ++i) rangeOrder_[i] = i;
+  // Ranges arrive almost always in line order; those of an inserted line do not.
+  std::stable_sort(rangeOrder_.begin(), rangeOrder_.end(),
+                   [&](std::size_t a, std::size_t b) { return ranges[a].Line < ranges[b].Line; });
+}
 
-  doc.setUndoRedoEnabled(false);  // also empties the undo history
-  doc.setPlainText(text);
+void PaneFill::Rewind() {
+  next_ = 0;
+  nextRange_ = 0;
+}
+
+void PaneFill::Append(QTextDocument& doc, int count) {
+  const auto& lines = pane_.Lines();
+  const int end = static_cast<int>(std::min<std::size_t>(
+      lines.size(),
+      static_cast<std::size_t>(next_) + static_cast<std::size_t>(std::max(count, 0))));
+  if (end <= next_) return;
+  QTextCursor cursor(&doc);
+  cursor.movePosition(QTextCursor::End);
+  const int base = cursor.position();
+  QString text;
+  std::vector<int> starts;
+  starts.reserve(static_cast<std::size_t>(end - next_));
+  for (int i = next_; i < end; ++i) {
+    if (i > 0) text += QLatin1Char('\n');
+    starts.push_back(base + static_cast<int>(text.size()));
+    text += DecodeText(lines[static_cast<std::size_t>(i)], encoding_);
+  }
+  cursor.insertText(text, QTextCharFormat());
+
   QTextCharFormat bold;
   bold.setFontWeight(QFont::Bold);
   QTextCharFormat red;
   red.setForeground(QColor(Qt::red));
-  QTextCursor cursor(&doc);
-  cursor.beginEditBlock();  // one layout pass for all ranges
-  for (const StyleRange& r : pane.Ranges()) {
+  cursor.beginEditBlock();  // one layout pass for all ranges of the piece
+  const auto& ranges = pane_.Ranges();
+  for (; nextRange_ < rangeOrder_.size(); ++nextRange_) {
+    const StyleRange& r = ranges.at(rangeOrder_[nextRange_]);
+    if (r.Line >= end) break;
     const std::string& line = lines.at(static_cast<std::size_t>(r.Line));
-    const int base = starts.at(static_cast<std::size_t>(r.Line));
-    cursor.setPosition(base + CharColumn(line, r.Column, encoding));
-    cursor.setPosition(base + CharColumn(line, r.Column + r.Length, encoding),
+    const int lineStart = starts.at(static_cast<std::size_t>(r.Line - next_));
+    cursor.setPosition(lineStart + CharColumn(line, r.Column, encoding_));
+    cursor.setPosition(lineStart + CharColumn(line, r.Column + r.Length, encoding_),
                        QTextCursor::KeepAnchor);
     cursor.mergeCharFormat(r.Style == TextStyle::Bold ? bold : red);
   }
   cursor.endEditBlock();
+  next_ = end;
+}
+
+PaneEncoding ShowPane(QTextDocument& doc, const OutputPane& pane) {
+  doc.setUndoRedoEnabled(false);  // also empties the undo history
+  doc.clear();
+  PaneFill fill(pane);
+  fill.Append(doc, pane.Count());
   doc.setUndoRedoEnabled(true);
-  return encoding;
+  return fill.Encoding();
 }
 
 std::string DocumentBytes(const QTextDocument& doc, PaneEncoding encoding) {

@@ -39,6 +39,29 @@ std::string EncodeText(const QString& text, PaneEncoding encoding);
 // character counts that character.
 int CharColumn(std::string_view line, int byteColumn, PaneEncoding encoding);
 
+// Writes the pane's lines with their styles into a document a piece at a time, so that a
+// large unit can be built while the window goes on answering the user. The pane must outlive
+// the fill.
+class PaneFill {
+ public:
+  explicit PaneFill(const OutputPane& pane);
+
+  PaneEncoding Encoding() const { return encoding_; }
+  int LinesDone() const { return next_; }
+  bool Done() const { return next_ >= pane_.Count(); }
+  // Appends the next `count` lines (fewer at the end) with their styles at the end of `doc`.
+  void Append(QTextDocument& doc, int count);
+  // Starts again from the first line, for another document.
+  void Rewind();
+
+ private:
+  const OutputPane& pane_;
+  PaneEncoding encoding_;
+  std::vector<std::size_t> rangeOrder_;  // the pane's ranges in line order
+  int next_ = 0;
+  std::size_t nextRange_ = 0;
+};
+
 // Replaces the document's text by the pane's lines with their styles; the undo history is
 // emptied. Returns the encoding chosen for the unit.
 PaneEncoding ShowPane(QTextDocument& doc, const OutputPane& pane);

@@ -256,6 +256,50 @@ class WindowTest : public QObject {
              "open:" + home_->path() + ":Header files (*.h *.idl)");
   }
 
+  void ALargeUnitShowsItsFirstLinesWhileTheRestIsFilledIn() {
+    QByteArray header;
+    for (int i = 0; i < 3000; ++i)
+      header += "#define BIG_" + QByteArray::number(i) + " " + QByteArray::number(i) + "\n";
+    const QString path = WriteHeader("big.h", header + kErrorHeader);
+    const OutputPane unit = EngineUnit(path);
+    w_->show();
+    Open(path);
+    // Back in the event loop with the head of the unit on screen and the rest to come.
+    QVERIFY(w_->Converting());
+    const QTextDocument* first = w_->Edit1->document();
+    QVERIFY(first->blockCount() < unit.Count());
+    QCOMPARE(first->firstBlock().text(), QString::fromStdString(unit.Line(0)));
+    QCOMPARE(StyleMap(UnitLine()), QString("bbbb....."));  // "unit big;"
+    QVERIFY(w_->Edit1->isReadOnly());
+    QVERIFY(!w_->SaveBtn->isEnabled());
+    // The caret, the selection and the scrolled place chosen meanwhile carry over.
+    PlaceCaret(20, 2, 6);
+    const QString selected = w_->Edit1->textCursor().selectedText();
+    QScrollBar* bar = w_->Edit1->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 300);
+    bar->setValue(300);
+
+    QTRY_VERIFY(!w_->Converting());
+    const QTextDocument* doc = w_->Edit1->document();
+    QCOMPARE(doc->blockCount(), unit.Count());
+    for (int i = 0; i < unit.Count(); ++i) {
+      const QTextBlock b = doc->findBlockByNumber(i);
+      QCOMPARE(b.text(), QString::fromStdString(unit.Line(i)));
+      QCOMPARE(StyleMap(b), ExpectedStyleMap(unit, i));
+    }
+    QCOMPARE(w_->UnitBytes(), unit.SaveText());
+    QCOMPARE(w_->Edit1->textCursor().block().blockNumber(), 20);
+    QCOMPARE(w_->Edit1->textCursor().selectedText(), selected);
+    QCOMPARE(bar->value(), 300);
+    QVERIFY(w_->Modified());
+    QVERIFY(!w_->Edit1->isReadOnly());
+    QVERIFY(!w_->Undo3->isEnabled());
+    QVERIFY(w_->SaveBtn->isEnabled());
+    QVERIFY(w_->FindBtn->isEnabled());
+    QCOMPARE(w_->StatusText(), QString(" Error = 3"));
+    QVERIFY(!QGuiApplication::overrideCursor());
+  }
+
   void AnErrorFreeUnitLeavesFindErrorOff() {
     Open(WriteHeader("clean.h", "/* only a comment */\n\n// and another\n"));
     QCOMPARE(w_->StatusText(), QString(" Error = 0"));
