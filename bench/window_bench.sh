@@ -8,11 +8,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh build-essential cmake qt6-base-dev libjemalloc-dev mingw-w64-x86-64-dev
 header=${1:-/usr/share/mingw-w64/include/mshtml.h}
-cmake -S . -B build-bench-window -DCMAKE_BUILD_TYPE=Release -DTQC_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench-window -j"$(nproc)" --target tqc-convert tqc-open-timing >/dev/null
-bin=build-bench-window/bin
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+if ! { cmake -S . -B build-bench-window -DCMAKE_BUILD_TYPE=Release -DTQC_BUILD_TESTS=OFF &&
+  cmake --build build-bench-window -j"$(nproc)" --target tqc-convert tqc-open-timing; } \
+  >"$work/build.log" 2>&1; then
+  cat "$work/build.log" >&2
+  exit 1
+fi
+bin=build-bench-window/bin
 cat "$header" >/dev/null  # warm the page cache
 export QT_QPA_PLATFORM=offscreen
 cli=() shown=() whole=() pause=()

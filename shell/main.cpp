@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
 
   const QString serverName = InstanceServerName();
   const std::optional<QPoint> instanceWindow = FindInstanceWindow(serverName);
-  QGuiApplication::setApplicationDisplayName(QStringLiteral("tqc"));
+  // No application display name: the desktop would append it to every caption.
   QApplication::setWindowIcon(MakeAppIcon());
 
   Ttqc_by_Morlen window(dialogs, std::move(home), instanceWindow);

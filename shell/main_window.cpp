@@ -92,7 +92,9 @@ Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, HomeLayout
       dialogs_(dialogs ? std::move(dialogs) : std::make_shared<QtShellDialogs>()),
       home_(std::move(home)) {
   setObjectName(QStringLiteral("Ttqc_by_Morlen"));
-  setWindowTitle(QStringLiteral("tqc"));
+  // "[*]" is where the caption shows whether the text is unsaved.
+  setWindowTitle(QStringLiteral("tqc[*]"));
+  setWindowIconText(applicationTitle_);
   resize(640, 400);
   setAcceptDrops(true);
 
@@ -448,8 +450,12 @@ void Ttqc_by_Morlen::Convert(const QString& path) {
     return;
   }
 
-  setWindowTitle(QStringLiteral("tqc - ") + info.fileName() + QStringLiteral(" / ") +
-                 QDir::toNativeSeparators(info.absolutePath()));
+  // A "[*]" in a name is doubled so that the caption shows it as it is.
+  auto literal = [](QString text) {
+    return text.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+  };
+  setWindowTitle(QStringLiteral("tqc - ") + literal(info.fileName()) + QStringLiteral(" / ") +
+                 literal(QDir::toNativeSeparators(info.absolutePath())) + QStringLiteral("[*]"));
   applicationTitle_ = QStringLiteral("tqc - ") + info.fileName();
   setWindowIconText(applicationTitle_);
   converting_ = true;
@@ -508,6 +514,8 @@ void Ttqc_by_Morlen::ShowDocument(QTextDocument* doc) {
     delete previous.data();  // the pane deletes only the document it made itself
   Edit1->setCurrentCharFormat(QTextCharFormat());
   FormResize();
+  connect(doc, &QTextDocument::modificationChanged, this, &QWidget::setWindowModified);
+  setWindowModified(doc->isModified());
 }
 
 // A large unit is shown in two steps. Its first lines go into the pane at once, so the user

@@ -132,6 +132,12 @@ class WindowTest : public QObject {
     return {};
   }
 
+  // The caption as the desktop shows it: "[*]" gives way to "*" while the text is unsaved.
+  QString ShownCaption() {
+    w_->winId();
+    return w_->windowHandle()->title();
+  }
+
   void ShowActive() {
     w_->show();
     w_->activateWindow();
@@ -162,7 +168,9 @@ class WindowTest : public QObject {
   }
 
   void StartsWithTheDesignedState() {
-    QCOMPARE(w_->windowTitle(), QString("tqc"));
+    QCOMPARE(w_->windowTitle(), QString("tqc[*]"));
+    QCOMPARE(ShownCaption(), QString("tqc"));
+    QCOMPARE(w_->windowIconText(), QString("tqc"));
     QCOMPARE(w_->StatusText(), QString(" Welcome to Delphi's World!"));
     QVERIFY(!w_->SaveBtn->isEnabled());
     QVERIFY(!w_->FindBtn->isEnabled());
@@ -232,7 +240,10 @@ class WindowTest : public QObject {
     QVERIFY(StyleMap(doc->findBlockByNumber(firstError)).startsWith("...rrrrr..."));
     QCOMPARE(w_->UnitBytes(), unit.SaveText());
 
-    QCOMPARE(w_->windowTitle(), "tqc - winfoo.h / " + QDir::toNativeSeparators(home_->path()));
+    const QString caption = "tqc - winfoo.h / " + QDir::toNativeSeparators(home_->path());
+    QCOMPARE(w_->windowTitle(), caption + "[*]");
+    QCOMPARE(ShownCaption(), caption + "*");  // the new unit is unsaved
+    QCOMPARE(w_->windowIconText(), QString("tqc - winfoo.h"));
     QCOMPARE(w_->ApplicationTitle(), QString("tqc - winfoo.h"));
     QCOMPARE(w_->StatusText(), QString(" Error = 3"));
     QVERIFY(status.size() >= 3);
@@ -301,7 +312,8 @@ class WindowTest : public QObject {
   }
 
   void AnErrorFreeUnitLeavesFindErrorOff() {
-    Open(WriteHeader("clean.h", "/* only a comment */\n\n// and another\n"));
+    Open(WriteHeader("clean[*].h", "/* only a comment */\n\n// and another\n"));
+    QVERIFY(ShownCaption().startsWith("tqc - clean[*].h / "));
     QCOMPARE(w_->StatusText(), QString(" Error = 0"));
     QVERIFY(w_->SaveBtn->isEnabled());
     QVERIFY(!w_->FindBtn->isEnabled());
@@ -398,12 +410,14 @@ class WindowTest : public QObject {
     QVERIFY(!w_->Modified());
     QVERIFY(w_->HasSaveName());
     QCOMPARE(w_->SaveFileName(), target);
+    QVERIFY(!ShownCaption().endsWith("*"));
 
     // Now Save writes silently to the same file; unmodified text is not written at all.
     QTextCursor c(w_->Edit1->document());
     c.movePosition(QTextCursor::End);
     c.insertText("{ edited }");
     QVERIFY(w_->Modified());
+    QVERIFY(ShownCaption().endsWith(QDir::toNativeSeparators(home_->path()) + "*"));
     QVERIFY(w_->Save3Execute());
     QCOMPARE(dialogs_->Calls("save:").size(), 1);
     QVERIFY(ReadAll(target).endsWith("end.{ edited }\r\n"));
@@ -728,7 +742,7 @@ class WindowTest : public QObject {
     w_->Edit1->document()->setModified(false);
     Open(Home("missing.h"));
     QCOMPARE(DocText(w_->Edit1->document()), QString("kept"));
-    QCOMPARE(w_->windowTitle(), QString("tqc"));
+    QCOMPARE(w_->windowTitle(), QString("tqc[*]"));
     QCOMPARE(dialogs_->Calls("message:"),
              QStringList(
                  {"message:Cannot open " + QDir::toNativeSeparators(Home("missing.h")) + ".:48"}));
