@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 #include "icons.h"
 
@@ -34,9 +35,9 @@ void ShadeLabel::paintEvent(QPaintEvent*) {
 TAboutBox::TAboutBox(const QString& productVersionText, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("AboutBox"));
   setWindowTitle(QStringLiteral("Version Infomation"));
-  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
-  setFixedSize(203, 61);
+  // A dialog frame with a close button only, so the caption has the title bar to itself.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setCursor(Qt::PointingHandCursor);
   QFont f(QStringLiteral("Arial"));
   f.setPointSize(9);
@@ -46,22 +47,45 @@ TAboutBox::TAboutBox(const QString& productVersionText, QWidget* parent) : QDial
   if (icon.isNull()) icon = MakeAppIcon();
   ProgramIcon = new QLabel(this);
   ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
-  ProgramIcon->setGeometry(4, 4, 32, 32);
   ProgramIcon->setPixmap(icon.pixmap(32, 32));
-
   ProductName = new ShadeLabel(QStringLiteral("Tequic Converter"), this);
   ProductName->setObjectName(QStringLiteral("ProductName"));
-  ProductName->move(40, 4);
-  ProductName->resize(ProductName->sizeHint());
-
   Version = new QLabel(productVersionText, this);
   Version->setObjectName(QStringLiteral("Version"));
-  Version->move(94, 23);
-  Version->resize(Version->sizeHint());
+  LayOut();
 
   for (QWidget* w : {static_cast<QWidget*>(ProgramIcon), static_cast<QWidget*>(ProductName),
                      static_cast<QWidget*>(Version)})
     w->installEventFilter(this);
+}
+
+// The icon, the name and the version keep their designed places relative to each other (the
+// name 36 pixels right of the icon, the version 54 further right and below the name); the box
+// grows with the font that the desktop really gives, keeps a margin around its content, and is
+// never smaller than its designed 203 x 61 pixels nor too narrow for its caption.
+void TAboutBox::LayOut() {
+  constexpr int kMargin = 12;
+  const QSize name = ProductName->sizeHint();
+  const QSize version = Version->sizeHint();
+  const QRect iconAt(0, 0, 32, 32);
+  const QRect nameAt(QPoint(36, 0), name);
+  const QRect versionAt(QPoint(90, std::max(19, nameAt.bottom() + 2)), version);
+  const QRect content = iconAt | nameAt | versionAt;
+
+  QFont captionFont = QApplication::font();
+  captionFont.setBold(true);
+  const QFontMetrics caption(captionFont);
+  // The title bar also holds the window's icon and its close button.
+  const int captionWidth =
+      caption.horizontalAdvance(windowTitle()) + 4 * QFontMetrics(QApplication::font()).height();
+
+  const QSize box(std::max({203, content.width() + 2 * kMargin, captionWidth}),
+                  std::max(61, content.height() + 2 * kMargin));
+  const QPoint origin((box.width() - content.width()) / 2, (box.height() - content.height()) / 2);
+  ProgramIcon->setGeometry(iconAt.translated(origin));
+  ProductName->setGeometry(nameAt.translated(origin));
+  Version->setGeometry(versionAt.translated(origin));
+  setFixedSize(box);
 }
 
 void TAboutBox::mouseReleaseEvent(QMouseEvent* e) {

@@ -38,6 +38,9 @@ class TAboutBox : public QDialog {
  protected:
   void mouseReleaseEvent(QMouseEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  void LayOut();
 };
 
 }  // namespace tqc::shell

@@ -170,20 +170,38 @@ class StartupTest : public QObject {
   void TheAboutBox() {
     TAboutBox box(QStringLiteral("Version 1.2.3.4"));
     QCOMPARE(box.windowTitle(), QString("Version Infomation"));
-    QCOMPARE(box.size(), QSize(203, 61));
     QCOMPARE(box.minimumSize(), box.maximumSize());
     QCOMPARE(box.cursor().shape(), Qt::PointingHandCursor);
     QCOMPARE(box.font().family(), QString("Arial"));
     QCOMPARE(box.font().pointSize(), 9);
-    QCOMPARE(box.ProgramIcon->geometry(), QRect(4, 4, 32, 32));
+    QCOMPARE(box.ProgramIcon->size(), QSize(32, 32));
     QVERIFY(!box.ProgramIcon->pixmap().isNull());
     QCOMPARE(box.ProductName->Text(), QString("Tequic Converter"));
-    QCOMPARE(box.ProductName->pos(), QPoint(40, 4));
     QVERIFY(box.ProductName->font().bold());
     QCOMPARE(box.Version->text(), QString("Version 1.2.3.4"));
-    QCOMPARE(box.Version->pos(), QPoint(94, 23));
-    for (QWidget* w : {static_cast<QWidget*>(box.ProductName), static_cast<QWidget*>(box.Version)})
-      QVERIFY(QRect(QPoint(0, 0), box.size()).contains(w->geometry()));
+    // Sized to its content, with room around it: at least the designed 203 x 61 pixels, no
+    // text cut, the parts where they were designed relative to each other.
+    QVERIFY(box.width() >= 203 && box.height() >= 61);
+    const QRect inner = QRect(QPoint(0, 0), box.size()).adjusted(8, 8, -8, -8);
+    for (QWidget* w : {static_cast<QWidget*>(box.ProgramIcon),
+                       static_cast<QWidget*>(box.ProductName), static_cast<QWidget*>(box.Version)})
+      QVERIFY2(inner.contains(w->geometry()), qPrintable(w->objectName()));
+    QVERIFY(box.ProductName->size().expandedTo(box.ProductName->sizeHint()) ==
+            box.ProductName->size());
+    QVERIFY(box.Version->size().expandedTo(box.Version->sizeHint()) == box.Version->size());
+    QCOMPARE(box.ProductName->pos() - box.ProgramIcon->pos(), QPoint(36, 0));
+    QCOMPARE(box.Version->x() - box.ProductName->x(), 54);
+    QVERIFY(box.Version->y() > box.ProductName->geometry().bottom());
+    // The caption has the title bar to itself (no buttons but close) and the width it needs.
+    QVERIFY(!(box.windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint)));
+    QFont captionFont = QApplication::font();
+    captionFont.setBold(true);
+    QVERIFY(box.width() > QFontMetrics(captionFont).horizontalAdvance(box.windowTitle()) + 32);
+    // A longer version text widens the box instead of being cut.
+    TAboutBox wide(QStringLiteral("Version 10.20.30.40 (a long build description)"));
+    QVERIFY(wide.width() > box.width());
+    QCOMPARE(wide.Version->size(), wide.Version->sizeHint());
+    QVERIFY(QRect(QPoint(0, 0), wide.size()).contains(wide.Version->geometry()));
 
     // The caption has a white shade under its dark text.
     const QImage caption = box.ProductName->grab().toImage();
