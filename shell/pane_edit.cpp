@@ -5,6 +5,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextCursor>
@@ -63,8 +64,33 @@ void PaneEdit::keyPressEvent(QKeyEvent* e) {
       e->accept();
       return;
     }
+    // Typed text is plain: the edit would give it the style of the character before the caret
+    // (a bold keyword, a red "Error").
+    if (adds > 0 && e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter) {
+      InsertPlain(e->text());
+      e->accept();
+      return;
+    }
   }
   QTextEdit::keyPressEvent(e);
+}
+
+void PaneEdit::inputMethodEvent(QInputMethodEvent* e) {
+  // A finished composition is typed text as well; one still being composed is left to the edit.
+  if (!isReadOnly() && e->preeditString().isEmpty() && e->replacementLength() == 0 &&
+      !e->commitString().isEmpty()) {
+    InsertPlain(e->commitString());
+    e->accept();
+    return;
+  }
+  QTextEdit::inputMethodEvent(e);
+}
+
+void PaneEdit::InsertPlain(const QString& text) {
+  QTextCursor c = textCursor();
+  c.insertText(text, QTextCharFormat());  // replaces the selection in the same undo step
+  setTextCursor(c);
+  ensureCursorVisible();
 }
 
 bool PaneEdit::canInsertFromMimeData(const QMimeData* source) const {
@@ -82,8 +108,7 @@ void PaneEdit::insertFromMimeData(const QMimeData* source) {
     if (room <= 0) return;
     text.truncate(room);
   }
-  textCursor().insertText(text);  // plain text: the pane shows no pasted formatting
-  ensureCursorVisible();
+  InsertPlain(text);  // the pane shows no pasted formatting
 }
 
 void PaneEdit::dragEnterEvent(QDragEnterEvent* e) {

@@ -1,7 +1,7 @@
 // PaneEdit: the window's text pane, a rich-text edit used as plain text. It adds what the
 // plain QTextEdit lacks: a text limit for typing and pasting (never for a converted unit),
-// the window's own meaning for some control keys that the edit would take for itself, and
-// headers dropped onto it.
+// the window's own meaning for some control keys that the edit would take for itself, plain
+// style for what the user types or pastes, and headers dropped onto it.
 #pragma once
 
 #include <QKeySequence>
@@ -37,6 +37,7 @@ class PaneEdit : public QTextEdit {
  protected:
   bool event(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void inputMethodEvent(QInputMethodEvent* e) override;
   bool canInsertFromMimeData(const QMimeData* source) const override;
   void insertFromMimeData(const QMimeData* source) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
@@ -45,6 +46,8 @@ class PaneEdit : public QTextEdit {
 
  private:
   int Room() const;
+  // Inserts text typed or pasted by the user, in the plain style, over the selection.
+  void InsertPlain(const QString& text);
 
   int textLimit_ = kDefaultTextLimit;
   QList<QKeySequence> windowKeys_;

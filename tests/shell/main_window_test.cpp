@@ -618,6 +618,48 @@ class WindowTest : public QObject {
     QVERIFY(w_->UnitBytes().starts_with("z  Version"));
   }
 
+  void TypedAndPastedTextIsPlain_data() {
+    QTest::addColumn<QString>("line");    // the line, by its start
+    QTest::addColumn<int>("column");      // the caret; -1: the "Error" Find Error selects
+    QTest::addColumn<bool>("paste");      // "xyz" pasted instead of typed
+    QTest::addColumn<QString>("styles");  // the start of the line's style map afterwards
+    QTest::newRow("typed after a red Error") << "// Error" << 8 << false << "...rrrrr...";
+    QTest::newRow("typed at the start of end.") << "end." << 0 << false << "...bbb.";
+    QTest::newRow("typed over the found Error") << "// Error" << -1 << false << "......";
+    QTest::newRow("pasted after a bold unit") << "unit " << 4 << true << "bbbb....";
+  }
+
+  void TypedAndPastedTextIsPlain() {
+    QFETCH(QString, line);
+    QFETCH(int, column);
+    QFETCH(bool, paste);
+    QFETCH(QString, styles);
+    OpenErrorHeader();
+    ShowActive();
+    QTextBlock b = w_->Edit1->document()->begin();
+    while (b.isValid() && !b.text().startsWith(line)) b = b.next();
+    QVERIFY(b.isValid());
+    const int number = b.blockNumber();
+    if (column < 0) {
+      PlaceCaret(0, 0);
+      w_->Find2Execute();
+    } else {
+      PlaceCaret(number, column);
+    }
+    if (paste) {
+      QGuiApplication::clipboard()->setText("xyz");
+      w_->Paste3->trigger();
+    } else {
+      QTest::keyClicks(w_->Edit1, "xyz");
+    }
+    const QTextBlock edited = w_->Edit1->document()->findBlockByNumber(number);
+    QVERIFY2(edited.text().contains("xyz"), qPrintable(edited.text()));
+    QCOMPARE(StyleMap(edited).left(styles.size()), styles);
+    // One undo step takes the text back out.
+    w_->Undo3->trigger();
+    QVERIFY(!w_->Edit1->document()->findBlockByNumber(number).text().contains("xyz"));
+  }
+
   void LineEditingKeys_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("line");
