@@ -5,12 +5,15 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
+#include <algorithm>
 
 namespace tqc::shell {
 
@@ -25,7 +28,18 @@ QString DroppedHeader(const QMimeData* data) {
   return {};
 }
 
-PaneEdit::PaneEdit(QWidget* parent) : QTextEdit(parent) {}
+PaneEdit::PaneEdit(QWidget* parent) : QTextEdit(parent) { FollowFont(); }
+
+// One step of the scroll bar is one line of the pane's font (the edit's own step is a fixed
+// 20 pixels), so the wheel and the arrows scroll whole lines.
+void PaneEdit::FollowFont() {
+  verticalScrollBar()->setSingleStep(std::max(1, qRound(QFontMetricsF(font()).height())));
+}
+
+void PaneEdit::changeEvent(QEvent* e) {
+  QTextEdit::changeEvent(e);
+  if (e->type() == QEvent::FontChange) FollowFont();
+}
 
 int PaneEdit::TextLength() const { return document()->characterCount() - 1; }
 

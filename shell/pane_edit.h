@@ -36,6 +36,7 @@ class PaneEdit : public QTextEdit {
 
  protected:
   bool event(QEvent* e) override;
+  void changeEvent(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void inputMethodEvent(QInputMethodEvent* e) override;
   bool canInsertFromMimeData(const QMimeData* source) const override;
@@ -45,6 +46,7 @@ class PaneEdit : public QTextEdit {
   void dropEvent(QDropEvent* e) override;
 
  private:
+  void FollowFont();
   int Room() const;
   // Inserts text typed or pasted by the user, in the plain style, over the selection.
   void InsertPlain(const QString& text);

@@ -1,6 +1,7 @@
 // The main window driven through its commands, with every dialog answered by the test.
 #include "main_window.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -733,7 +734,11 @@ class WindowTest : public QObject {
     QScrollBar* bar = w_->Edit1->verticalScrollBar();
     QTRY_VERIFY(bar->maximum() > 10 * bar->singleStep());
     bar->setValue(0);
-    const int step = QApplication::wheelScrollLines() * bar->singleStep();
+    // A notch scrolls the system's number of lines, each as high as the pane lays it out.
+    const QTextDocument* doc = w_->Edit1->document();
+    const qreal line = doc->documentLayout()->blockBoundingRect(doc->firstBlock()).height();
+    QVERIFY(line > 5);
+    const int step = qRound(QApplication::wheelScrollLines() * line);
     auto wheel = [&](int dy) {
       const QPointF at(10, 10);
       QWheelEvent e(at, w_->Edit1->viewport()->mapToGlobal(at), QPoint(), QPoint(0, dy),
