@@ -46,6 +46,7 @@ const QString kHeaderFilter = QStringLiteral("Header files (*.h *.idl)");
 const QString kUnitFilter = QStringLiteral("Delphi Unit Files (*.pas)");
 const QString kDefFilter = QStringLiteral("Load replacement definition files (*.def)");
 const QString kHelpFile = QStringLiteral("help_eng.txt");
+const QString kNoFurtherError = QStringLiteral(" No further error");
 
 // Units up to this many lines are shown in one go (a few milliseconds); larger ones show that
 // many lines first.
@@ -698,13 +699,34 @@ void Ttqc_by_Morlen::Find2Execute() {
   const QTextCursor found =
       doc->find(QStringLiteral("Error :"), from,
                 QTextDocument::FindCaseSensitively | QTextDocument::FindWholeWords);
-  if (found.isNull()) return;
+  if (found.isNull()) {
+    if (StatusText() != kNoFurtherError) statusBeforeNote_ = StatusText();
+    ShowStatus(kNoFurtherError);
+    return;
+  }
+  if (StatusText() == kNoFurtherError) ShowStatus(statusBeforeNote_);
   Edit1->setFocus();
   QTextCursor select(doc);
   select.setPosition(found.selectionStart());
   select.setPosition(found.selectionStart() + 5, QTextCursor::KeepAnchor);
-  Edit1->setTextCursor(select);
+  CentreOn(select);
+}
+
+// Selects the cursor's text with its line in the middle of the pane, as far as the text
+// above and below allows.
+void Ttqc_by_Morlen::CentreOn(const QTextCursor& cursor) {
+  // A large text is laid out as it is shown: half a page below the line is taken into the
+  // scroll range first, by showing it.
+  QScrollBar* bar = Edit1->verticalScrollBar();
+  const int half = Edit1->viewport()->height() / 2;
+  QTextCursor below(cursor.document());
+  below.setPosition(cursor.position());
+  below.movePosition(QTextCursor::NextBlock, QTextCursor::MoveAnchor,
+                     half / std::max(1, bar->singleStep()) + 1);
+  Edit1->setTextCursor(below);
   Edit1->ensureCursorVisible();
+  Edit1->setTextCursor(cursor);
+  bar->setValue(bar->value() + Edit1->cursorRect().center().y() - half);
 }
 
 // The line-editing keys act on the line that holds the caret (the selection start).

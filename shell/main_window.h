@@ -26,6 +26,7 @@ class QActionGroup;
 class QLabel;
 class QMenu;
 class QStatusBar;
+class QTextCursor;
 class QTextDocument;
 class QToolBar;
 
@@ -191,6 +192,7 @@ class Ttqc_by_Morlen : public QMainWindow {
   void StartFill(std::unique_ptr<OutputPane> unit);
   void FillStep();
   void EndConversion();
+  void CentreOn(const QTextCursor& cursor);
   void Report(const QString& text);
   void FormCreate(std::optional<QPoint> instanceWindow);
   void WriteSettingsBack();  // the second half of FormCloseQuery
@@ -210,9 +212,10 @@ class Ttqc_by_Morlen : public QMainWindow {
   PaneEncoding encoding_ = PaneEncoding::Ansi;
 
   QString lastDir_;
-  QString openFileName_;  // the header opened last
-  QString saveFileName_;  // the file Save writes to once hasSaveName_ is set
-  QString defDir_;        // folder of the definition file loaded last
+  QString openFileName_;      // the header opened last
+  QString saveFileName_;      // the file Save writes to once hasSaveName_ is set
+  QString defDir_;            // folder of the definition file loaded last
+  QString statusBeforeNote_;  // the status that Find Error's "no further error" covers
   QString applicationTitle_ = QStringLiteral("tqc");
   bool hasSaveName_ = false;
   bool saveBtnOn_ = false;

@@ -364,20 +364,42 @@ class WindowTest : public QObject {
       QCOMPARE(c.block().blockNumber(), line);
       QCOMPARE(c.selectionStart() - c.block().position(), 3);
     }
-    // After the last error nothing moves.
+    QCOMPARE(w_->StatusText(), QString(" Error = 3"));
+    // After the last error nothing moves, and the status bar says why.
     const QTextCursor last = w_->Edit1->textCursor();
     w_->Find2Execute();
     QCOMPARE(w_->Edit1->textCursor().selectionStart(), last.selectionStart());
     QCOMPARE(w_->Edit1->textCursor().selectionEnd(), last.selectionEnd());
+    QCOMPARE(w_->StatusText(), QString(" No further error"));
     // With the caret below the last error line: nothing either.
     PlaceCaret(errors.last() + 1, 0);
     w_->Find2Execute();
     QVERIFY(!w_->Edit1->textCursor().hasSelection());
     QCOMPARE(w_->Edit1->textCursor().block().blockNumber(), errors.last() + 1);
-    // With the caret inside the first error's word, the search goes on from the selection's end.
+    QCOMPARE(w_->StatusText(), QString(" No further error"));
+    // With the caret inside the first error's word, the search goes on from the selection's end;
+    // the status bar shows the count again.
     PlaceCaret(errors.first(), 4, 6);
     w_->Find2Execute();
     QCOMPARE(w_->Edit1->textCursor().block().blockNumber(), errors.at(1));
+    QCOMPARE(w_->StatusText(), QString(" Error = 3"));
+  }
+
+  void FindErrorCentresTheFoundLine() {
+    QByteArray comments;
+    for (int i = 0; i < 300; ++i) comments += "// line " + QByteArray::number(i) + "\n";
+    Open(WriteHeader("long.h", comments + kErrorHeader + comments));
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    PlaceCaret(0, 0);
+    const int line = w_->Edit1->verticalScrollBar()->singleStep();
+    const int middle = w_->Edit1->viewport()->height() / 2;
+    for (int i = 0; i < 3; ++i) {
+      w_->Find2Execute();
+      QCOMPARE(w_->Edit1->textCursor().selectedText(), QString("Error"));
+      QVERIFY2(std::abs(w_->Edit1->cursorRect().center().y() - middle) <= line,
+               qPrintable(QString::number(w_->Edit1->cursorRect().center().y())));
+    }
   }
 
   void FindErrorKeyAndButton() {
