@@ -428,7 +428,14 @@ void Ttqc_by_Morlen::Edit1SelectionChange() {
 
 void Ttqc_by_Morlen::Open2Execute() {
   if (converting_ || !MaybeSave()) return;
-  std::optional<QString> file = dialogs_->OpenFileName(this, lastDir_, kHeaderFilter);
+  // A folder that no longer exists is forgotten: the dialog would offer its last part as the
+  // file name. The dialog then starts in the home folder.
+  QString folder = lastDir_;
+  if (!lastDir_.isEmpty() && !QFileInfo(lastDir_).isDir()) {
+    lastDir_.clear();
+    folder = QDir::homePath();
+  }
+  std::optional<QString> file = dialogs_->OpenFileName(this, folder, kHeaderFilter);
   if (!file) return;
   OpenHeader(*file);
 }

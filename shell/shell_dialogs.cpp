@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -22,8 +23,10 @@ int QtShellDialogs::ShowMessageBox(QWidget* owner, const QString& text, int flag
 
 std::optional<QString> QtShellDialogs::OpenFileName(QWidget* owner, const QString& folder,
                                                     const QString& filter) {
-  // getOpenFileName only accepts a file that exists, in a folder that exists.
-  QString file = QFileDialog::getOpenFileName(owner, QString(), folder, filter);
+  // getOpenFileName only accepts a file that exists, in a folder that exists. Given a folder
+  // that does not exist, it would offer the folder's last part as the file name.
+  const QString start = folder.isEmpty() || QFileInfo(folder).isDir() ? folder : QDir::homePath();
+  QString file = QFileDialog::getOpenFileName(owner, QString(), start, filter);
   if (file.isEmpty()) return std::nullopt;
   return file;
 }

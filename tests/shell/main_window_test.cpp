@@ -312,6 +312,16 @@ class WindowTest : public QObject {
     QVERIFY(!QGuiApplication::overrideCursor());
   }
 
+  void AFolderThatNoLongerExistsIsDropped() {
+    w_->SetLastDir(Home("gone/folder"));
+    w_->Open2Execute();  // cancelled
+    QCOMPARE(dialogs_->Calls("open:"),
+             QStringList({"open:" + QDir::homePath() + ":Header files (*.h *.idl)"}));
+    QCOMPARE(w_->LastDir(), QString());
+    w_->Open2Execute();
+    QCOMPARE(dialogs_->Calls("open:").last(), QString("open::Header files (*.h *.idl)"));
+  }
+
   void AnErrorFreeUnitLeavesFindErrorOff() {
     Open(WriteHeader("clean[*].h", "/* only a comment */\n\n// and another\n"));
     QVERIFY(ShownCaption().startsWith("tqc - clean[*].h / "));

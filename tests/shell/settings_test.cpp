@@ -164,6 +164,7 @@ class SettingsTest : public QObject {
     Start();
     w_->move(12, 34);
     w_->resize(700, 450);
+    QVERIFY(QDir().mkpath(Tmp("headers")));
     w_->SetLastDir(Tmp("headers"));
     w_->OleMnu->trigger();
     w_->CompMnu->trigger();
