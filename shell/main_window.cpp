@@ -32,6 +32,7 @@
 
 #include "about.h"
 #include "engine/conversion.h"
+#include "help_viewer.h"
 #include "icons.h"
 #include "startup.h"
 #include "tables/file_io.h"
@@ -777,8 +778,11 @@ void Ttqc_by_Morlen::Topic1Click() {
     Report(kHelpFile + QStringLiteral(" not found."));
     return;
   }
-  if (!dialogs_->OpenDocument(path))
-    Report(QStringLiteral("Cannot open %1.").arg(QDir::toNativeSeparators(path)));
+  if (dialogs_->OpenDocument(path)) return;
+  // No program on the desktop opens it: the window shows it itself.
+  const QString reason = ShowTextWindow(this, path, QStringLiteral("tqc - ") + kHelpFile);
+  if (!reason.isEmpty())
+    Report(QStringLiteral("Cannot open %1:\n%2").arg(QDir::toNativeSeparators(path), reason));
 }
 
 void Ttqc_by_Morlen::HelpBtnClick() {

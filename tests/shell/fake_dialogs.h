@@ -38,7 +38,7 @@ class FakeDialogs : public tqc::shell::ShellDialogs {
   }
   bool OpenDocument(const QString& path) override {
     Log << QStringLiteral("document:%1").arg(path);
-    return true;
+    return DocumentOpens;
   }
   // Logs the dialog's caption; `OnDialog` (when set) may look at it, change it and answer.
   int ExecModal(QDialog& dialog) override {
@@ -61,6 +61,7 @@ class FakeDialogs : public tqc::shell::ShellDialogs {
   std::function<void()> DuringConversion;
   std::function<int(QDialog&)> OnDialog;  // default: Cancel
   bool WaitCursorDuringInput = false;     // run from the first event processing after Open
+  bool DocumentOpens = true;              // the desktop has a program for the document
 
  private:
   template <typename T>

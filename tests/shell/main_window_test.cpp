@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -868,6 +869,19 @@ class WindowTest : public QObject {
     w_->Topic1->trigger();
     QCOMPARE(dialogs_->Calls("document:").value(1),
              "document:" + QDir(elsewhere.path()).absoluteFilePath("help_eng.txt"));
+    // Without a program for it on the desktop, the window shows the guide itself, read-only.
+    dialogs_->DocumentOpens = false;
+    QVERIFY(WriteAll(elsewhere.filePath("help_eng.txt"), "guide\n  caf\xc3\xa9\n"));
+    w_->Topic1->trigger();
+    auto* help = w_->findChild<QPlainTextEdit*>("HelpText");
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+    QVERIFY(help->isReadOnly());
+    QCOMPARE(help->toPlainText(), QString::fromUtf8("guide\n  caf\xc3\xa9\n"));
+    QCOMPARE(help->window()->windowTitle(), QString("tqc - help_eng.txt"));
+    w_->Topic1->trigger();  // shown again: the same window
+    QCOMPARE(w_->findChildren<QPlainTextEdit*>("HelpText").size(), 1);
+    QCOMPARE(dialogs_->Calls("message:"), QStringList({"message:help_eng.txt not found.:48"}));
     QVERIFY(QDir::setCurrent(oldCwd));
     w_->About1->trigger();
     QCOMPARE(dialogs_->Calls("dialog:"), QStringList({"dialog:Version Infomation"}));
