@@ -179,6 +179,7 @@ StoredSettings ReadStoredSettings(const StoreReader& read) {
   s.Var2 = ReadInteger(read, "Option", "Var2", s.Var2, 0, 3);
   s.Var3 = ReadBool(read, "Option", "Var3", s.Var3);
   s.Cpp = ReadBool(read, "Option", "cpp", s.Cpp);
+  s.FixedFont = ReadBool(read, "Option", "FixedFont", s.FixedFont);
   return s;
 }
 
@@ -196,6 +197,7 @@ std::vector<StoredValue> StoredValuesOf(const StoredSettings& s) {
       {"Option", "Var2", std::to_string(s.Var2)},
       {"Option", "Var3", b(s.Var3)},
       {"Option", "cpp", b(s.Cpp)},
+      {"Option", "FixedFont", b(s.FixedFont)},
   };
 }
 

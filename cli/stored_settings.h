@@ -27,11 +27,12 @@ struct StoredSettings {
   std::string Dir;  // the folder of the last opened header
   // "Option"
   bool Ole = false;
-  int DefCall = 2;    // 1 stdcall, 2 cdecl, 3 pascal, anything else register
-  int Var1 = 0;       // VarModeMask
-  int Var2 = 0;       // PointerModeMask
-  bool Var3 = false;  // VoidPtrAsPointer
-  bool Cpp = false;   // def __cplusplus
+  int DefCall = 2;         // 1 stdcall, 2 cdecl, 3 pascal, anything else register
+  int Var1 = 0;            // VarModeMask
+  int Var2 = 0;            // PointerModeMask
+  bool Var3 = false;       // VoidPtrAsPointer
+  bool Cpp = false;        // def __cplusplus
+  bool FixedFont = false;  // the window's pane in a fixed-width font
 };
 
 // One value as the store holds it.

@@ -11,6 +11,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -147,10 +148,12 @@ void Ttqc_by_Morlen::FormCreate(std::optional<QPoint> instanceWindow) {
   options_.PointerModeMask = stored.Var2;
   options_.VoidPtrAsPointer = stored.Var3;
   CompMnu->setChecked(stored.Cpp);
+  FixedMnu->setChecked(stored.FixedFont);
   // The check marks set the options only when they change.
   OleMnuClick();
   CallTypeClick();
   CompMnuClick();
+  FixedMnuClick();
 
   if (instanceWindow) frame.moveTopLeft(*instanceWindow + QPoint(30, 30));
   if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -181,6 +184,7 @@ void Ttqc_by_Morlen::WriteSettingsBack() {
   s.Var2 = options_.PointerModeMask;
   s.Var3 = options_.VoidPtrAsPointer;
   s.Cpp = CompMnu->isChecked();
+  s.FixedFont = FixedMnu->isChecked();
   std::unique_ptr<QSettings> store = OpenSettingsStore();
   WriteSettings(*store, s);
 }
@@ -188,15 +192,10 @@ void Ttqc_by_Morlen::WriteSettingsBack() {
 void Ttqc_by_Morlen::CreatePane() {
   Edit1 = new PaneEdit(this);
   Edit1->setObjectName(QStringLiteral("Edit1"));
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(13);
-  Edit1->setFont(font);
-  Edit1->document()->setDefaultFont(font);
   Edit1->setAcceptRichText(false);
   Edit1->setLineWrapMode(QTextEdit::NoWrap);
   Edit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Edit1->setTabChangesFocus(false);
-  Edit1->setTabStopDistance(48);  // half an inch, as the text control of the platform sets them
   Edit1->setContextMenuPolicy(Qt::CustomContextMenu);
   Edit1->viewport()->installEventFilter(this);
   setCentralWidget(Edit1);
@@ -318,6 +317,8 @@ void Ttqc_by_Morlen::CreateOptionActions() {
   EditDefMnu = new QAction(QStringLiteral("Edit Definition &Files..."), this);
   EditDefMnu->setObjectName(QStringLiteral("EditDefMnu"));
   connect(EditDefMnu, &QAction::triggered, this, &Ttqc_by_Morlen::EditDefMnuClick);
+  FixedMnu = check("FixedMnu", QStringLiteral("&Fixed-Width Font"));
+  connect(FixedMnu, &QAction::toggled, this, &Ttqc_by_Morlen::FixedMnuClick);
 }
 
 void Ttqc_by_Morlen::CreateMenus() {
@@ -344,6 +345,7 @@ void Ttqc_by_Morlen::CreateMenus() {
   C1->addActions({stdcall1, cdecl1, pascal1, N8});
   OtherMenu->addAction(CompMnu);
   OtherMenu->addAction(VarMnu);
+  OtherMenu->addAction(FixedMnu);
   OtherMenu->addSeparator();
   OtherMenu->addAction(EditDefMnu);
 
@@ -808,6 +810,22 @@ void Ttqc_by_Morlen::CallTypeClick() {
 }
 
 void Ttqc_by_Morlen::CompMnuClick() { options_.DefineCplusplus = CompMnu->isChecked(); }
+
+// The pane's font: Arial, 13 pixels high, with tab stops half an inch apart as the text control
+// of the platform sets them; or the desktop's fixed-width font at the same height with a tab
+// stop every eight columns, so that tab-aligned declarations line up and eight blanks (the
+// indent of a continued constant) are as wide as a tab.
+void Ttqc_by_Morlen::FixedMnuClick() {
+  const bool fixed = FixedMnu->isChecked();
+  QFont font =
+      fixed ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont(QStringLiteral("Arial"));
+  if (fixed) font.setStyleHint(QFont::Monospace);
+  font.setPixelSize(13);
+  Edit1->setFont(font);
+  Edit1->document()->setDefaultFont(font);
+  Edit1->setTabStopDistance(fixed ? 8 * QFontMetricsF(font).horizontalAdvance(QLatin1Char(' '))
+                                  : 48);
+}
 
 void Ttqc_by_Morlen::VarMnuClick() {
   TPotDlg dialog(this);

@@ -103,6 +103,7 @@ class Ttqc_by_Morlen : public QMainWindow {
   QAction* CompMnu = nullptr;
   QAction* VarMnu = nullptr;
   QAction* EditDefMnu = nullptr;  // Edit Definition Files...
+  QAction* FixedMnu = nullptr;    // Fixed-Width Font
   QAction* fdel1 = nullptr;
   QAction* bdel1 = nullptr;
   QAction* ldel1 = nullptr;
@@ -137,6 +138,7 @@ class Ttqc_by_Morlen : public QMainWindow {
   // The user's own copies of the definition files: made from the shipped ones on first use
   // (never replacing one), then their folder is opened through the desktop.
   void EditDefMnuClick();
+  void FixedMnuClick();
 
   // Open without the dialog (a dropped header): the save question, then the conversion.
   void OpenDroppedHeader(const QString& path);

@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QtTest>
 #include <memory>
@@ -128,11 +130,12 @@ class SettingsTest : public QObject {
     Start();
     QCOMPARE(MenuCaptions(w_->OtherMenu),
              QStringList({"&Ole Mode", "Default &CallType", "&def __cplusplus", "&Parameter Mode",
-                          "-", "Edit Definition &Files..."}));
+                          "&Fixed-Width Font", "-", "Edit Definition &Files..."}));
     QCOMPARE(MenuCaptions(w_->C1), QStringList({"stdcall", "cdecl", "pascal", "register"}));
     QVERIFY(w_->OtherMenu->menuAction()->isVisible());
     QVERIFY(w_->CallTypeGroup->isExclusive());
-    for (QAction* a : {w_->OleMnu, w_->stdcall1, w_->cdecl1, w_->pascal1, w_->N8, w_->CompMnu})
+    for (QAction* a :
+         {w_->OleMnu, w_->stdcall1, w_->cdecl1, w_->pascal1, w_->N8, w_->CompMnu, w_->FixedMnu})
       QVERIFY2(a->isCheckable(), qPrintable(a->objectName()));
   }
 
@@ -145,6 +148,8 @@ class SettingsTest : public QObject {
     QVERIFY(!w_->stdcall1->isChecked() && !w_->pascal1->isChecked() && !w_->N8->isChecked());
     QVERIFY(!w_->OleMnu->isChecked());
     QVERIFY(!w_->CompMnu->isChecked());
+    QVERIFY(!w_->FixedMnu->isChecked());
+    QCOMPARE(w_->Edit1->font().family(), QString("Arial"));
     QCOMPARE(w_->LastDir(), QString());
     const ConversionOptions& o = w_->Options();
     QCOMPARE(o.DefaultCall, CallType::Cdecl);
@@ -168,10 +173,12 @@ class SettingsTest : public QObject {
     w_->SetLastDir(Tmp("headers"));
     w_->OleMnu->trigger();
     w_->CompMnu->trigger();
+    w_->FixedMnu->trigger();
     Close();
     const QByteArray text = ReadAll(StoreFile());
-    for (const char* line : {"[Pos]", "Top=34", "Left=12", "Height=450", "Width=700", "[Option]",
-                             "Ole=1", "DefCall=2", "Var1=0", "Var2=0", "Var3=0", "cpp=1"})
+    for (const char* line :
+         {"[Pos]", "Top=34", "Left=12", "Height=450", "Width=700", "[Option]", "Ole=1", "DefCall=2",
+          "Var1=0", "Var2=0", "Var3=0", "cpp=1", "FixedFont=1"})
       QVERIFY2(text.contains(QByteArray(line) + '\n'), line);
     QVERIFY(text.contains("Dir=" + QFile::encodeName(Tmp("headers"))));
     QVERIFY2(!text.contains("true") && !text.contains("@Variant"), text.constData());
@@ -182,10 +189,41 @@ class SettingsTest : public QObject {
     QCOMPARE(w_->LastDir(), Tmp("headers"));
     QVERIFY(w_->OleMnu->isChecked() && w_->Options().OleMode);
     QVERIFY(w_->CompMnu->isChecked() && w_->Options().DefineCplusplus);
+    QVERIFY(w_->FixedMnu->isChecked());
+    QVERIFY(w_->Edit1->font().family() != "Arial");
     // The open dialog starts in the folder kept from the last run.
     w_->Open2Execute();
     QCOMPARE(dialogs_->Calls("open:").value(0),
              "open:" + Tmp("headers") + ":Header files (*.h *.idl)");
+  }
+
+  void TheFixedWidthFontLinesUpTabsAndBlanks() {
+    Start();
+    // "x" after a tab and after eight blanks; a tab after two names of eight letters each.
+    w_->Edit1->setPlainText("\tx\n        x\n  iiiiiiii\t= 1;\n  MMMMMMMM\t= 2;");
+    auto x = [&](int line, int column) {
+      QTextCursor c(w_->Edit1->document()->findBlockByNumber(line));
+      c.setPosition(c.position() + column);
+      return w_->Edit1->cursorRect(c).x();
+    };
+    QVERIFY(x(0, 1) != x(1, 8));  // Arial: blanks are narrower than a tab
+    w_->FixedMnu->trigger();
+    const QFont font = w_->Edit1->font();
+    QCOMPARE(font.pixelSize(), 13);
+    const QFontMetricsF m(font);
+    QCOMPARE(m.horizontalAdvance('i'), m.horizontalAdvance('M'));
+    QCOMPARE(w_->Edit1->document()->defaultFont(), font);
+    QCOMPARE(x(0, 1), x(1, 8));
+    QCOMPARE(x(2, 11), x(3, 11));
+    // A unit opened now is shown in the same font with the same tab stops.
+    QVERIFY(WriteAll(Tmp("a.h"), "#define AB 1\n"));
+    dialogs_->Opens.push_back(Tmp("a.h"));
+    w_->Open2Execute();
+    QCOMPARE(w_->Edit1->document()->defaultFont(), font);
+    QCOMPARE(w_->Edit1->tabStopDistance(), 8 * m.horizontalAdvance(' '));
+    w_->FixedMnu->trigger();
+    QCOMPARE(w_->Edit1->font().family(), QString("Arial"));
+    QCOMPARE(w_->Edit1->tabStopDistance(), 48.0);
   }
 
   void RegisterIsStoredAsZeroAndRestored() {
