@@ -8,6 +8,7 @@
 #include <QLocalSocket>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -86,6 +87,18 @@ std::optional<QPoint> FindInstanceWindow(const QString& serverName, int timeoutM
   return found;
 }
 
+QString InstanceSlotName(const QString& baseName, int slot) {
+  return slot == 0 ? baseName : baseName + QLatin1Char('-') + QString::number(slot);
+}
+
+std::optional<RunningInstance> FindLatestInstance(const QString& baseName, int timeoutMs) {
+  for (int slot = kInstanceSlots - 1; slot >= 0; --slot) {
+    if (std::optional<QPoint> at = FindInstanceWindow(InstanceSlotName(baseName, slot), timeoutMs))
+      return RunningInstance{slot, *at};
+  }
+  return std::nullopt;
+}
+
 InstanceServer::InstanceServer(QWidget* window, QObject* parent)
     : QObject(parent), window_(window), server_(new QLocalServer(this)) {
   // No socket options: with them the socket would be renamed into place and so replace the one
@@ -100,6 +113,19 @@ bool InstanceServer::Listen(const QString& serverName, bool replaceStale) {
   if (!replaceStale || server_->serverError() != QAbstractSocket::AddressInUseError) return false;
   QLocalServer::removeServer(serverName);
   return server_->listen(serverName);
+}
+
+bool InstanceServer::ListenAfter(const QString& baseName, int latestSlot) {
+  QList<int> order;
+  for (int slot = std::max(latestSlot + 1, 0); slot < kInstanceSlots; ++slot) order << slot;
+  for (int slot = 0; slot <= std::min(latestSlot, kInstanceSlots - 1); ++slot) order << slot;
+  for (int slot : order) {
+    const QString name = InstanceSlotName(baseName, slot);
+    if (Listen(name, false)) return true;
+    // Taken: by a running instance, or by the socket of one that has ended.
+    if (!FindInstanceWindow(name, 250) && Listen(name, true)) return true;
+  }
+  return false;
 }
 
 void InstanceServer::Answer() {

@@ -1,6 +1,6 @@
 // tqc: the desktop program. Finds its files, refuses to start without its definition files, asks
-// an instance that is already running where its window is, and creates the main window; a header
-// named on the command line is opened as if it had been dropped onto the window.
+// the instance started last among those running where its window is, and creates the main
+// window; a header named on the command line is opened as if it had been dropped onto the window.
 // Usage: tqc [--home DIR] [FILE]
 #include <QApplication>
 #include <QFileInfo>
@@ -35,14 +35,15 @@ int main(int argc, char** argv) {
   if (!DefinitionFilesPresent(home, *dialogs)) return 1;
 
   const QString serverName = InstanceServerName();
-  const std::optional<QPoint> instanceWindow = FindInstanceWindow(serverName);
+  const std::optional<RunningInstance> latest = FindLatestInstance(serverName);
   // No application display name: the desktop would append it to every caption.
   QApplication::setWindowIcon(MakeAppIcon());
 
-  Ttqc_by_Morlen window(dialogs, std::move(home), instanceWindow);
-  // The first instance answers the later ones; a later one leaves the socket to it.
+  Ttqc_by_Morlen window(dialogs, std::move(home),
+                        latest ? std::optional<QPoint>(latest->Position) : std::nullopt);
+  // Each instance answers on a slot above the one found, so the next goes beside this one.
   InstanceServer server(&window);
-  server.Listen(serverName, !instanceWindow);
+  server.ListenAfter(serverName, latest ? latest->Slot : -1);
   window.show();
   if (args.size() > 1) {
     const QString path = QFileInfo(args.at(1)).absoluteFilePath();

@@ -130,6 +130,46 @@ class StartupTest : public QObject {
     QCOMPARE(NewWindow(FindInstanceWindow(name))->pos(), QPoint(40, screen.top()));
   }
 
+  void EachNewInstanceGoesBesideTheLastOneStillOpen() {
+    QVERIFY(WriteAll(Tmp("config/morlen/tqc.conf"), "[Pos]\nTop=100\nLeft=50\n"));
+    const QString base = UniqueServerName();
+    struct Instance {
+      std::unique_ptr<Ttqc_by_Morlen> Window;
+      std::unique_ptr<InstanceServer> Server;
+    };
+    // As the program starts: ask, place the window, answer the next ones.
+    auto start = [&] {
+      const std::optional<RunningInstance> latest = FindLatestInstance(base);
+      Instance i;
+      i.Window = NewWindow(latest ? std::optional<QPoint>(latest->Position) : std::nullopt);
+      i.Window->show();
+      i.Server = std::make_unique<InstanceServer>(i.Window.get());
+      if (!i.Server->ListenAfter(base, latest ? latest->Slot : -1)) qFatal("cannot listen");
+      return i;
+    };
+    std::vector<Instance> open;
+    for (int n = 0; n < 3; ++n) open.push_back(start());
+    QCOMPARE(open[0].Window->pos(), QPoint(50, 100));
+    QCOMPARE(open[1].Window->pos(), QPoint(80, 130));
+    QCOMPARE(open[2].Window->pos(), QPoint(110, 160));
+    // The first one closes: the next goes beside the third, the one started last.
+    open.erase(open.begin());
+    open.push_back(start());
+    QCOMPARE(open.back().Window->pos(), QPoint(140, 190));
+    // The two started last close: the next goes beside the one left.
+    open.pop_back();
+    open.pop_back();
+    open.push_back(start());
+    QCOMPARE(open.back().Window->pos(), QPoint(110, 160));
+    // A socket left behind by an instance that ended is taken over.
+    open.clear();
+    QVERIFY(WriteAll(InstanceSlotName(QDir(QDir::tempPath()).filePath(base), 1), ""));
+    Instance first = start();
+    Instance second = start();
+    QCOMPARE(second.Window->pos(), QPoint(80, 130));
+    QCOMPARE(FindLatestInstance(base)->Slot, 1);
+  }
+
   void AStaleSocketIsReplaced() {
     const QString name = UniqueServerName();
     // A socket file left behind by an instance that ended without removing it.
