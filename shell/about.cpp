@@ -64,7 +64,7 @@ TAboutBox::TAboutBox(const QString& productVersionText, QWidget* parent) : QDial
 // grows with the font that the desktop really gives, keeps a margin around its content, and is
 // never smaller than its designed 203 x 61 pixels nor too narrow for its caption.
 void TAboutBox::LayOut() {
-  constexpr int kMargin = 12;
+  constexpr int kMargin = 16;
   const QSize name = ProductName->sizeHint();
   const QSize version = Version->sizeHint();
   const QRect iconAt(0, 0, 32, 32);
@@ -75,9 +75,10 @@ void TAboutBox::LayOut() {
   QFont captionFont = QApplication::font();
   captionFont.setBold(true);
   const QFontMetrics caption(captionFont);
-  // The title bar also holds the window's icon and its close button.
+  // The title bar also holds the window's icon and its buttons (some desktops show all three
+  // on a fixed-size box), with the desktop's own, often larger, caption font.
   const int captionWidth =
-      caption.horizontalAdvance(windowTitle()) + 4 * QFontMetrics(QApplication::font()).height();
+      caption.horizontalAdvance(windowTitle()) + 8 * QFontMetrics(QApplication::font()).height();
 
   const QSize box(std::max({203, content.width() + 2 * kMargin, captionWidth}),
                   std::max(61, content.height() + 2 * kMargin));
