@@ -105,6 +105,17 @@ class WindowTest : public QObject {
     return pane;
   }
 
+  // The pane shows the unit's lines with their styles.
+  void ComparePaneWith(const OutputPane& unit) {
+    const QTextDocument* doc = w_->Edit1->document();
+    QCOMPARE(doc->blockCount(), unit.Count());
+    for (int i = 0; i < unit.Count(); ++i) {
+      const QTextBlock b = doc->findBlockByNumber(i);
+      QCOMPARE(b.text(), QString::fromStdString(unit.Line(i)));
+      QCOMPARE(StyleMap(b), ExpectedStyleMap(unit, i));
+    }
+  }
+
   void Open(const QString& path) {
     dialogs_->Opens.push_back(path);
     w_->Open2Execute();
@@ -224,13 +235,8 @@ class WindowTest : public QObject {
     const OutputPane unit = EngineUnit(path);
 
     QCOMPARE(dialogs_->Calls("open:"), QStringList({"open::Header files (*.h *.idl)"}));
+    ComparePaneWith(unit);
     const QTextDocument* doc = w_->Edit1->document();
-    QCOMPARE(doc->blockCount(), unit.Count());
-    for (int i = 0; i < unit.Count(); ++i) {
-      const QTextBlock b = doc->findBlockByNumber(i);
-      QCOMPARE(b.text(), QString::fromStdString(unit.Line(i)));
-      QCOMPARE(StyleMap(b), ExpectedStyleMap(unit, i));
-    }
     // Spot checks that do not lean on the engine's ranges.
     QCOMPARE(UnitLine().text(), QString("unit winfoo;"));
     QCOMPARE(StyleMap(UnitLine()), QString("bbbb........"));
@@ -293,13 +299,7 @@ class WindowTest : public QObject {
     bar->setValue(300);
 
     QTRY_VERIFY(!w_->Converting());
-    const QTextDocument* doc = w_->Edit1->document();
-    QCOMPARE(doc->blockCount(), unit.Count());
-    for (int i = 0; i < unit.Count(); ++i) {
-      const QTextBlock b = doc->findBlockByNumber(i);
-      QCOMPARE(b.text(), QString::fromStdString(unit.Line(i)));
-      QCOMPARE(StyleMap(b), ExpectedStyleMap(unit, i));
-    }
+    ComparePaneWith(unit);
     QCOMPARE(w_->UnitBytes(), unit.SaveText());
     QCOMPARE(w_->Edit1->textCursor().block().blockNumber(), 20);
     QCOMPARE(w_->Edit1->textCursor().selectedText(), selected);
