@@ -45,6 +45,14 @@ class SourceQueue {
   const_iterator end() const { return lines_.end(); }
   std::string_view operator[](std::size_t i) const { return lines_.at(i); }
 
+  // Appends text to line i (a line a rule put back, extended by what followed the
+  // statement on its line).
+  void AppendToLine(std::size_t i, std::string_view text) {
+    std::string line(lines_.at(i));
+    line += text;
+    lines_[i] = owned_.emplace_back(std::move(line));
+  }
+
   // Replaces the lines by a selection of them (views of the file or of texts owned here).
   void Select(std::deque<std::string_view> lines) { lines_ = std::move(lines); }
 
@@ -75,6 +83,9 @@ struct ConversionContext {
   // Input and statement assembly.
   SourceQueue SourceLines;  // remaining input lines; rules may push lines back
   TStringList2 TokenList;
+  // Tokens of the current line after the end of the statement being translated: the
+  // statements that follow it on the line («int f(int a); int g(int b);»).
+  std::deque<TStringList2::Entry> FollowingTokens;
   bool Pending = false;
   bool Retranslate = false;
   bool RoutineTypedef = false;

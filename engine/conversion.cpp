@@ -13,6 +13,7 @@
 
 #include "dispatch.h"
 #include "failure.h"
+#include "routines.h"
 #include "rules.h"
 #include "tokenizer.h"
 #include "type_mapping.h"
@@ -105,8 +106,8 @@ void WriteTail(ConversionContext& ctx) {
 
 constexpr int kMaxPendingTokens = 4096;
 
-// Writes a statement that waits for more lines as an error line of its tokens.
-void FlushPending(ConversionContext& ctx) {
+// Writes the statement in TokenList, which waits for more lines, as an error line.
+void WriteWaitingStatement(ConversionContext& ctx) {
   if (!ctx.TokenList.Empty()) {
     Statement st;
     st.Outcome = 0;
@@ -114,6 +115,14 @@ void FlushPending(ConversionContext& ctx) {
   }
   ctx.Pending = false;
   ctx.RoutineTypedef = false;
+}
+
+// Ends a statement that waits for more lines as an error line: a star that waited for the
+// next line's word is shown with it.
+void FlushPending(ConversionContext& ctx) {
+  if (ctx.PendingStar) ctx.TokenList.Add("*");
+  ctx.PendingStar = false;
+  WriteWaitingStatement(ctx);
 }
 
 // Whether the current line is a preprocessor directive that would be swallowed by a statement
@@ -127,6 +136,56 @@ bool StartsDirective(const ConversionContext& ctx) {
   return !s.empty() && s.front() == '#';
 }
 
+// Translates the statement in TokenList and then those that followed it on its line, each
+// with its own failure handling: a failure ends its statement, not the line.
+void TranslateLine(ConversionContext& ctx, int lineNumber,
+                   std::vector<ConversionResult::Failure>& failures) {
+  std::deque<TStringList2::Entry>& following = ctx.FollowingTokens;
+  for (;;) {
+    const std::size_t queued = ctx.SourceLines.size();
+    try {
+      TranslateStatement(ctx);
+      if (ctx.Retranslate) {
+        TranslateStatement(ctx);
+        ctx.Retranslate = false;
+      }
+      // A statement that never finds its end (unbalanced braces around a C++ block, a
+      // missing ";") would be scanned again for every line it takes in; no declaration is
+      // this long, so it is shown as an error line and the next line starts afresh.
+      if (ctx.Pending && ctx.TokenList.Count() > kMaxPendingTokens) FlushPending(ctx);
+    } catch (const IntendedFailure& e) {
+      // The statement is marked and counted; the conversion always reaches its end.
+      WriteApplicationError(ctx);
+      failures.push_back({lineNumber, e.what(), true});
+    } catch (const std::exception& e) {
+      WriteApplicationError(ctx);
+      failures.push_back({lineNumber, e.what(), false});
+    }
+    if (following.empty()) return;
+    // A statement that ends in ";" and still waits for more lines would take in every line
+    // after it, to be cut off again at the same ";": it is shown as an error line, and what
+    // followed it is translated on its own.
+    if (ctx.Pending) WriteWaitingStatement(ctx);
+    if (ctx.SourceLines.size() > queued) {
+      // The statement put lines back to be read next: what followed it follows the last one.
+      std::string rest;
+      for (std::size_t i = 0; i < following.size(); ++i)
+        (rest += ' ') += AsSource(following[i].Text, i + 1 == following.size());
+      ctx.SourceLines.AppendToLine(ctx.SourceLines.size() - queued - 1, rest);
+      following.clear();
+      return;
+    }
+    ctx.TokenList.Clear();
+    const int end = StatementEnd(
+        static_cast<int>(following.size()),
+        [&](int i) -> const std::string& { return following[static_cast<std::size_t>(i)].Text; });
+    for (int i = 0; i < end; ++i) {
+      ctx.TokenList.Add(std::move(following.front().Text), following.front().Tag);
+      following.pop_front();
+    }
+  }
+}
+
 void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>& failures) {
   const std::size_t total = ctx.SourceLines.size();
   std::size_t done = 0;
@@ -136,9 +195,12 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
     ctx.CurrentLine.assign(ctx.SourceLines.front());  // keeps the buffer of the last line
     ctx.SourceLines.pop_front();
     if (ctx.Pending && !continued && StartsDirective(ctx)) FlushPending(ctx);
-    if (!ctx.Pending) ctx.TokenList.Clear();
-    ctx.PendingStar = false;
+    if (!ctx.Pending) {
+      ctx.TokenList.Clear();
+      ctx.PendingStar = false;  // a star waits for a word of its own statement only
+    }
     continued = false;
+    const int lineNumber = static_cast<int>(done + 1);
     try {
       TokenizeLine(ctx.CurrentLine, ctx);
       if (!ctx.TokenList.Empty() && ctx.TokenList.Last() == "\\") {
@@ -146,23 +208,30 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
         ctx.Pending = true;
         ctx.TokenList.Delete(ctx.TokenList.Count() - 1);
       } else {
-        TranslateStatement(ctx);
-        if (ctx.Retranslate) {
-          TranslateStatement(ctx);
-          ctx.Retranslate = false;
+        // A star that no word followed on its line waits for the next line's word while its
+        // statement goes on. A directive line is complete, and a star alone has no statement
+        // to wait in: there it reaches the rules as a token of its own («#define LPX X*»).
+        if (ctx.PendingStar && (ctx.TokenList.Empty() || StartsWith(ctx.TokenList.Text(0), "#"))) {
+          // It stands where it was written: before the comments that end the line.
+          int at = ctx.TokenList.Count();
+          while (at > 0 && IsCommentToken(ctx.TokenList.Text(at - 1))) --at;
+          ctx.TokenList.Insert(at, "*");
+          ctx.PendingStar = false;
         }
-        // A statement that never finds its end (unbalanced braces around a C++ block, a
-        // missing ";") would be scanned again for every line it takes in; no declaration is
-        // this long, so it is shown as an error line and the next line starts afresh.
-        if (ctx.Pending && ctx.TokenList.Count() > kMaxPendingTokens) FlushPending(ctx);
+        TranslateLine(ctx, lineNumber, failures);
+        if (ctx.PendingStar && !ctx.Pending) {
+          // A rule took the statement as complete without the star: it is shown, not lost.
+          ctx.PendingStar = false;
+          WriteErrorLine(ctx, " *");
+        }
       }
     } catch (const IntendedFailure& e) {
       // The line is marked and counted; the conversion always reaches its end.
       WriteApplicationError(ctx);
-      failures.push_back({static_cast<int>(done + 1), e.what(), true});
+      failures.push_back({lineNumber, e.what(), true});
     } catch (const std::exception& e) {
       WriteApplicationError(ctx);
-      failures.push_back({static_cast<int>(done + 1), e.what(), false});
+      failures.push_back({lineNumber, e.what(), false});
     }
     ++done;
     // The status text changes at most a hundred times; it is only rebuilt when it does.

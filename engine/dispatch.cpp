@@ -79,8 +79,6 @@ bool BodyOpen(const ConversionContext& ctx) {
 
 bool IsLineComment(const std::string& t) { return t.size() > 1 && StartsWith(t, "//"); }
 
-bool IsCommentToken(const std::string& t) { return StartsWith(t, "//") || StartsWith(t, "(*"); }
-
 // The typedef retry of a typedef that no typedef rule claimed.
 RuleResult TypedefRetry(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
@@ -105,13 +103,15 @@ RuleResult TypedefRetry(ConversionContext& ctx, Statement& st) {
       if (t.Text(i) == s) return true;
     return false;
   };
-  if (!findFrom2("(")) {
-    st.Outcome = 0;
-    return RuleResult::Epilogue;
-  }
+  // A typedef spread over several lines («typedef const X *» and «PX;» on the next) is
+  // complete only at its ";".
   if (!findFrom2(";")) {
     ctx.Pending = true;
     return RuleResult::Done;
+  }
+  if (!findFrom2("(")) {
+    st.Outcome = 0;
+    return RuleResult::Epilogue;
   }
   t.Delete(0);
   ctx.RoutineTypedef = true;
@@ -239,9 +239,25 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
 
 }  // namespace
 
+namespace {
+
+// Moves the tokens after the end of the first statement to the front of FollowingTokens.
+void SplitOffFollowing(ConversionContext& ctx) {
+  TStringList2& t = ctx.TokenList;
+  const int n = t.Count();
+  const int end = StatementEnd(n, [&](int i) -> const std::string& { return t.Text(i); });
+  for (int i = n - 1; i >= end; --i) {
+    ctx.FollowingTokens.push_front(t.Entries()[static_cast<std::size_t>(i)]);
+    t.Delete(i);
+  }
+}
+
+}  // namespace
+
 void TranslateStatement(ConversionContext& ctx) {
   Statement st;
   for (;;) {
+    SplitOffFollowing(ctx);
     const int before = ctx.TokenList.Count();
     switch (Dispatch(ctx, st)) {
       case RuleResult::Restart:

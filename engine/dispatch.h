@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "context.h"
 
@@ -27,7 +28,56 @@ enum class RuleResult {
   Restart,   // the token list was rewritten: dispatch again from the start
 };
 
+// Translates the statement in TokenList. Tokens after the end of its first statement (see
+// StatementEnd) are moved to the front of FollowingTokens first, at every pass: the driver
+// translates them as the statements that follow.
 void TranslateStatement(ConversionContext& ctx);
+
+// A comment token: "//" or "(*" at its start.
+inline bool IsCommentToken(std::string_view t) {
+  return t.size() >= 2 && ((t[0] == '/' && t[1] == '/') || (t[0] == '(' && t[1] == '*'));
+}
+
+// Where the first statement of a token sequence ends: the index after its ";" (and after a
+// comment right behind it, which belongs to it), or `count` when nothing but comments and
+// empty statements follows. Only a ";" outside parentheses and braces counts, so a routine body or
+// a record with its fields stays one statement; a preprocessor line is always one statement.
+// `text(i)` gives token i.
+template <class Text>
+int StatementEnd(int count, const Text& text) {
+  if (count == 0 || text(0).starts_with("#")) return count;
+  int parens = 0, braces = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::string& t = text(i);
+    if (t.size() != 1) continue;
+    switch (t[0]) {
+      case '(':
+        ++parens;
+        break;
+      case ')':
+        if (parens > 0) --parens;
+        break;
+      case '{':
+        ++braces;
+        break;
+      case '}':
+        if (braces > 0) --braces;
+        break;
+      case ';': {
+        if (parens > 0 || braces > 0) break;
+        int end = i + 1;
+        if (end < count && IsCommentToken(text(end))) ++end;
+        // Comments and empty statements («}; /* X */;») stay with the statement.
+        for (int j = end; j < count; ++j)
+          if (!IsCommentToken(text(j)) && text(j) != ";") return end;
+        return count;
+      }
+      default:
+        break;
+    }
+  }
+  return count;
+}
 
 // Writes the line; "Error" of "// Error : " lines is coloured red and counted by the caller.
 void WriteLine(ConversionContext& ctx, std::string_view text);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "numbers.h"
+#include "records.h"
 #include "rules.h"
 #include "type_mapping.h"
 
@@ -163,6 +164,23 @@ RuleResult SimpleDefineWithComment(ConversionContext& ctx, Statement& st) {
   return BuiltLine(st, SimpleValueLine(ctx, name, v) + "\t" + comment);
 }
 
+// #define NAME T * [comment]: a pointer type written as a macro. A calling-convention word
+// with a star («APIENTRYP APIENTRY *») is used as «( APIENTRYP name )» in routine types, where
+// the word gives the convention and a routine type is a pointer already: the name is learned
+// like the word. Any other type name makes the pointer type that «typedef T *NAME;» makes.
+RuleResult PointerDefine(ConversionContext& ctx, Statement& st) {
+  const std::string name = ctx.Tok(1);
+  const std::string v = ctx.Tok(2);
+  const std::string comment = ctx.TokCount() == 5 ? "\t" + ctx.Tok(4) : std::string();
+  if (TStringList2* table = CallingConventionTable(ctx, v)) {
+    table->Add(name);
+    return BuiltLine(st, "// " + ctx.Tok(0) + " " + name + " " + v + " *");
+  }
+  if (!IsName(v)) return ErrorLine(st);
+  SwitchSection(ctx, Section::Type);
+  return BuiltLine(st, AliasLine(ctx, v, "*" + name, true) + comment);
+}
+
 // #define NAME MAC ( V ) with MAC a learned HRESULT macro.
 RuleResult UseHresultMacro(ConversionContext& ctx, Statement& st) {
   SwitchSection(ctx, Section::Const);
@@ -288,6 +306,7 @@ RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
   }
   if (n == 2) return BuiltLine(st, "{$DEFINE " + ctx.Tok(1) + "}");
   if (n == 3) return SimpleDefine(ctx, st);
+  if ((n == 4 || (n == 5 && IsComment(ctx.Tok(4)))) && is(3, "*")) return PointerDefine(ctx, st);
   if (n == 4) return SimpleDefineWithComment(ctx, st);
   if (n > 5 && ctx.MakeNames.Contains(ctx.Tok(2)) && is(3, "(") && is(5, ")"))
     return UseHresultMacro(ctx, st);

@@ -41,6 +41,21 @@ void RegisterPointerType(ConversionContext& ctx, const std::string& p, const std
   }
 }
 
+// One declarator of an alias typedef: "*P" declares a pointer type P to A, anything else
+// an alias of A.
+std::string AliasLine(ConversionContext& ctx, const std::string& a, const std::string& d,
+                      bool followVoid) {
+  if (StartsWith(d, "*")) {
+    const std::string p = d.substr(1);
+    RegisterPointerType(ctx, p, a);
+    // "^void" is no Pascal type; an untyped pointer is.
+    const std::string target = ctx.VoidNames.Contains(a) ? "Pointer" : "^" + a;
+    return "  " + p + "\t= " + target + ";";
+  }
+  if (followVoid && ctx.VoidNames.Contains(a)) ctx.VoidNames.Add(d);
+  return "  " + d + "\t= " + a + ";";
+}
+
 namespace {
 
 bool IsTagWord(const std::string& s) { return s == "struct" || s == "union" || s == "enum"; }
@@ -171,21 +186,6 @@ bool EndsStatement(const TStringList2& t) {
   const int k = t.Count();
   return k > 0 && (t.Is(k - 1, ";") ||
                    (k >= 2 && IsTrailingComment(t.Text(k - 1)) && t.Is(k - 2, ";")));
-}
-
-// One declarator of an alias typedef: "*P" declares a pointer type P to A, anything else
-// an alias of A.
-std::string AliasLine(ConversionContext& ctx, const std::string& a, const std::string& d,
-                      bool followVoid) {
-  if (StartsWith(d, "*")) {
-    const std::string p = d.substr(1);
-    RegisterPointerType(ctx, p, a);
-    // "^void" is no Pascal type; an untyped pointer is.
-    const std::string target = ctx.VoidNames.Contains(a) ? "Pointer" : "^" + a;
-    return "  " + p + "\t= " + target + ";";
-  }
-  if (followVoid && ctx.VoidNames.Contains(a)) ctx.VoidNames.Add(d);
-  return "  " + d + "\t= " + a + ";";
 }
 
 // typedef A D ; with D a plain name, "*P" or an array declarator.

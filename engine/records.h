@@ -15,6 +15,15 @@ namespace tqc {
 // routine type in Pascal, so P is then also mapped to T in TypeNames.
 void RegisterPointerType(ConversionContext& ctx, const std::string& p, const std::string& t);
 
+// One declarator of an alias typedef «typedef A D»: "*P" declares (and registers) a pointer
+// type P to A, anything else an alias of A; with followVoid an alias of a void name is one
+// too. Returns the declaration line.
+std::string AliasLine(ConversionContext& ctx, const std::string& a, const std::string& d,
+                      bool followVoid);
+
+// A C name as a declaration needs it (bytes above 127 count as letters: double-byte names).
+bool IsName(const std::string& s);
+
 // A comment token after a declaration: "(* ... *)" or "// ...".
 bool IsTrailingComment(const std::string& token);
 // The statement ends with ";" at index `at`, or with ";" there and one trailing comment.

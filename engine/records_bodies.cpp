@@ -21,6 +21,16 @@ using records::Finished;
 using records::StayPending;
 using records::WriteBuilt;
 
+// A C name as a declaration needs it (bytes above 127 count as letters: double-byte names).
+bool IsName(const std::string& s) {
+  if (s.empty() || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
+  for (char c : s) {
+    const auto b = static_cast<unsigned char>(c);
+    if (!(std::isalnum(b) || b == '_' || b >= 0x80)) return false;
+  }
+  return true;
+}
+
 namespace {
 
 constexpr const char* kCrLf = "\r\n";
@@ -231,16 +241,6 @@ std::string PaddingNames(const std::string& fieldLine, int n, int m) {
     names += base + "_" + std::to_string(r);
   }
   return names;
-}
-
-// A C name as a declaration needs it (bytes above 127 count as letters: double-byte names).
-bool IsName(const std::string& s) {
-  if (s.empty() || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
-  for (char c : s) {
-    const auto b = static_cast<unsigned char>(c);
-    if (!(std::isalnum(b) || b == '_' || b >= 0x80)) return false;
-  }
-  return true;
 }
 
 // The type of a declarator group of the declaration rule.

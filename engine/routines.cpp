@@ -13,6 +13,16 @@
 
 namespace tqc {
 
+std::string AsSource(const std::string& tok, bool last) {
+  const bool opens = StartsWith(tok, "(*");
+  const bool closes = tok.size() >= 2 && tok.ends_with("*)");
+  if (opens && closes && tok.size() >= 4) return "/*" + tok.substr(2, tok.size() - 4) + "*/";
+  if (opens) return "/*" + tok.substr(2);
+  if (closes) return tok.substr(0, tok.size() - 2) + "*/";
+  if (!last && StartsWith(tok, "//")) return "/*" + tok.substr(2) + " */";
+  return tok;
+}
+
 namespace {
 
 const std::string kNoToken;
@@ -33,19 +43,6 @@ bool IsConventionWord(const ConversionContext& ctx, const std::string& s) {
 
 bool IsInterfaceOrClass(const ConversionContext& ctx, const std::string& s) {
   return ctx.InterfaceNames.Contains(s) || ctx.ClassNames.Contains(s);
-}
-
-// A token as C source again, for statements that go back into SourceLines: comments return
-// to C form, since the tokenizer would take "(*" apart, and a "//" comment in the middle of
-// the line would swallow the tokens after it.
-std::string AsSource(const std::string& tok, bool last) {
-  const bool opens = StartsWith(tok, "(*");
-  const bool closes = tok.size() >= 2 && tok.ends_with("*)");
-  if (opens && closes && tok.size() >= 4) return "/*" + tok.substr(2, tok.size() - 4) + "*/";
-  if (opens) return "/*" + tok.substr(2);
-  if (closes) return tok.substr(0, tok.size() - 2) + "*/";
-  if (!last && StartsWith(tok, "//")) return "/*" + tok.substr(2) + " */";
-  return tok;
 }
 
 // A parenthesis that groups a calling convention and a pointer name,

@@ -12,6 +12,11 @@
 
 namespace tqc {
 
+// A token as C source again, for statements that go back into SourceLines: comments return
+// to C form, since the tokenizer would take "(*" apart, and a "//" comment in the middle of
+// the line (`last` false) would swallow the tokens after it.
+std::string AsSource(const std::string& tok, bool last);
+
 // The prototype rule for a statement inside an interface or class body (InInterface set):
 // the head starts with four blanks and, in a COM interface (IsComInterface), the directive
 // is " virtual; stdcall; abstract;" (OleMode), " safecall;" (IDispatchSeen) or " stdcall;".

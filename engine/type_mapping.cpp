@@ -82,7 +82,10 @@ void MapCTypeName(ConversionContext& ctx, std::string&& s) {
   LookupKey key(s);
   if (defs.SkipWords.Contains(key)) return;
 
-  if (ctx.PendingStar && !IsCallingConventionWord(ctx, key)) {
+  // A star is no part of a calling-convention word, a comment or a line's continuation mark:
+  // it stays pending for the word after them, on this line or the next.
+  if (ctx.PendingStar && !IsCallingConventionWord(ctx, key) && s != "\\" && !StartsWith(s, "(*") &&
+      !StartsWith(s, "//")) {
     s.insert(s.begin(), '*');
     key = LookupKey(s);
     ctx.PendingStar = false;

@@ -156,6 +156,29 @@ TEST(ConversionTest, DispatchFrame) {
        {"// Error :  int a"}},
       {"continuation up to the end of the file is still shown", "#line \\\n",
        {"// Error :  #line"}},
+      // What follows the end of a statement on its line is the next statement.
+      {"prototypes that share a line",
+       "int f(int a); int g(int b); int h(void);\n",
+       {"  function f(a: int): int; cdecl;", "  function g(b: int): int; cdecl;",
+        "  function h: int; cdecl;"}},
+      {"records that share a line",
+       "typedef struct { int x; } A; typedef struct { int y; } B;\n",
+       {"type", "  p_A = ^A;", "  A = record", "\tx\t: int;", "  end;", "  p_B = ^B;",
+        "  B = record", "\ty\t: int;", "  end;"}},
+      {"enumerations, typedefs and variables that share a line",
+       "enum E { E1 }; enum F { F1 }; typedef int T1; typedef int T2; /* c */ int v; int w;\n",
+       {"type", "  E = ( E1 );", "  F = ( F1 );", "  T1\t= int;", "  T2\t= int;\t(* c *)", "var",
+        "\tv\t: int;", "\tw\t: int;"}},
+      {"a directive line is one statement", "#line 1; int z;\n", {"// Error :  #line 1 ; int z ;"}},
+      {"a statement that waits in spite of its \";\" does not take what follows",
+       "typedef struct ; int z;\n",
+       {"type", "// Error :  typedef struct ;", "var", "\tz\t: int;"}},
+      // A star at the end of a line belongs to the next line's word.
+      {"star before a line break", "int *\n p;\n", {"var", "\tp\t: p_int;"}},
+      {"star before a continuation mark",
+       "#define AREA ( W * \\\n H )\n",
+       {"const", "  AREA\t= ( W * H );"}},
+      {"typedef over two lines", "typedef const X *\n PCX;\n", {"type", "  PCX\t= ^X;"}},
   };
   for (const auto& c : cases) {
     Fixture fx;

@@ -78,6 +78,14 @@ TEST_F(MacrosTest, SingleStatements) {
       // The minus after ")" is a token of its own: 9 tokens, no cast constant.
       {"#define NO_VALUE ((DWORD)-1)", {"const", "  NO_VALUE\t= ( ( DWORD ) - 1 );"}},
       {"#define UNALIGNED_X(p) p", {"// Error :  #define UNALIGNED_X ( p ) p"}},
+      // A type with a trailing star is a pointer type; with a calling-convention word it
+      // stands for the word in routine types.
+      {"#define LPRASCONNW RASCONNW*", {"type", "  LPRASCONNW\t= ^RASCONNW;"}},
+      {"#define LPRASNOUSERW RASNOUSERW * // c", {"type", "  LPRASNOUSERW\t= ^RASNOUSERW;\t// c"}},
+      {"#define HALINKENUM void *", {"type", "  HALINKENUM\t= Pointer;"}},
+      {"#define APIENTRYP __stdcall *\ntypedef void (APIENTRYP PFN)(void);",
+       {"// #define APIENTRYP __stdcall *", "type", "  PFN =  procedure ; stdcall;"}},
+      {"#define TWICE 2 *", {"// Error :  #define TWICE 2 *"}},
       // A leading comment is dropped by a rule that builds its line afresh.
       {"/* c */ #define X 1", {"const", "  X\t= 1;"}},
   };

@@ -87,6 +87,15 @@ TEST_F(RoutinesTest, WorkedExamples) {
        {"  function Twice(x: Integer): Integer; stdcall;\t(* { return x + x ; } *)"}},
       {"DLLAPI int Sum(int a, int b);",
        {"  function Sum(a: Integer; b: Integer): Integer; stdcall;"}},
+      // The star before the line break makes the result a pointer.
+      {"char *WINAPI\nGetName(void);", {"  function GetName: PChar; stdcall;"}},
+      // Statements after one that is put back into the source follow it.
+      {"void SetHook(int (*cb)(int code), void *data); int g(void);",
+       {"type", "  Tcb =  function (code: Integer): Integer; stdcall;",
+        "  procedure SetHook(cb: Tcb; var data); stdcall;", "  function g: Integer; stdcall;"}},
+      {"int q(int a) { return a; } int r(void); int s(void);",
+       {"  function q(a: Integer): Integer; stdcall;\t(* { return a ; } *)",
+        "  function r: Integer; stdcall;", "  function s: Integer; stdcall;"}},
   };
   for (const auto& c : cases) EXPECT_EQ(Body(c.Header), c.Expected) << c.Header;
 

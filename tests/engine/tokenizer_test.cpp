@@ -52,6 +52,7 @@ TEST_F(TokenizerTest, SingleLines) {
       {"* * p", {"**", "p"}},
       {"char *p;", {"char", "*p", ";"}},
       {"(FOO *)", {"(", "FOO*", ")"}},
+      {"int * /* c */ p;", {"int", "(* c *)", "*p", ";"}},
       {"   \t  ", {}},
       {"argv[]", {"*argv"}},
       {"a[10] b", {"a[10]", "b"}},
