@@ -5,6 +5,7 @@
 // own, and exported routines get their `external` lines in the implementation part.
 #include "routines.h"
 
+#include <cctype>
 #include <vector>
 
 #include "numbers.h"
@@ -121,6 +122,16 @@ bool CommentOutBody(ConversionContext& ctx, Statement& st, int brace) {
   WriteErrorLine(ctx, head);
   st.Built = "\t" + text;
   st.Outcome = kWriteBuilt;
+  return true;
+}
+
+// The C++ keyword "operator" as the tokenizer leaves it: alone, or with the symbol glued to
+// it ("operator!", "operator*", "*operator" from "operator[]").
+bool IsOperatorWord(std::string_view tok) {
+  while (!tok.empty() && tok.front() == '*') tok.remove_prefix(1);
+  if (!tok.starts_with("operator")) return false;
+  for (char c : tok.substr(8))
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') return false;
   return true;
 }
 
@@ -500,6 +511,14 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
   if (nameIdx < 0) {  // parentheses, but nothing in front of them names a routine
     st.Outcome = 0;
     return RuleResult::Epilogue;
+  }
+  // A C++ operator («operator int();», «K& operator=(const K&);») has no Pascal routine
+  // declaration: read as one, its type or symbol would become the routine's name.
+  for (int i = 0; i <= nameIdx; ++i) {
+    if (IsOperatorWord(t.Text(i))) {
+      st.Outcome = 0;
+      return RuleResult::Epilogue;
+    }
   }
 
   // The head.

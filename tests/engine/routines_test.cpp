@@ -365,6 +365,12 @@ TEST_F(RoutinesTest, InterfaceAndClassMembers) {
             V{"    procedure Draw(var c: CFoo; x: Integer); virtual; stdcall;"});
   // A routine returning an untyped pointer keeps the two-blank function head.
   EXPECT_EQ(Run(ctx, {"void *Get(void);"}), V{"  function Get: Pointer; stdcall;"});
+  // C++ operators have no Pascal routine declaration.
+  EXPECT_EQ(Run(ctx, {"operator int();", "K& operator=(const K&);", "int operator[](int i);",
+                      "bool operator!() const;"}),
+            (V{"// Error :  operator Integer ( ) ;", "// Error :  K & operator = ( const K & ) ;",
+               "// Error :  Integer *operator ( Integer i ) ;",
+               "// Error :  bool operator! ( ) const ;"}));
 
   fx.Options.OleMode = true;
   auto& ole = fx.Context();
