@@ -264,7 +264,8 @@ void AppendLaterComments(const TStringList2& t, int close, std::string& line) {
 std::string ResultType(ConversionContext& ctx) {
   TStringList2& t = ctx.TokenList;
   const std::string_view k = At(t, 2);
-  if (k == "struct" || k == "union" || k == "enum") t.Delete(2);
+  // A const result («STDMETHOD_(const char *, GetName)») is the type itself in Pascal.
+  if (k == "struct" || k == "union" || k == "enum" || k == "const") t.Delete(2);
   std::string type = At(t, 2);
   if (type.size() > 1 && type.back() == '*') {
     type.pop_back();
@@ -281,10 +282,19 @@ RuleResult StdMethod(ConversionContext& ctx, Statement& st) {
   if (FindToken(t, ";", nameIdx + 1) < 0) return Pend(ctx);
   const std::string type = typed ? ResultType(ctx) : "HRESULT";
   if (t.Count() < nameIdx + 6) return Error(st, 0);
+  // Anything else in the places of the brackets and the comma would be read as the name.
+  if (!t.Is(1, "(") || (typed && !t.Is(3, ",")) || !t.Is(nameIdx + 1, ")") ||
+      !t.Is(nameIdx + 2, "("))
+    return Error(st, 0);
   std::string result;
   const std::string head = MethodHead(ctx, t.Text(nameIdx), type, result);
   std::string line = head;
-  const int close = MemberParameters(ctx, st, nameIdx + 4, ParameterListForm::Method, line);
+  // The parameters follow THIS_ (THIS or void for none); a list without it starts at once.
+  const std::string_view self = t.Text(nameIdx + 3);
+  const bool skip = self == "THIS" || self == "THIS_" ||
+                    (ctx.VoidNames.Contains(self) && At(t, nameIdx + 4) == ")");
+  const int close =
+      MemberParameters(ctx, st, nameIdx + (skip ? 4 : 3), ParameterListForm::Method, line);
   if (close < 0) return RuleResult::Epilogue;
   line += result;
   if (ctx.Options.OleMode)

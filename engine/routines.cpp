@@ -135,6 +135,33 @@ bool IsOperatorWord(std::string_view tok) {
   return true;
 }
 
+// The first token from `i` on that is no part of a prototype's end, or -1. After its ")" a
+// prototype ends in ";", comments and a routine body; C++ qualifiers without Pascal meaning
+// (const, throw ( ... ), the "= 0" of a pure method) are passed over. Anything else (an
+// attribute macro, a statement after a macro call without ";", a typedef's body) would
+// vanish from the unit.
+int UnexpectedAfterParameters(const TStringList2& t, int i) {
+  const int n = t.Count();
+  for (; i < n; ++i) {
+    const std::string& tok = t.Text(i);
+    if (tok == ";" || tok == "const" || IsComment(tok)) continue;
+    if (tok == "=" && i + 1 < n && t.Is(i + 1, "0")) {
+      ++i;
+      continue;
+    }
+    if (tok == "throw" && i + 1 < n && t.Is(i + 1, "(")) {
+      int close = i + 2;
+      while (close < n && !t.Is(close, ")")) ++close;
+      if (close < n) {
+        i = close;
+        continue;
+      }
+    }
+    return i;
+  }
+  return -1;
+}
+
 // Per-statement flags of the prototype scan.
 struct Conventions {
   bool Virtual = false, ExportDirective = false, Stdcall = false, Pascal = false, Cdecl = false,
@@ -259,6 +286,7 @@ class ParameterWriter {
   ParameterListEnd Walk(int i) {
     SkipVoidList(i);
     bool constFlag = false;
+    int start = -1;  // the first token of the parameter being read
     while (i < t_.Count() - 1 && !t_.Is(i, ")")) {
       const std::string& tok = t_.Text(i);
       if (MethodForm() && IsComment(tok) && tok.front() == '(') {
@@ -275,6 +303,7 @@ class ParameterWriter {
       }
       if (line_.size() > 78) NewLine();
       const std::string_view word = tok;  // compared by length first
+      if (start < 0) start = i;
       if (word == "const") {
         constFlag = true;
         ++i;
@@ -285,8 +314,9 @@ class ParameterWriter {
         continue;
       }
       ParameterListEnd end{};
-      if (!Parameter(i, constFlag, end)) return end;
+      if (!Parameter(i, start, constFlag, end)) return end;
       constFlag = false;
+      start = -1;
     }
     if (i < t_.Count() && t_.Is(i, ")")) return {ParameterListEnd::Kind::Closed, i, false};
     return {ParameterListEnd::Kind::Unclosed, -1, false};
@@ -318,9 +348,10 @@ class ParameterWriter {
     return {ParameterListEnd::Kind::Split, -1, false};
   }
 
-  // One parameter from its type token at `i`; advances `i` past its separator. Returns false
-  // with `end` set when the list ends here (error or split).
-  bool Parameter(int& i, bool constFlag, ParameterListEnd& end) {
+  // One parameter from its type token at `i` (its first token, a "const", at `start`);
+  // advances `i` past its separator. Returns false with `end` set when the list ends here
+  // (error or split).
+  bool Parameter(int& i, int start, bool constFlag, ParameterListEnd& end) {
     const int ti = i;
     if (Prototype() && AtIs(ti + 1, "(") && AtIs(ti + 3, ")") && AtIs(ti + 4, "(")) {
       end = SplitFunctionPointer(ti);
@@ -412,7 +443,8 @@ class ParameterWriter {
     }
     if (form_ != ParameterListForm::Constructor && IsComment(At(cur))) comment = t_.Text(cur++);
     if (!AtIs(cur, ",") && !AtIs(cur, ")")) {
-      end = Error(cur < t_.Count() ? cur : t_.Count() - 1);
+      // The error line shows the whole parameter, or its type and name would be lost.
+      end = Error(start);
       return false;
     }
 
@@ -455,8 +487,34 @@ class ParameterWriter {
 
 // The prototype of a statement whose shape was checked: conventions, head, parameters,
 // directive, DLL binding and the trailing comment.
+// Statements with a prototype's shape that have no Pascal routine declaration. In front of
+// the name stand words and stars only: «const HRESULT E_X = MAKE_HRESULT(...);» is a
+// variable with a value, «K& Get();» and «A<T>::~A() {...}» are C++; an operator there
+// would be read as the result type. Nor have C++ operators («operator int();», «K&
+// operator=(const K&);»), whose type or symbol would become the routine's name, and
+// templates, whose parameter list would be dropped. Looked at before the scan edits the
+// tokens, so that the error line shows them as they came.
+bool NoPascalRoutine(const ConversionContext& ctx) {
+  const TStringList2& t = ctx.TokenList;
+  if (t.Is(0, "template")) return true;
+  for (int i = 0; i + 1 < t.Count(); ++i) {
+    const std::string& tok = t.Text(i);
+    if (IsOperatorWord(tok)) return true;
+    if (t.Is(i + 1, "(") && !IsConventionWord(ctx, tok) && tok != "CALLBACK")
+      return tok.find("::") != std::string::npos;
+    if (tok.find_first_not_of('*') != std::string::npos &&
+        tok.find_first_not_of("*&=<>,:.-+!~|^%/") == std::string::npos)
+      return true;
+  }
+  return false;
+}
+
 RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
+  if (NoPascalRoutine(ctx)) {
+    st.Outcome = 0;
+    return RuleResult::Epilogue;
+  }
   Conventions conv;
   int nameIdx = -1, retIdx = -1;
   for (int i = 0; i <= t.Count() - 2; ++i) {
@@ -506,21 +564,17 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
         t.SetText(retIdx, t.Text(retIdx) + "*");
       continue;
     }
+    // «char ** f(void)»: a pointer to a pointer result, not a result type of its own.
+    if (tok == "**" && retIdx >= 0) {
+      t.SetText(retIdx, t.Text(retIdx) + "**");
+      continue;
+    }
     retIdx = i;
   }
   if (nameIdx < 0) {  // parentheses, but nothing in front of them names a routine
     st.Outcome = 0;
     return RuleResult::Epilogue;
   }
-  // A C++ operator («operator int();», «K& operator=(const K&);») has no Pascal routine
-  // declaration: read as one, its type or symbol would become the routine's name.
-  for (int i = 0; i <= nameIdx; ++i) {
-    if (IsOperatorWord(t.Text(i))) {
-      st.Outcome = 0;
-      return RuleResult::Epilogue;
-    }
-  }
-
   // The head.
   std::string head = ctx.InInterface ? "    " : "  ";
   std::string result;
@@ -530,7 +584,10 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
     result = "Integer";
   } else if (const std::string& ret = t.Text(retIdx); !ctx.VoidNames.Contains(ret)) {
     head += "function ";
-    result = ret.ends_with("*") ? PointerTypeOf(ctx, ret.substr(0, ret.size() - 1)) : ret;
+    // Each trailing star is one pointer level.
+    const std::size_t base = ret.find_last_not_of('*') + 1;
+    result = ret.substr(0, base);
+    for (std::size_t star = base; star < ret.size(); ++star) result = PointerTypeOf(ctx, result);
   } else {
     head += "procedure ";
     function = false;
@@ -589,6 +646,14 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
       break;
     case ParameterListEnd::Kind::Unclosed:
       break;
+  }
+
+  if (end.End == ParameterListEnd::Kind::Closed) {
+    if (const int rest = UnexpectedAfterParameters(t, end.Index + 1); rest >= 0) {
+      st.Built = line;
+      st.Outcome = rest;
+      return RuleResult::Epilogue;
+    }
   }
 
   // A typedef binds nothing: it has no routine to import.

@@ -182,7 +182,7 @@ TEST_F(InterfaceTest, ConstructorsAndDestructors) {
                      "    destructor Destroy; override;", "\t ( ) { delete p ; }",
                      "// Error :  virtual ~CFoo ( ) ;", "// Error :  virtual CFoo ( Integer a ) ;",
                      "    function Clone(deep: Integer): p_CFoo; virtual; cdecl;",
-                     "// Error :     constructor Create( = 0 ) ;",
+                     "// Error :     constructor Create( Integer a = 0 ) ;",
                      "// Error :  DECLARE_MESSAGE_MAP ( )", "  end;"}));
   EXPECT_EQ(fx.Result.ErrorCount, 4);
 }
@@ -246,6 +246,9 @@ TEST_F(InterfaceTest, MethodParameters) {
       "    STDMETHOD(H)(THIS_ int x // only\n"
       "        ) PURE;\n"
       "    STDMETHOD(G)(THIS_ int x PURE;\n"
+      "    STDMETHOD (Init) (IShape *pDispenser, int n) PURE;\n"
+      "    STDMETHOD_(const char *, GetName)(THIS) PURE;\n"
+      "    STDMETHOD_(int GetSize)(THIS) PURE;\n"
       "};\n");
   EXPECT_EQ(
       body,
@@ -254,12 +257,16 @@ TEST_F(InterfaceTest, MethodParameters) {
          "\t const p): HRESULT; stdcall;",
          "    function B(self: IShape; var out: IShape; var other: IShape): HRESULT; stdcall;",
          "    function Parent: p_IShape; stdcall;",
-         "// Error :     function C( IShape self ) PURE ;", "// Error :     function D( y ) PURE ;",
+         "// Error :     function C( IShape self ) PURE ;", "// Error :     function D( Integer x y ) PURE ;",
          "    function E(var Para0: Char; Para1: Integer): HRESULT; stdcall;",
          "    function F(x: Integer; // first", "\t y: Integer): HRESULT; stdcall;",
          "    function H(x: Integer // only ", "\t ): HRESULT; stdcall;",
-         "// Error :     function G( PURE ;", "  end;"}));
-  EXPECT_EQ(fx.Result.ErrorCount, 3);
+         "// Error :     function G( Integer x PURE ;",
+         // Without THIS_ the list starts at once; a const result is the type itself.
+         "    function Init(pDispenser: IShape; n: Integer): HRESULT; stdcall;",
+         "    function GetName: p_Char; stdcall;",
+         "// Error :  STDMETHOD_ ( Integer GetSize ) ( THIS ) PURE ;", "  end;"}));
+  EXPECT_EQ(fx.Result.ErrorCount, 4);
 }
 
 TEST_F(InterfaceTest, LongListsWrapAndCommentedHeadsStayComments) {

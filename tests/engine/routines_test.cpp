@@ -184,6 +184,12 @@ TEST_F(RoutinesTest, HeadsAndResults) {
        "  procedure f(var a: Integer; var argv: PChar); stdcall;"},
       {"void f(struct tagX *x, enum E e);", "  procedure f(var x: tagX; e: E); stdcall;"},
       {"void f(char * const p, int const n);", "  procedure f(p: PChar; n: Integer); stdcall;"},
+      // Two stars make two pointer levels of the result.
+      {"char ** __p__acmdln(void);", "  function __p__acmdln: p_PChar; stdcall;"},
+      // C++ shapes without a Pascal routine are error lines with their tokens as they came.
+      {"CFoo& Get();", "// Error :  CFoo & Get ( ) ;"},
+      {"CDXArray<TYPE,ARG_TYPE>::~CDXArray() { x(); }",
+       "// Error :  CDXArray < TYPE , ARG_TYPE > ::~CDXArray ( ) (* { x ( ) ; } *)"},
   };
   for (const auto& c : cases) EXPECT_EQ(Body(c.Header), V{c.Expected}) << c.Header;
 }
@@ -334,8 +340,20 @@ TEST_F(RoutinesTest, ShapesThatAreNotTranslated) {
             V{"// Error :   procedure f( IFoo p , Integer a ) ;"});
   EXPECT_EQ(Run(ctx, {"void f(int (cb)(int));"}),
             V{"// Error :   procedure f( Integer ( cb ) ( Integer ) ) ;"});
-  EXPECT_EQ(Run(ctx, {"void f(int a b);"}), V{"// Error :   procedure f( b ) ;"});
-  EXPECT_EQ(ctx.ErrorCount, 4);
+  // The error line shows the whole parameter that went wrong.
+  EXPECT_EQ(Run(ctx, {"void f(int a b);"}), V{"// Error :   procedure f( Integer a b ) ;"});
+  EXPECT_EQ(Run(ctx, {"int f(const RectF& rect, int b);"}),
+            V{"// Error :   function f( const RectF & rect , Integer b ) ;"});
+  // A variable with a value and a template are no prototypes; nor are tokens after the ")".
+  EXPECT_EQ(
+      Run(ctx, {"const HRESULT E_X = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0200);"}),
+      V{"// Error :  const HRESULT E_X = MAKE_HRESULT ( SEVERITY_ERROR , FACILITY_ITF , 0x0200 ) ;"});
+  EXPECT_EQ(Run(ctx, {"template<typename T> void **Helper(T **pp);"}),
+            V{"// Error :  template < typename T > void ** Helper ( T ** pp ) ;"});
+  EXPECT_EQ(Run(ctx, {"__MINGW_TYPEDEF_AW(TRUSTEE_)", "int g(int a);"}),
+            V{"// Error :   function __MINGW_TYPEDEF_AW(Para0: TRUSTEE_): Integer; stdcall; "
+              "Integer g ( Integer a ) ;"});
+  EXPECT_EQ(ctx.ErrorCount, 8);
 
   // A statement without a parenthesis is the declaration rule's; one without ";" waits.
   Statement st;
@@ -465,7 +483,7 @@ TEST(ParameterListForms, ConstructorAndMethodDifferences) {
   {
     auto [line, end] = write("( int x = 1 )", ParameterListForm::Constructor, "c");
     EXPECT_EQ(end.End, ParameterListEnd::Kind::Error);
-    EXPECT_EQ(end.Index, 3);
+    EXPECT_EQ(end.Index, 1);  // the error line starts with the parameter
   }
   {
     // No void list here: "void" is the type of an unnamed parameter.
