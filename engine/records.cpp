@@ -232,7 +232,8 @@ RuleResult TypedefEnum(ConversionContext& ctx, Statement& st) {
   }
   SwitchSection(ctx, Section::Type);
   ctx.OpenEnumLine = ctx.Pane.Count();
-  ctx.EnumName.clear();
+  // The tag names the type when the typedef declares no name («typedef enum X { ... };»).
+  ctx.EnumName = brace == 3 ? t.Text(2) : std::string();
   return TranslateEnumMembers(ctx, st, brace + 1, EnumScan::TypedefHead);
 }
 

@@ -95,7 +95,7 @@ RuleResult CloseEnum(ConversionContext& ctx, Statement& st, const std::vector<st
   std::string name;
   int semi = -1;
   if (Item(t, i + 1) == ";") {
-    if (form != EnumScan::TypedefHead) {
+    if (form != EnumScan::TypedefHead || !ctx.EnumName.empty()) {
       name = ctx.EnumName;
       semi = i + 1;
     }
@@ -104,9 +104,15 @@ RuleResult CloseEnum(ConversionContext& ctx, Statement& st, const std::vector<st
     semi = i + 2;
   }
   const int head = ctx.OpenEnumLine;
+  const std::string tag = ctx.EnumName;
   ctx.OpenEnumLine = -1;
   ctx.EnumName.clear();
-  if (name.empty()) return ErrorFrom(st, 0);
+  if (name.empty()) {
+    // A head written lines ago keeps its tag, which no other line shows.
+    if (form == EnumScan::OpenBody && !tag.empty() && head >= 0)
+      ctx.Pane.Replace(head, "  " + tag + ctx.Pane.Line(head));
+    return ErrorFrom(st, 0);
+  }
   if (form == EnumScan::OpenBody)
     ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
   else
@@ -120,11 +126,18 @@ RuleResult CloseEnum(ConversionContext& ctx, Statement& st, const std::vector<st
 RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head, bool isStruct) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
-  const std::string name = t.Text(1);
+  std::string name = t.Text(1);
+  std::vector<std::string> declarators;
+  // «} *PNAME;» declares only a pointer: the record keeps its tag and PNAME points to it.
+  const std::string& tag = isStruct ? ctx.StructName : ctx.UnionName;
+  const bool pointerOnly = StartsWith(name, "*") && !tag.empty();
+  if (pointerOnly) {
+    declarators.push_back(name);
+    name = tag;
+  }
   ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
   int errorAt = -1;
   int semi = t.Is(2, ";") ? 2 : -1;
-  std::vector<std::string> declarators;
   for (int j = 3; semi < 0 && j < k; j += 2) {
     const std::string_view follow = At(t, j + 1);
     if (follow != ";" && follow != ",") {
@@ -140,7 +153,7 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
       const int p = ctx.PointeeTypes.FindExact(ctx.StructName);
       if (p >= 0) ctx.PointeeTypes.SetText(p, name);
     }
-    bool starred = false;
+    bool starred = pointerOnly;
     for (int j = 3; j < k; ++j) starred = starred || StartsWith(t.Text(j), "*");
     if (!starred) {
       ctx.Pane.Insert(head, "  p_" + name + " = ^" + name + ";");

@@ -180,6 +180,13 @@ TEST_F(RecordsTest, EnumerationCloseWithoutNameIsErrorAndEndsBody) {
   EXPECT_EQ(Body({"typedef enum {", "A", "};", "int z;"}),
             (V{"type", " = (", "\t A", "// Error :  } ;", "var", "\tz\t: Integer;"}));
   EXPECT_EQ(fx.Result.ErrorCount, 1);
+  // A typedef that declares no name is named by its tag.
+  EXPECT_EQ(Body({"typedef enum _IRQ_DEVICE_POLICY_USHORT {", "A = 0", "};"}),
+            (V{"type", "  _IRQ_DEVICE_POLICY_USHORT = (", "\t A\t= 0", "\t );"}));
+  EXPECT_EQ(Body({"typedef enum TAG { B };"}), (V{"type", "  TAG = ( B );"}));
+  // The tag of a plain head stays on its line.
+  EXPECT_EQ(Body({"enum DBPROPENUMDEPRECATED {", "A = 0x9a", "}"}),
+            (V{"type", "  DBPROPENUMDEPRECATED = (", "\t A\t= $9a", "// Error :  }"}));
 }
 
 TEST_F(RecordsTest, AliasPointerAndArrayTypedefs) {
@@ -253,6 +260,10 @@ TEST_F(RecordsTest, AnonymousRecordDeclaratorsBeforeHead) {
       (V{"type", "  B\t= A;", "  PA\t= ^A;", "  A = record", "\tv\t: Integer;", "  end;\t// c"}));
   EXPECT_EQ(Body({"typedef struct {", "int v;", "} A, B;"}),
             (V{"type", "  p_A = ^A;", "  B\t= A;", "  A = record", "\tv\t: Integer;", "  end;"}));
+  // Only a pointer declared: the record keeps its tag.
+  EXPECT_EQ(Body({"typedef struct _NDR_SCONTEXT {", "void *pad[2];", "} *NDR_SCONTEXT;"}),
+            (V{"type", "  NDR_SCONTEXT\t= ^_NDR_SCONTEXT;", "  _NDR_SCONTEXT = record",
+               "\tpad\t: array[0..1] of p_void;", "  end;"}));
 }
 
 TEST_F(RecordsTest, UnregisteredPointeeUsesPPrefix) {
