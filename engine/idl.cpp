@@ -71,6 +71,7 @@ struct IdlConverter {
   const std::vector<std::string>& lines;
   std::vector<std::string> out;
   bool InAttribute = false;
+  bool InComment = false;  // inside a block comment that opened a line
 
   // Passes over attribute text from `pos`; npos when the line ends inside the attribute.
   std::size_t SkipAttribute(const std::string& line, std::size_t pos) {
@@ -107,16 +108,38 @@ struct IdlConverter {
     }
   }
 
+  // Comments that open a line are dropped, a block comment with all its lines: read as IDL,
+  // the text of its later lines would be translated as declarations. Returns the part of
+  // the line after them (empty when nothing is left).
+  std::string AfterLeadingComments(const std::string& line) {
+    std::size_t pos = 0;
+    for (;;) {
+      if (InComment) {
+        const std::size_t close = line.find("*/", pos);
+        if (close == npos) return {};
+        InComment = false;
+        pos = close + 2;
+      }
+      pos = SkipSpaces(line, pos);
+      if (pos >= line.size() || (line[pos] == '/' && !At(line, pos, "/*"))) return {};
+      if (!At(line, pos, "/*")) return line.substr(pos);
+      InComment = true;
+      pos += 2;
+    }
+  }
+
   // Converts line i, appending its output line if it has one.
   void Line(std::size_t i) {
-    const std::string& line = lines[i];
-    if (line.empty()) {
+    if (lines[i].empty()) {
       out.emplace_back();
       return;
     }
+    // A line that opens with a comment is read from what follows the comment.
+    const bool commented = InComment || At(lines[i], SkipSpaces(lines[i], 0), "/");
+    const std::string rest = commented ? AfterLeadingComments(lines[i]) : std::string();
+    if (commented && rest.empty()) return;
+    const std::string& line = commented ? rest : lines[i];
     std::size_t pos = SkipSpaces(line, 0);
-    // Only the first line of a block comment is recognised: later lines are copied.
-    if (pos < line.size() && line[pos] == '/') return;
 
     if (InAttribute) {
       pos = SkipAttribute(line, pos);

@@ -48,7 +48,10 @@ TEST(IdlTest, Lines) {
       {"empty file", {}, {}},
       {"empty line stays, a line of blanks goes", {"", "   "}, {""}},
       {"comment lines are dropped", {"// c", "   /* c */", "/"}, {}},
-      {"only the first line of a block comment is recognised", {"/* note", " end */"}, {"end */"}},
+      // Read as IDL, the later lines of a block comment would become declarations.
+      {"a block comment that opens a line is dropped whole",
+       {"/* note", " * interface X;", " end */ interface IFoo;", "/* a */ /* b", "*/"},
+       {"typedef interface IFoo IFoo;"}},
       {"a tab is no blank for the comment test", {"\t// c"}, {"\t// c"}},
       {"attribute over several lines, closing line dropped",
        {"[", "  object,", "  uuid(1234)", "]", "interface IFoo;"},
