@@ -41,6 +41,7 @@ struct Lexer {
   ConversionContext& ctx;
   std::string word;
   std::size_t i = 0;
+  bool trailByteLast = false;  // the line ends in the second byte of a double-byte character
 
   char At(std::size_t k) const { return k < line.size() ? line[k] : '\0'; }
   // The character consumed last (NUL at the start of the line).
@@ -356,6 +357,7 @@ struct Lexer {
         if (i + 1 < line.size()) {
           word += line[i + 1];
           Consume(2);
+          trailByteLast = i == line.size();
         } else {
           Consume(1);
         }
@@ -382,6 +384,14 @@ struct Lexer {
       } else {
         OrdinaryRun(doubleByte, codePage);
       }
+    }
+    // A backslash at the end of the line continues it in C even when it is glued to a word
+    // («#define X Y\\»): it becomes the continuation mark of its own.
+    if (word.size() > 1 && word.back() == '\\' && !trailByteLast && !ctx.InBlockComment &&
+        !ctx.InString && !ctx.InBrackets && ctx.BodyDepth == 0 && !StartsWith(word, "//")) {
+      word.pop_back();
+      Flush();
+      word = "\\";
     }
     Flush();
   }
