@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Converts real third-party Windows header sets with tqc-convert and checks that nothing
-# crashes, hangs or fails inside the converter, and that the conditional directives of every
-# unit pair up. Prints the figures of each set.
+# crashes, hangs or fails inside the converter, that the conditional directives of every
+# unit pair up, and that every word of a header's code appears in its unit (translated, in a
+# comment or in an error line; coverage.pl lists the intended exceptions). Prints the
+# figures of each set.
 # Usage: run_corpus.sh TQC_CONVERT DATA_DIR
 set -uo pipefail
 convert=$1
@@ -50,6 +52,13 @@ for s in "${sets[@]}"; do
   if ! grep -qx 'unbalanced units: 0' "$work/balance-$name.txt"; then
     echo "FAILED: $name: conditional directives that do not pair up"
     head -n 20 "$work/balance-$name.txt"
+    status=1
+  fi
+  perl "$here/coverage.pl" "$data" "$out" "${files[@]}" >"$work/coverage-$name.txt"
+  tail -n 1 "$work/coverage-$name.txt"
+  if ! grep -qx 'words missing from their units: 0' "$work/coverage-$name.txt"; then
+    echo "FAILED: $name: words of headers that appear nowhere in their units"
+    head -n 20 "$work/coverage-$name.txt"
     status=1
   fi
 done
