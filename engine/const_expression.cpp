@@ -89,8 +89,9 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
   TStringList2& tokens = ctx.TokenList;
   const int n = tokens.Count();
   const std::string name = ctx.Tok(1);
+  const std::string declared = DeclaredName(name);
   // Each appended piece brings its own leading blank: "  X\t= 1 shl 4;".
-  std::string line = "  " + name + "\t=";
+  std::string line = "  " + declared + "\t=";
   bool semicolon = false;
   SwitchSection(ctx, Section::Const);
   ConstFolder fold;
@@ -156,7 +157,7 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
       continue;
     }
     if (i + 1 < n) {
-      const std::string c = ConvertNumber(t);
+      const std::string c = ConvertConstOperand(t);
       const std::string u = tokens.Text(i + 1);
       if (u == ")") {
         line += " " + c;
@@ -205,19 +206,19 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
       line += ";\t" + t;
       semicolon = true;
       if (fold.FoldState == 2) {
-        line = "  " + name + "\t= $" + Hex8(static_cast<std::uint32_t>(fold.Value)) + ";\t" + t;
+        line = "  " + declared + "\t= $" + Hex8(static_cast<std::uint32_t>(fold.Value)) + ";\t" + t;
         ctx.ConstNames.Add(name, fold.Value);
         fold.FoldState = -1;
       }
     } else {
-      line += " " + ConvertNumber(t);
+      line += " " + ConvertConstOperand(t);
       fold.FoldState = -1;
     }
   }
 
   if (!semicolon) line += ";";
   if (fold.FoldState == 2) {
-    line = "  " + name + "\t= $" + Hex8(static_cast<std::uint32_t>(fold.Value)) + ";";
+    line = "  " + declared + "\t= $" + Hex8(static_cast<std::uint32_t>(fold.Value)) + ";";
     ctx.ConstNames.Add(name, fold.Value);
   }
   st.Built = line;

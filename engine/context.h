@@ -89,6 +89,9 @@ struct ConversionContext {
   bool Pending = false;
   bool Retranslate = false;
   bool RoutineTypedef = false;
+  // The statement began with "#define NAME(": a macro with parameters, read from the source
+  // line, since the tokens no longer show whether a blank stood before the "(".
+  bool FunctionLikeDefine = false;
   // What the prototype rule's shape scan found in the first Scanned tokens of the token list
   // as it was at Stamp. A statement waiting for its ";" is offered to the rule again with
   // every line it takes in; while the list has only grown, the scan goes on from there.
@@ -113,6 +116,10 @@ struct ConversionContext {
   // Records and enumerations.
   int OpenStructLine = -1, OpenUnionLine = -1, OpenEnumLine = -1;
   std::string StructName, UnionName, EnumName;
+  // A "," after the last member so far that ended an enumeration line already written: its
+  // line and its distance from the line's end. Pascal takes no comma before the ")".
+  int EnumCommaLine = -1;
+  std::size_t EnumCommaFromEnd = 0;
   int UnionCaseCount = 0;
   TStringList2 VariantTexts;
   bool FirstVariable = true;

@@ -73,7 +73,7 @@ void WriteHead(ConversionContext& ctx, const std::string& fileName, const Banner
   pane.Add("//     Date : " + FormatBannerDate(today));
   pane.Add("//   Source : " + fileName + " (" + FormatBannerDate(fileDate) + ")");
   pane.Add("");
-  WriteBoldLine(ctx, "unit " + ctx.UnitName + ";", 0, 4);
+  WriteBoldLine(ctx, "unit " + DeclaredName(ctx.UnitName) + ";", 0, 4);
   pane.Add("");
   pane.Add("{$X+}{$Z2}{$A8}");
   pane.Add("");
@@ -84,6 +84,39 @@ void WriteHead(ConversionContext& ctx, const std::string& fileName, const Banner
 }
 
 constexpr int kUsesLine = 10;
+
+// The uses line: Windows, the OLE unit when an interface was translated, then the units of
+// the included headers. A compiler takes each unit once and never the unit itself, so a name
+// met again (in any case) is left out, and an included header named like one of the three
+// API units adds nothing (it is that unit's own header). No unit left: no uses line.
+std::string UsesLine(const ConversionContext& ctx) {
+  std::vector<std::string_view> names;
+  auto add = [&](std::string_view name) {
+    if (name.empty() || EqualsIgnoreCase(name, ctx.UnitName)) return;
+    for (std::string_view n : names)
+      if (EqualsIgnoreCase(n, name)) return;
+    names.push_back(name);
+  };
+  add("Windows");
+  if (ctx.UsesOle) add(ctx.Options.OleMode ? "Ole2" : "Activex");
+  std::string_view extra = ctx.UsesExtra;
+  while (!extra.empty()) {
+    // UsesExtra holds ", name" per included header.
+    std::size_t next = extra.find(", ", 2);
+    std::string_view name = extra.substr(2, next == std::string_view::npos ? next : next - 2);
+    extra.remove_prefix(next == std::string_view::npos ? extra.size() : next);
+    if (!EqualsIgnoreCase(name, "Windows") && !EqualsIgnoreCase(name, "Activex") &&
+        !EqualsIgnoreCase(name, "Ole2"))
+      add(name);
+  }
+  if (names.empty()) return std::string();
+  std::string line = "uses ";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) line += ", ";
+    line += DeclaredName(names[i]);
+  }
+  return line + ";";
+}
 
 void WriteTail(ConversionContext& ctx) {
   OutputPane& pane = ctx.Pane;
@@ -97,11 +130,8 @@ void WriteTail(ConversionContext& ctx) {
   }
   WriteBoldLine(ctx, "end.", 0, 3);
 
-  std::string uses = pane.Line(kUsesLine);
-  if (ctx.UsesOle) uses += ctx.Options.OleMode ? ", Ole2" : ", Activex";
-  uses += ctx.UsesExtra + ";";
-  pane.Replace(kUsesLine, uses);
-  pane.MarkLine(kUsesLine, 0, 4, TextStyle::Bold);
+  pane.Replace(kUsesLine, UsesLine(ctx));
+  if (!pane.Line(kUsesLine).empty()) pane.MarkLine(kUsesLine, 0, 4, TextStyle::Bold);
 }
 
 constexpr int kMaxPendingTokens = 4096;
@@ -176,6 +206,7 @@ void TranslateLine(ConversionContext& ctx, int lineNumber,
       return;
     }
     ctx.TokenList.Clear();
+    ctx.FunctionLikeDefine = false;  // only a line can begin with "#define"
     const int end = StatementEnd(
         static_cast<int>(following.size()),
         [&](int i) -> const std::string& { return following[static_cast<std::size_t>(i)].Text; });
@@ -184,6 +215,22 @@ void TranslateLine(ConversionContext& ctx, int lineNumber,
       following.pop_front();
     }
   }
+}
+
+// "#define NAME(" with no blank between the name and the "(" (blanks may stand around the
+// "#"), the C form of a macro that takes parameters.
+bool IsFunctionLikeDefine(std::string_view line) {
+  line = SkipBlanks(line);
+  if (line.empty() || line.front() != '#') return false;
+  line = SkipBlanks(line.substr(1));
+  if (!StartsWith(line, "define")) return false;
+  line.remove_prefix(6);
+  const std::size_t name = line.find_first_not_of(" \t");
+  if (name == 0 || name == std::string_view::npos) return false;
+  line.remove_prefix(name);
+  const std::size_t end =
+      line.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_$");
+  return end != 0 && end != std::string_view::npos && line[end] == '(';
 }
 
 void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>& failures) {
@@ -198,6 +245,7 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
     if (!ctx.Pending) {
       ctx.TokenList.Clear();
       ctx.PendingStar = false;  // a star waits for a word of its own statement only
+      ctx.FunctionLikeDefine = IsFunctionLikeDefine(ctx.CurrentLine);
     }
     continued = false;
     const int lineNumber = static_cast<int>(done + 1);

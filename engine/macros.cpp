@@ -59,16 +59,16 @@ std::string SimpleValueLine(ConversionContext& ctx, const std::string& name,
     value = valueToken;
   } else {
     SwitchSection(ctx, Section::Const);
-    value = ConvertNumber(valueToken);
+    value = ConvertConstOperand(valueToken);
   }
   RecordConstant(ctx, name, value);
-  return "  " + name + "\t= " + value + ";";
+  return "  " + DeclaredName(name) + "\t= " + value + ";";
 }
 
 // #define NAME sizeof ( T ) [comment]
 RuleResult SizeConstant(ConversionContext& ctx, Statement& st) {
   SwitchSection(ctx, Section::Const);
-  std::string line = "  " + ctx.Tok(1) + "\t= sizeof(" + ctx.Tok(4) + ");";
+  std::string line = "  " + DeclaredName(ctx.Tok(1)) + "\t= sizeof(" + ctx.Tok(4) + ");";
   if (ctx.TokCount() == 7) line += "\t" + ctx.Tok(6);
   return BuiltLine(st, line);
 }
@@ -84,9 +84,9 @@ RuleResult IdentityMacro(ConversionContext& ctx, Statement& st) {
 RuleResult CastConstant(ConversionContext& ctx, Statement& st) {
   SwitchSection(ctx, Section::Const);
   const std::string name = ctx.Tok(1);
-  const std::string v = ConvertNumber(ctx.Tok(6));
+  const std::string v = ConvertConstOperand(ctx.Tok(6));
   RecordConstant(ctx, name, v);
-  return BuiltLine(st, "  " + name + "\t= " + ctx.Tok(4) + "(" + v + ");");
+  return BuiltLine(st, "  " + DeclaredName(name) + "\t= " + ctx.Tok(4) + "(" + v + ");");
 }
 
 // #define NAME ( P ) MAKE_HRESULT ( S , F , ... ): learned so that "#define X NAME ( V )"
@@ -188,7 +188,7 @@ RuleResult UseHresultMacro(ConversionContext& ctx, Statement& st) {
   const std::string m = ctx.MakeValues.Text(ctx.MakeNames.FindExact(ctx.Tok(2)));
   const auto av = ParseInteger(a);
   const auto mv = ParseInteger(m);
-  std::string line = "  " + ctx.Tok(1);
+  std::string line = "  " + DeclaredName(ctx.Tok(1));
   if (av && mv)
     line += "\t= $" + Hex8(Bits(*mv) + Bits(*av)) + ";";
   else
@@ -202,7 +202,7 @@ RuleResult UseHresultMacro(ConversionContext& ctx, Statement& st) {
 RuleResult HresultArithmetic(ConversionContext& ctx, Statement& st) {
   SwitchSection(ctx, Section::Const);
   const int n = ctx.TokCount();
-  std::string line = "  " + ctx.Tok(1) + "\t= ";
+  std::string line = "  " + DeclaredName(ctx.Tok(1)) + "\t= ";
   int k = 0;
   std::string a, x;
   bool numeric = true;
@@ -273,7 +273,7 @@ RuleResult FourCharacterCode(ConversionContext& ctx, Statement& st, int first, i
   std::uint32_t value = 0;
   for (int j = 3; j >= 0; --j)
     value = (value << 8) | static_cast<unsigned char>(chars[static_cast<std::size_t>(j)]);
-  std::string line = "  " + ctx.Tok(1) + "\t= $" + Hex8(value) + ";";
+  std::string line = "  " + DeclaredName(ctx.Tok(1)) + "\t= $" + Hex8(value) + ";";
   if (commentAt >= 0)
     line += "\t" + ctx.Tok(commentAt);
   else
@@ -304,6 +304,8 @@ RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
     st.Outcome = kWriteComment;
     return RuleResult::Epilogue;
   }
+  // A macro with parameters is no constant and no type, whatever its body looks like.
+  if (ctx.FunctionLikeDefine) return ErrorLine(st);
   if (n == 2) return BuiltLine(st, "{$DEFINE " + ctx.Tok(1) + "}");
   if (n == 3) return SimpleDefine(ctx, st);
   if ((n == 4 || (n == 5 && IsComment(ctx.Tok(4)))) && is(3, "*")) return PointerDefine(ctx, st);

@@ -22,6 +22,11 @@ std::string ConvertNumber(std::string_view token) {
   return s;
 }
 
+std::string ConvertConstOperand(std::string_view token) {
+  if (token == "NULL") return "nil";
+  return ConvertNumber(token);
+}
+
 std::optional<int> ParseInteger(std::string_view v) {
   while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
   if (v.empty()) return std::nullopt;

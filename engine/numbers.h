@@ -15,6 +15,8 @@ struct Statement;
 
 // Pascal spelling of a C number token ("0x1F" -> "$1F", "10UL" -> "10U"); other tokens as given.
 std::string ConvertNumber(std::string_view token);
+// An operand of a constant value: ConvertNumber, and the null pointer NULL as "nil".
+std::string ConvertConstOperand(std::string_view token);
 // Decimal (signed 32-bit, no overflow) or "$"/"x"/"0x" hexadecimal (1-8 digits, a 32-bit
 // pattern); leading blanks allowed, nothing may follow.
 std::optional<int> ParseInteger(std::string_view text);

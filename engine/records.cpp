@@ -50,10 +50,10 @@ std::string AliasLine(ConversionContext& ctx, const std::string& a, const std::s
     RegisterPointerType(ctx, p, a);
     // "^void" is no Pascal type; an untyped pointer is.
     const std::string target = ctx.VoidNames.Contains(a) ? "Pointer" : "^" + a;
-    return "  " + p + "\t= " + target + ";";
+    return "  " + DeclaredName(p) + "\t= " + target + ";";
   }
   if (followVoid && ctx.VoidNames.Contains(a)) ctx.VoidNames.Add(d);
-  return "  " + d + "\t= " + a + ";";
+  return "  " + DeclaredName(d) + "\t= " + a + ";";
 }
 
 namespace {
@@ -116,7 +116,7 @@ RuleResult TypedConstant(ConversionContext& ctx, Statement& st) {
   }
   std::string value = t.Text(5);
   if ((type == "PWChar" || type == "PWideChar") && StartsWith(value, "L")) value.erase(0, 1);
-  std::string line = "  " + name + "\t: " + type + "\t= " + value + ";";
+  std::string line = "  " + DeclaredName(name) + "\t: " + type + "\t= " + value + ";";
   if (t.Count() == 8) line += "\t" + t.Text(7);
   return WriteBuilt(st, line);
 }
@@ -184,8 +184,8 @@ RuleResult EnumStatement(ConversionContext& ctx, Statement& st) {
 // Ends with ";", or with ";" and a trailing comment.
 bool EndsStatement(const TStringList2& t) {
   const int k = t.Count();
-  return k > 0 && (t.Is(k - 1, ";") ||
-                   (k >= 2 && IsTrailingComment(t.Text(k - 1)) && t.Is(k - 2, ";")));
+  return k > 0 &&
+         (t.Is(k - 1, ";") || (k >= 2 && IsTrailingComment(t.Text(k - 1)) && t.Is(k - 2, ";")));
 }
 
 // typedef A D ; with D a plain name, "*P" or an array declarator.
@@ -200,7 +200,7 @@ std::string SingleTypedefLine(ConversionContext& ctx, const std::string& a, cons
   }
   // An open array ("[]" arrives as "*name"; "[0]" or a bound of -1 here) has no bounds.
   if (StartsWith(bounds, "[0..-1]") || StartsWith(bounds, "[0..-1,")) bounds.clear();
-  return "  " + name + "\t= array" + bounds + " of " + element + ";";
+  return "  " + DeclaredName(name) + "\t= array" + bounds + " of " + element + ";";
 }
 
 // typedef struct A D ; (also union, and enum without a body).
@@ -291,8 +291,7 @@ RuleResult TranslateDeclaration(ConversionContext& ctx, Statement& st) {
     SwitchSection(ctx, Section::Type);
     return WriteBuilt(st, "  " + t.Text(1) + " = interface;");
   }
-  if ((k == 7 || k == 8) && t0 == "static" && t.Is(1, "const") && t.Is(4, "=") &&
-      t.Is(6, ";"))
+  if ((k == 7 || k == 8) && t0 == "static" && t.Is(1, "const") && t.Is(4, "=") && t.Is(6, ";"))
     return TypedConstant(ctx, st);
   if (t0 == "struct") return StructStatement(ctx, st);
   if (t0 == "union") return UnionStatement(ctx, st);

@@ -88,9 +88,28 @@ std::string EnumValue(const ConversionContext& ctx, std::vector<std::string>& t,
   return ConvertEnumOperand(ctx, a);
 }
 
+// Drops the comma that ends the member list ({ A, B, }): on the line being built when it is
+// there, else on the line written earlier that ended with it.
+void DropTrailingComma(ConversionContext& ctx, std::string& line, int commaAt) {
+  if (commaAt >= 0) {
+    line.erase(static_cast<std::size_t>(commaAt), 1);
+  } else if (ctx.EnumCommaLine >= 0 && ctx.EnumCommaLine < ctx.Pane.Count()) {
+    std::string written = ctx.Pane.Line(ctx.EnumCommaLine);
+    if (written.size() > ctx.EnumCommaFromEnd) {
+      const std::size_t at = written.size() - ctx.EnumCommaFromEnd - 1;
+      if (written[at] == ',') {
+        written.erase(at, 1);
+        ctx.Pane.Replace(ctx.EnumCommaLine, written);
+      }
+    }
+  }
+  ctx.EnumCommaLine = -1;
+}
+
 // The "}" at token i ends the enumeration.
 RuleResult CloseEnum(ConversionContext& ctx, Statement& st, const std::vector<std::string>& t,
-                     int i, EnumScan form, std::string line) {
+                     int i, EnumScan form, std::string line, int commaAt) {
+  DropTrailingComma(ctx, line, commaAt);
   line += " );";
   std::string name;
   int semi = -1;
@@ -168,9 +187,9 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
     std::string line;
     if (StartsWith(d, "*")) {
       RegisterPointerType(ctx, d.substr(1), name);
-      line = "  " + d.substr(1) + "\t= ^" + name + ";";
+      line = "  " + DeclaredName(d.substr(1)) + "\t= ^" + name + ";";
     } else {
-      line = "  " + d + "\t= " + name + ";";
+      line = "  " + DeclaredName(d) + "\t= " + name + ";";
     }
     ctx.Pane.Insert(head, line);
     ++head;
@@ -303,25 +322,37 @@ RuleResult TranslateEnumMembers(ConversionContext& ctx, Statement& st, int start
   t.reserve(static_cast<std::size_t>(ctx.TokenList.Count()));
   for (const auto& e : ctx.TokenList.Entries()) t.push_back(e.Text);
   std::string line = form == EnumScan::OpenBody ? "\t" : " = (";
+  if (form != EnumScan::OpenBody) ctx.EnumCommaLine = -1;
+  int commaAt = -1;  // in `line`: a "," with no member after it yet
   for (int i = start; i < static_cast<int>(t.size());) {
     const std::string tok = t[static_cast<std::size_t>(i)];
     if (IsEnumComment(tok)) {
       line += " " + tok;
       ++i;
-    } else if (tok == ",") {
+      continue;
+    }
+    if (tok == ",") {
+      commaAt = static_cast<int>(line.size());
       line += ",";
       ++i;
-    } else if (tok == "}") {
-      return CloseEnum(ctx, st, t, i, form, line);
-    } else if (Item(t, i + 1) == "=" && i + 2 < static_cast<int>(t.size())) {
+      continue;
+    }
+    if (tok == "}") return CloseEnum(ctx, st, t, i, form, line, commaAt);
+    commaAt = -1;
+    ctx.EnumCommaLine = -1;
+    if (Item(t, i + 1) == "=" && i + 2 < static_cast<int>(t.size())) {
       int next = i + 2;
       const std::string value = EnumValue(ctx, t, i + 2, next);
-      line += " " + tok + "\t= " + value;
+      line += " " + DeclaredName(tok) + "\t= " + value;
       i = next;
     } else {
-      line += " " + tok;
+      line += " " + DeclaredName(tok);
       ++i;
     }
+  }
+  if (commaAt >= 0) {
+    ctx.EnumCommaLine = ctx.Pane.Count();
+    ctx.EnumCommaFromEnd = line.size() - static_cast<std::size_t>(commaAt) - 1;
   }
   // The body goes on; the head line waits for its name at OpenEnumLine.
   return WriteBuilt(st, line);
@@ -409,14 +440,14 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
     if (!IsName(name)) return ErrorFrom(st, 0);
     if (haveGroup && g.Bounds == group.Bounds && g.Pointer == group.Pointer &&
         g.DoublePointer == group.DoublePointer) {
-      text += ", " + name;
+      text += ", " + DeclaredName(name);
       continue;
     }
     if (haveGroup) {
       text += "\t: " + (group.Bounds.empty() ? "" : "array" + group.Bounds + " of ") +
               GroupType(ctx, t0, group, false) + ";" + kCrLf + "\t";
     }
-    text += name;
+    text += DeclaredName(name);
     group = g;
     haveGroup = true;
   }
@@ -429,8 +460,8 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
 
   // Further declarations after the ";" (a record written on one line) are translated by a
   // restart; left as an error they would keep the record open over the following lines.
-  const bool more = t.Is(stop, ";") && stop + 1 < k &&
-                    !(stop + 2 == k && IsTrailingComment(t.Text(stop + 1)));
+  const bool more =
+      t.Is(stop, ";") && stop + 1 < k && !(stop + 2 == k && IsTrailingComment(t.Text(stop + 1)));
   auto restartAfterStop = [&] {
     for (int i = 0; i <= stop; ++i) t.Delete(0);
     st.Built.clear();

@@ -433,7 +433,7 @@ class ParameterWriter {
     const bool defaults = Prototype();
     const bool unnamed = AtIs(cur, ",") || AtIs(cur, ")") || (defaults && StartsWith(at, "=")) ||
                          (form_ != ParameterListForm::Constructor && IsComment(at));
-    if (!unnamed) pname = t_.Text(cur++);
+    if (!unnamed) pname = DeclaredName(t_.Text(cur++));
     if (defaults && StartsWith(At(cur), "=")) {
       while (cur < t_.Count() && !AtIs(cur, ",") && !AtIs(cur, ")")) {
         const std::string& v = t_.Text(cur++);
@@ -609,7 +609,7 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
   }
   const std::string name = starName ? nameTok.substr(1) : nameTok;
   const bool reserved = EqualsIgnoreCase(name, "begin") || EqualsIgnoreCase(name, "end");
-  const std::string pascalName = reserved ? "_" + name : name;
+  const std::string pascalName = reserved ? "_" + name : DeclaredName(name);
 
   std::string line, routineHead;
   if (ctx.RoutineTypedef) {

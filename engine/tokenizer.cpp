@@ -184,16 +184,24 @@ struct Lexer {
     Consume(1);
   }
 
+  // L"text" and L'c' are wide literals; a Pascal literal has no prefix, and the compiler
+  // gives it the width of what it is assigned to.
+  void DropWidePrefix() {
+    if (word.size() == 1 && word[0] == 'L') word.clear();
+  }
+
   void OrdinaryStep(char c) {
     const char n = At(i + 1);
     switch (c) {
       case '"':
         ctx.InString = true;
         ctx.EscapeReopened = false;
+        DropWidePrefix();
         word += '\'';
         Consume(1);
         return;
       case '\'':
+        DropWidePrefix();
         if (n != '\0' && At(i + 2) == '\'') {
           word += line.substr(i, 3);
           Consume(3);

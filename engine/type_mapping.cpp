@@ -1,6 +1,9 @@
 // Type name mapping: MapCTypeName (token layer) and the declaration-layer type rules.
 #include "type_mapping.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "numbers.h"
 #include "tokenizer.h"
 
@@ -15,6 +18,45 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 
 bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && EqualsIgnoreCase(s.substr(0, prefix.size()), prefix);
+}
+
+bool IsPascalReservedWord(std::string_view name) {
+  // Reserved in Delphi mode of Free Pascal or in Delphi, sorted for the binary search.
+  static constexpr std::string_view kWords[] = {"and",         "array",      "as",
+                                                "asm",         "begin",      "bitpacked",
+                                                "case",        "class",      "const",
+                                                "constructor", "destructor", "dispinterface",
+                                                "div",         "do",         "downto",
+                                                "else",        "end",        "except",
+                                                "exports",     "file",       "finalization",
+                                                "finally",     "for",        "function",
+                                                "goto",        "if",         "implementation",
+                                                "in",          "inherited",  "initialization",
+                                                "inline",      "interface",  "is",
+                                                "label",       "library",    "mod",
+                                                "nil",         "not",        "object",
+                                                "of",          "or",         "otherwise",
+                                                "out",         "packed",     "procedure",
+                                                "program",     "property",   "raise",
+                                                "record",      "repeat",     "resourcestring",
+                                                "set",         "shl",        "shr",
+                                                "string",      "then",       "threadvar",
+                                                "to",          "try",        "type",
+                                                "unit",        "until",      "uses",
+                                                "var",         "while",      "with",
+                                                "xor"};
+  if (name.size() < 2 || name.size() > 14) return false;
+  char lower[16];
+  for (std::size_t i = 0; i < name.size(); ++i) lower[i] = AsciiLower(name[i]);
+  const std::string_view key(lower, name.size());
+  return std::binary_search(std::begin(kWords), std::end(kWords), key);
+}
+
+std::string DeclaredName(std::string_view name) {
+  std::string out;
+  if (IsPascalReservedWord(name)) out += '&';
+  out += name;
+  return out;
 }
 
 namespace {

@@ -52,4 +52,10 @@ inline bool StartsWith(std::string_view s, std::string_view prefix) {
 }
 bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix);
 
+// Whether a C name is a reserved word of Pascal (compared ignoring case): such a name is
+// declared with the "&" escape, which any Pascal compiler reads as a plain identifier.
+bool IsPascalReservedWord(std::string_view name);
+// `name` as it is declared: "&type" for "type", the name itself otherwise.
+std::string DeclaredName(std::string_view name);
+
 }  // namespace tqc

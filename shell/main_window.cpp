@@ -33,6 +33,7 @@
 
 #include "about.h"
 #include "engine/conversion.h"
+#include "engine/type_mapping.h"
 #include "help_viewer.h"
 #include "icons.h"
 #include "startup.h"
@@ -650,7 +651,10 @@ bool Ttqc_by_Morlen::Save2Click() {
     c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
     c.beginEditBlock();
     c.insertText(QStringLiteral("unit"), bold);
-    c.insertText(QLatin1Char(' ') + QFileInfo(*file).completeBaseName() + QLatin1Char(';'), plain);
+    // A file named like a reserved word (string.pas) gets the escaped unit name.
+    const QString name = QString::fromStdString(
+        tqc::DeclaredName(QFileInfo(*file).completeBaseName().toStdString()));
+    c.insertText(QLatin1Char(' ') + name + QLatin1Char(';'), plain);
     c.endEditBlock();
     break;
   }

@@ -23,6 +23,7 @@
 #    part flatten, and the tags of unions nested in one;
 #  - the bounds of array parameters, passed as pointers;
 #  - the attributes in brackets of IDL files, which the IDL pre-conversion drops.
+#  - the L in front of a wide string or character literal (Pascal literals carry no prefix).
 #
 # Prints one line per missing word and the count at the end.
 # Usage: coverage.pl DATA_DIR UNIT_DIR HEADER... (units are UNIT_DIR/NAME.pas; headers whose
@@ -187,6 +188,7 @@ for my $header (@headers) {
   my $pas = slurp("$units/$stem.pas");
   next unless defined $code && defined $pas;
   my %present = map { lc($_) => 1 } $pas =~ /[A-Za-z_][A-Za-z0-9_]*/g;
+  $code =~ s/(?<!\w)L(?=["'])//g;
   # Comments, strings and character literals, in the order C reads them.
   $code =~ s{/\*.*?\*/|//[^\n]*|"(?:\\.|[^"\\\n])*"|'(?:\\.|[^'\\\n])*'}{ }gs;
   $code =~ s{\[[^\]]*\]}{ }g if $header =~ /\.idl$/i;

@@ -401,6 +401,32 @@ TEST_F(IncludesTest, RoundTrip) {
   EXPECT_EQ(ReadText(dir / "inc/top.tqc"), std::string(kEmptyCache) + "base\r\n");
 }
 
+TEST_F(IncludesTest, UsesLineNamesEachUnitOnceAndNeverItself) {
+  for (const char* h : {"a.h", "A.h", "string.h", "windows.h", "ole2.h", "activex.h"})
+    WriteText(dir / h, "");
+  struct Case {
+    const char* Unit;
+    const char* Text;
+    const char* UnitLine;
+    const char* Uses;
+  };
+  const Case cases[] = {
+      {"x.h", "#include <a.h>\n#include <A.h>\n#include \"a.h\"\n", "unit x;", "uses Windows, a;"},
+      {"x.h", "#include <windows.h>\n#include <ole2.h>\n#include <activex.h>\n", "unit x;",
+       "uses Windows;"},
+      {"a.h", "#include <a.h>\n#include <string.h>\n", "unit a;", "uses Windows, &string;"},
+      {"string.h", "#include <string.h>\n", "unit &string;", "uses Windows;"},
+      {"windows.h", "#include <a.h>\n", "unit windows;", "uses a;"},
+      {"Windows.h", "", "unit Windows;", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Text);
+    auto lines = fx.Convert(c.Text, dir / c.Unit);
+    EXPECT_EQ(lines.at(4), c.UnitLine);
+    EXPECT_EQ(lines.at(10), c.Uses);
+  }
+}
+
 TEST_F(IncludesTest, LearnedTypesReachTheTokens) {
   // A type read from a cache maps the C spelling for the rest of the conversion.
   Cache("base", "[TYPE]\r\nMYINT,Longint\r\n");

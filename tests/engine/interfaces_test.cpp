@@ -255,7 +255,7 @@ TEST_F(InterfaceTest, MethodParameters) {
       (V{"type", "  IShape = interface ( IUnknown )",
          "    function A(* [in] *) (x: Integer; var s: Char (* [out] *) ; var Para0: DWORD; ",
          "\t const p): HRESULT; stdcall;",
-         "    function B(self: IShape; var out: IShape; var other: IShape): HRESULT; stdcall;",
+         "    function B(self: IShape; var &out: IShape; var other: IShape): HRESULT; stdcall;",
          "    function Parent: p_IShape; stdcall;",
          "// Error :     function C( IShape self ) PURE ;", "// Error :     function D( Integer x y ) PURE ;",
          "    function E(var Para0: Char; Para1: Integer): HRESULT; stdcall;",

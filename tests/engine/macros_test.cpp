@@ -86,6 +86,17 @@ TEST_F(MacrosTest, SingleStatements) {
       {"#define APIENTRYP __stdcall *\ntypedef void (APIENTRYP PFN)(void);",
        {"// #define APIENTRYP __stdcall *", "type", "  PFN =  procedure ; stdcall;"}},
       {"#define TWICE 2 *", {"// Error :  #define TWICE 2 *"}},
+      // A macro with parameters ("(" right after the name) is never a constant; a value in
+      // parentheses after a blank is.
+      {"#define LimitEmsPages(dw)", {"// Error :  #define LimitEmsPages ( dw )"}},
+      {" #  define SQ(x) ((x) * (x))", {"// Error :  #define SQ ( x ) ( ( x )* ( x ) )"}},
+      {"#define V (5)", {"const", "  V\t= ( 5 );"}},
+      {"#define type 1", {"const", "  &type\t= 1;"}},
+      // NULL in a value is Pascal's nil; a definition of NULL itself stays a constant.
+      {"#define NULL 0", {"const", "  NULL\t= 0;"}},
+      {"#define P NULL", {"const", "  P\t= nil;"}},
+      {"#define HNULL ((HANDLE)NULL)", {"const", "  HNULL\t= HANDLE(nil);"}},
+      {"#define Q (NULL) // none", {"const", "  Q\t= ( nil );\t// none"}},
       // A leading comment is dropped by a rule that builds its line afresh.
       {"/* c */ #define X 1", {"const", "  X\t= 1;"}},
   };

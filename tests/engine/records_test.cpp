@@ -169,8 +169,13 @@ TEST_F(RecordsTest, EnumerationValues) {
 TEST_F(RecordsTest, EnumerationOverSeveralLines) {
   EXPECT_EQ(Body({"typedef enum {", "RED = 1, // red", "GREEN", "} COLOR; // colours"}),
             (V{"type", "  COLOR = (", "\t RED\t= 1, // red", "\t GREEN", "\t );\t// colours"}));
-  EXPECT_EQ(Body({"enum Shape {", "ROUND,", "};", "int z;"}),
-            (V{"type", "  Shape = (", "\t ROUND,", "\t );", "var", "\tz\t: Integer;"}));
+  // A comma after the last member is no Pascal: it goes, on whichever line it stands.
+  EXPECT_EQ(Body({"enum Shape {", "ROUND, // r", "};", "int z;"}),
+            (V{"type", "  Shape = (", "\t ROUND // r", "\t );", "var", "\tz\t: Integer;"}));
+  EXPECT_EQ(Body({"enum Shape {", "ROUND,", "// none", "/* more */ };"}),
+            (V{"type", "  Shape = (", "\t ROUND", "\t// none", "\t );"}));
+  EXPECT_EQ(Body({"enum Shape { ROUND, SQUARE, };"}), (V{"type", "  Shape = ( ROUND, SQUARE );"}));
+  EXPECT_EQ(Body({"enum Shape { ROUND,", "};"}), (V{"type", "  Shape = ( ROUND", "\t );"}));
 }
 
 TEST_F(RecordsTest, EnumerationCloseWithoutNameIsErrorAndEndsBody) {
@@ -273,6 +278,11 @@ TEST_F(RecordsTest, UnregisteredPointeeUsesPPrefix) {
 }
 
 TEST_F(RecordsTest, FieldDeclarators) {
+  EXPECT_EQ(
+      Body({"struct G {", "int type, in;", "char *String;", "};", "typedef G *File, Set;",
+            "enum { Of = 1, Unit };"}),
+      (V{"type", "  p_G = ^G;", "  G = record", "\t&type, &in\t: Integer;", "\t&String\t: PChar;",
+         "  end;", "  &File\t= ^G;", "  &Set\t= G;", "  TEnum_x1 = ( &Of\t= 1, &Unit );"}));
   EXPECT_EQ(Body({"struct F {", "int a, b, *p, c[4];", "char *const s;", "int **pp;", "IWidget *w;",
                   "IWidget **ww;", "IWidget *x, y;", "CView *v;", "};"}),
             (V{"type", "  p_F = ^F;", "  F = record", "\ta, b\t: Integer;", "\tp\t: PInteger;",
@@ -382,7 +392,7 @@ TEST_F(RecordsTest, TypedConstants) {
   EXPECT_EQ(Body({"static const int LIMIT = 10;"}), (V{"const", "  LIMIT\t: Integer\t= 10;"}));
   EXPECT_EQ(Body({"static const WCHAR *NAME = L\"abc\"; // n"}),
             (V{"const", "  NAME\t: PWChar\t= 'abc';\t// n"}));
-  EXPECT_EQ(Body({"static const char *S = L\"abc\";"}), (V{"const", "  S\t: PChar\t= L'abc';"}));
+  EXPECT_EQ(Body({"static const char *S = L\"abc\";"}), (V{"const", "  S\t: PChar\t= 'abc';"}));
 }
 
 }  // namespace

@@ -175,6 +175,9 @@ TEST_F(RoutinesTest, HeadsAndResults) {
       {"char* Name2(void);", "  function Name2: PChar; stdcall;"},
       {"void *Alloc(DWORD n);", "  function Alloc(n: DWORD): Pointer; stdcall;"},
       {"void begin(void);", "  procedure _begin; stdcall;"},
+      // Other reserved words of Pascal are escaped where they are declared.
+      {"int Type(LPSTR string, int END, int to);",
+       "  function &Type(&string: LPSTR; &END: Integer; &to: Integer): Integer; stdcall;"},
       {"extern FOO_API int Odd(int a);", "  function Odd(a: Integer): Integer; stdcall;"},
       {"int PASCAL p(int a);", "  function p(a: Integer): Integer; pascal;"},
       {"int __cdecl c(int a);", "  function c(a: Integer): Integer; cdecl;"},

@@ -45,7 +45,10 @@ TEST_F(TokenizerTest, SingleLines) {
       {"\"\"", {"''"}},
       {"\"a\\\\b\"", {"'a\\b'"}},
       {"\"say \\\"hi\\\"\"", {"'say \"hi\"'"}},
-      {"L\"ab\"", {"L'ab'"}},
+      // Wide literals lose their prefix; a name ending in L keeps its letter.
+      {"L\"ab\"", {"'ab'"}},
+      {"x = L'a' + L'\\0'", {"x", "=", "'a'", "+", "'\\0'"}},
+      {"XL\"ab\"", {"XL'ab'"}},
       {"'x'", {"'x'"}},
       {"'\\n'", {"'\\n'"}},
       {"** p", {"**", "p"}},
