@@ -166,6 +166,14 @@ bool StartsDirective(const ConversionContext& ctx) {
   return !s.empty() && s.front() == '#';
 }
 
+// A failure inside a line is marked and counted, and the conversion goes on: it always
+// reaches its end.
+void RecordFailure(ConversionContext& ctx, std::vector<ConversionResult::Failure>& failures,
+                   int lineNumber, const std::exception& e) {
+  WriteApplicationError(ctx);
+  failures.push_back({lineNumber, e.what(), dynamic_cast<const IntendedFailure*>(&e) != nullptr});
+}
+
 // Translates the statement in TokenList and then those that followed it on its line, each
 // with its own failure handling: a failure ends its statement, not the line.
 void TranslateLine(ConversionContext& ctx, int lineNumber,
@@ -183,13 +191,8 @@ void TranslateLine(ConversionContext& ctx, int lineNumber,
       // missing ";") would be scanned again for every line it takes in; no declaration is
       // this long, so it is shown as an error line and the next line starts afresh.
       if (ctx.Pending && ctx.TokenList.Count() > kMaxPendingTokens) FlushPending(ctx);
-    } catch (const IntendedFailure& e) {
-      // The statement is marked and counted; the conversion always reaches its end.
-      WriteApplicationError(ctx);
-      failures.push_back({lineNumber, e.what(), true});
     } catch (const std::exception& e) {
-      WriteApplicationError(ctx);
-      failures.push_back({lineNumber, e.what(), false});
+      RecordFailure(ctx, failures, lineNumber, e);  // the statement's failure only
     }
     if (following.empty()) return;
     // A statement that ends in ";" and still waits for more lines would take in every line
@@ -273,13 +276,8 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
           WriteErrorLine(ctx, " *");
         }
       }
-    } catch (const IntendedFailure& e) {
-      // The line is marked and counted; the conversion always reaches its end.
-      WriteApplicationError(ctx);
-      failures.push_back({lineNumber, e.what(), true});
     } catch (const std::exception& e) {
-      WriteApplicationError(ctx);
-      failures.push_back({lineNumber, e.what(), false});
+      RecordFailure(ctx, failures, lineNumber, e);
     }
     ++done;
     // The status text changes at most a hundred times; it is only rebuilt when it does.
