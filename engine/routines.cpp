@@ -126,9 +126,12 @@ bool CommentOutBody(ConversionContext& ctx, Statement& st, int brace) {
 }
 
 // The C++ keyword "operator" as the tokenizer leaves it: alone, or with the symbol glued to
-// it ("operator!", "operator*", "*operator" from "operator[]").
+// it ("operator!", "operator*", "*operator" from "operator[]"), or with a class in front
+// ("CdbVariant::operator").
 bool IsOperatorWord(std::string_view tok) {
   while (!tok.empty() && tok.front() == '*') tok.remove_prefix(1);
+  if (const std::size_t scope = tok.rfind("::"); scope != std::string_view::npos)
+    tok.remove_prefix(scope + 2);
   if (!tok.starts_with("operator")) return false;
   for (char c : tok.substr(8))
     if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') return false;

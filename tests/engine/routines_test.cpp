@@ -388,10 +388,11 @@ TEST_F(RoutinesTest, InterfaceAndClassMembers) {
   EXPECT_EQ(Run(ctx, {"void *Get(void);"}), V{"  function Get: Pointer; stdcall;"});
   // C++ operators have no Pascal routine declaration.
   EXPECT_EQ(Run(ctx, {"operator int();", "K& operator=(const K&);", "int operator[](int i);",
-                      "bool operator!() const;"}),
+                      "bool operator!() const;", "void K::operator=(int i) { }"}),
             (V{"// Error :  operator Integer ( ) ;", "// Error :  K & operator = ( const K & ) ;",
                "// Error :  Integer *operator ( Integer i ) ;",
-               "// Error :  bool operator! ( ) const ;"}));
+               "// Error :  bool operator! ( ) const ;",
+               "// Error :  void K::operator = ( Integer i ) (* { } *)"}));
 
   fx.Options.OleMode = true;
   auto& ole = fx.Context();
