@@ -490,11 +490,18 @@ class ParameterWriter {
 
 // The prototype of a statement whose shape was checked: conventions, head, parameters,
 // directive, DLL binding and the trailing comment.
+bool HasWordCharacter(std::string_view tok) {
+  for (char c : tok)
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') return true;
+  return false;
+}
+
 // Statements with a prototype's shape that have no Pascal routine declaration. In front of
 // the name stand words and stars only: «const HRESULT E_X = MAKE_HRESULT(...);» is a
-// variable with a value, «K& Get();» and «A<T>::~A() {...}» are C++; an operator there
-// would be read as the result type. Nor have C++ operators («operator int();», «K&
-// operator=(const K&);»), whose type or symbol would become the routine's name, and
+// variable with a value, «K& Get();» and «A<T>::~A() {...}» are C++; an operator there would
+// be read as the result type. The name is a word: «(NTAPI *PFN)(...);», left by a typedef
+// that a conditional cut off, would be named ")". Nor have C++ operators («operator int();»,
+// «K& operator=(const K&);»), whose type or symbol would become the routine's name, and
 // templates, whose parameter list would be dropped. Looked at before the scan edits the
 // tokens, so that the error line shows them as they came.
 bool NoPascalRoutine(const ConversionContext& ctx) {
@@ -504,7 +511,7 @@ bool NoPascalRoutine(const ConversionContext& ctx) {
     const std::string& tok = t.Text(i);
     if (IsOperatorWord(tok)) return true;
     if (t.Is(i + 1, "(") && !IsConventionWord(ctx, tok) && tok != "CALLBACK")
-      return tok.find("::") != std::string::npos;
+      return tok.find("::") != std::string::npos || !HasWordCharacter(tok);
     if (tok.find_first_not_of('*') != std::string::npos &&
         tok.find_first_not_of("*&=<>,:.-+!~|^%/") == std::string::npos)
       return true;

@@ -191,6 +191,8 @@ TEST_F(RoutinesTest, HeadsAndResults) {
       {"char ** __p__acmdln(void);", "  function __p__acmdln: p_PChar; stdcall;"},
       // C++ shapes without a Pascal routine are error lines with their tokens as they came.
       {"CFoo& Get();", "// Error :  CFoo & Get ( ) ;"},
+      {"(NTAPI *PDRIVER_EXCPTN_CALLBACK)(PVOID Context);",
+       "// Error :  ( NTAPI *PDRIVER_EXCPTN_CALLBACK ) ( PVOID Context ) ;"},
       {"CDXArray<TYPE,ARG_TYPE>::~CDXArray() { x(); }",
        "// Error :  CDXArray < TYPE , ARG_TYPE > ::~CDXArray ( ) (* { x ( ) ; } *)"},
   };
