@@ -57,7 +57,10 @@ bool ParseDate(const std::string& v, BannerDate& d) {
   int y, m, day;
   char extra;
   if (std::sscanf(v.c_str(), "%4d-%2d-%2d%c", &y, &m, &day, &extra) != 3) return false;
-  if (m < 1 || m > 12 || day < 1 || day > 31 || y < 1) return false;
+  if (m < 1 || m > 12 || day < 1 || y < 1) return false;
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  if (day > kDays[m - 1] + (m == 2 && leap ? 1 : 0)) return false;
   d = BannerDate{y, m, day};
   return true;
 }

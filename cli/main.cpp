@@ -1,13 +1,17 @@
 // tqc-convert: the batch converter. Converts each FILE exactly as the window's Open would
 // (same engine, same include cache) and saves the unit as the window's Save would (CR LF).
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "cli_options.h"
@@ -52,6 +56,40 @@ bool WriteFile(const std::string& path, const std::string& bytes, std::string& e
   return bool(written);
 }
 
+// What a run must not write over: its own inputs (compared by device and inode, so a link or
+// another name of an input counts), and a unit another input of the run already gave.
+class TargetGuard {
+ public:
+  explicit TargetGuard(const std::vector<std::string>& inputs) {
+    for (const std::string& input : inputs)
+      if (auto id = IdOf(input)) inputs_.emplace_back(*id, input);
+  }
+  // Why the unit of `input` may not go to `target`; empty when it may.
+  std::string Refusal(const std::string& input, const std::string& target) {
+    if (auto id = IdOf(target)) {
+      for (const auto& [inputId, path] : inputs_)
+        if (inputId == *id) return target + " is the input " + path;
+    }
+    std::error_code ec;
+    fs::path key = fs::weakly_canonical(target, ec);
+    if (ec) key = fs::absolute(target, ec).lexically_normal();
+    const auto [it, first] = units_.try_emplace(key.string(), input, IdOf(input));
+    // The same input named twice gives the same unit again.
+    if (first || (it->second.second && it->second.second == IdOf(input))) return {};
+    return target + " is already the unit of " + it->second.first;
+  }
+
+ private:
+  using FileId = std::pair<dev_t, ino_t>;
+  static std::optional<FileId> IdOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileId{st.st_dev, st.st_ino};
+  }
+  std::vector<std::pair<FileId, std::string>> inputs_;
+  std::unordered_map<std::string, std::pair<std::string, std::optional<FileId>>> units_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,7 +124,11 @@ int main(int argc, char** argv) {
   }
   for (const auto& [name, path] : {std::pair{"tqc.dat", &home.Dat}, {"tqc.typ", &home.Typ}}) {
     if (path->empty()) {
+      // The window's message, then where it was looked for.
       std::cerr << name << " not found.\n";
+      if (home.From == HomeLayout::Source::Installed && !home.UserDir.empty())
+        std::cerr << "Folder: " << home.UserDir << "\n";
+      std::cerr << "Folder: " << home.DataDir << "\n";
       return 1;
     }
   }
@@ -94,20 +136,23 @@ int main(int argc, char** argv) {
     // The output folder is made when missing, as a user naming a new folder expects.
     std::error_code ec;
     fs::create_directories(*opts.OutDir, ec);
-    if (ec || !fs::is_directory(*opts.OutDir)) {
-      std::cerr << "tqc-convert: cannot create the output folder " << *opts.OutDir << "\n";
+    if (!ec && !fs::is_directory(*opts.OutDir))
+      ec = std::make_error_code(std::errc::not_a_directory);
+    if (ec) {
+      std::cerr << "tqc-convert: cannot create the output folder " << *opts.OutDir << ": "
+                << ec.message() << "\n";
       return 1;
     }
   }
   DefinitionTables tables;
-  LoadDefinitions(tables, DefinitionPaths{home.Dat, home.Typ, home.Def});
-  if (opts.DefFile) {
-    try {
-      LoadUserReplacementFile(tables, *opts.DefFile);
-    } catch (const std::exception& e) {
-      std::cerr << "tqc-convert: " << e.what() << "\n";
-      return 1;
-    }
+  try {
+    for (const std::string& warning :
+         LoadDefinitions(tables, DefinitionPaths{home.Dat, home.Typ, home.Def}))
+      std::cerr << "tqc-convert: warning: " << warning << "\n";
+    if (opts.DefFile) LoadUserReplacementFile(tables, *opts.DefFile);
+  } catch (const std::exception& e) {
+    std::cerr << "tqc-convert: " << e.what() << "\n";
+    return 1;
   }
 
   ConversionOptions conv = opts.Conversion;
@@ -120,25 +165,25 @@ int main(int argc, char** argv) {
 
   std::vector<std::string> files = opts.Files;
   if (opts.Order) files = OrderBaseFirst(files);
+  TargetGuard guard(files);
 
   const bool progress = files.size() > 1 && isatty(STDERR_FILENO);
   int status = 0;
   bool toldCacheNotKept = false;
   std::size_t index = 0;
-  for (const std::string& file : files) {
-    ++index;
-    if (progress)
-      std::cerr << "\r[" << index << "/" << files.size() << "] " << file << "\x1b[K" << std::flush;
+  // Converts and writes one file; false when it failed or was refused.
+  auto convertOne = [&](const std::string& file) {
     CliHost host(opts);
     OutputPane pane;
     ConversionResult result;
     try {
       result = ConvertHeader(file, tables, conv, host, pane);
+    } catch (const std::bad_alloc&) {
+      throw;
     } catch (const std::exception& e) {
       if (progress) std::cerr << "\r\x1b[K";
       std::cerr << "tqc-convert: " << e.what() << "\n";
-      status = 1;
-      continue;
+      return false;
     }
     std::string target;
     if (opts.Output) {
@@ -148,16 +193,18 @@ int main(int argc, char** argv) {
     } else {
       target = (fs::path(file).parent_path() / (result.UnitName + ".pas")).string();
     }
-    const std::string text = pane.SaveText();
     std::string error;
     if (target == "-") {
+      const std::string text = pane.SaveText();
+      errno = 0;
       std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
       std::cout.flush();
-      if (!std::cout) {
-        error = "cannot write to standard output";
-      }
+      if (!std::cout)
+        error = "cannot write to standard output: " + SystemReason(errno ? errno : EIO);
+    } else if (std::string refused = guard.Refusal(file, target); !refused.empty()) {
+      error = file + ": unit not written: " + refused;
     } else {
-      WriteFile(target, text, error);
+      WriteFile(target, pane.SaveText(), error);
     }
     if (progress) std::cerr << "\r\x1b[K";
     // The cache was written (or not) by the conversion, whatever became of the unit.
@@ -170,16 +217,35 @@ int main(int argc, char** argv) {
     }
     if (!error.empty()) {
       std::cerr << "tqc-convert: " << error << "\n";
-      status = 1;
-      continue;
+      return false;
     }
     for (const auto& f : result.Failures)
-      std::cerr << file << ":" << f.Line << ": application error"
-                << (f.Intended ? "" : " (converter fault)") << ": " << f.Reason << "\n";
+      std::cerr << file << ":" << f.Line << ": "
+                << (f.Warning    ? "warning"
+                    : f.Intended ? "application error"
+                                 : "application error (converter fault)")
+                << ": " << f.Reason << "\n";
     std::cerr << fs::path(file).filename().string() << " -> "
               << (target == "-" ? std::string("(standard output)")
                                 : fs::path(target).filename().string())
-              << ": " << pane.Count() << " lines, " << result.ErrorCount << " errors\n";
+              << ": " << pane.Count() << " lines, " << result.ErrorCount << " errors";
+    if (result.Encoding == TextEncoding::Utf16Le || result.Encoding == TextEncoding::Utf16Be)
+      std::cerr << " (transcoded from " << EncodingName(result.Encoding) << ")";
+    std::cerr << "\n";
+    return true;
+  };
+  for (const std::string& file : files) {
+    ++index;
+    if (progress)
+      std::cerr << "\r[" << index << "/" << files.size() << "] " << file << "\x1b[K" << std::flush;
+    try {
+      if (!convertOne(file)) status = 1;
+    } catch (const std::bad_alloc&) {
+      // What the file took is given back on the way out; the batch goes on.
+      if (progress) std::cerr << "\r\x1b[K";
+      std::cerr << "tqc-convert: " << file << ": not enough memory\n";
+      status = 1;
+    }
   }
   return status;
 }

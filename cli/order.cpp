@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -39,32 +38,49 @@ std::string_view QuotedName(std::string_view s) {
   return end == std::string_view::npos ? std::string_view() : s.substr(0, end);
 }
 
+// The included name on one line: «#include "name"» or «#include <name>», or for IDL the first
+// name of an "import" line; empty when there is none.
+std::string_view IncludedName(std::string_view line) {
+  line = SkipBlanks(line);
+  if (!line.empty() && line.front() == '#') {
+    line = SkipBlanks(line.substr(1));
+    if (line.starts_with("include")) return QuotedName(line.substr(7));
+  } else if (line.starts_with("import ")) {
+    std::size_t q = line.find('"');
+    if (q != std::string_view::npos) return QuotedName(line.substr(q));
+  }
+  return {};
+}
+
 // Base names (lower case) of the headers a file includes: its "#include" lines and, for IDL,
 // its "import" lines (only the first name, as the IDL pre-conversion takes it). Conditionals
 // and comments are not looked at; an unreadable file includes nothing (its conversion
-// reports it).
+// reports it). The file is read a piece at a time and only the start of each line is kept,
+// so that a file larger than memory is ordered too (its conversion then reports it).
 std::vector<std::string> IncludedBaseNames(const std::string& path) {
+  constexpr std::size_t kLineStart = 4096;
   std::vector<std::string> names;
   std::ifstream in(path, std::ios::binary);
   if (!in) return names;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  const std::string bytes = ss.str();
-  std::string_view rest(bytes);
-  while (!rest.empty()) {
-    std::size_t eol = rest.find_first_of("\r\n");
-    std::string_view line = SkipBlanks(rest.substr(0, eol));
-    rest.remove_prefix(eol == std::string_view::npos ? rest.size() : eol + 1);
-    std::string_view name;
-    if (!line.empty() && line.front() == '#') {
-      line = SkipBlanks(line.substr(1));
-      if (line.starts_with("include")) name = QuotedName(line.substr(7));
-    } else if (line.starts_with("import ")) {
-      std::size_t q = line.find('"');
-      if (q != std::string_view::npos) name = QuotedName(line.substr(q));
-    }
+  std::string line;
+  auto endLine = [&] {
+    const std::string_view name = IncludedName(line);
     if (!name.empty()) names.push_back(LowerAscii(IncludeBaseName(name)));
+    line.clear();
+  };
+  std::vector<char> piece(65536);
+  while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+    std::string_view rest(piece.data(), static_cast<std::size_t>(in.gcount()));
+    while (!rest.empty()) {
+      const std::size_t eol = std::min(rest.find('\n'), rest.find('\r'));  // each a memchr
+      const std::string_view part = rest.substr(0, eol);
+      if (line.size() < kLineStart) line.append(part.substr(0, kLineStart - line.size()));
+      if (eol == std::string_view::npos) break;
+      endLine();
+      rest.remove_prefix(eol + 1);
+    }
   }
+  endLine();
   return names;
 }
 

@@ -7,8 +7,7 @@
 
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <new>
 #include <stdexcept>
 
 #include "dispatch.h"
@@ -167,11 +166,15 @@ bool StartsDirective(const ConversionContext& ctx) {
 }
 
 // A failure inside a line is marked and counted, and the conversion goes on: it always
-// reaches its end.
+// reaches its end. It is called inside the catch block: running out of memory ends the file
+// instead, since no line of a unit is worth converting on without memory.
 void RecordFailure(ConversionContext& ctx, std::vector<ConversionResult::Failure>& failures,
                    int lineNumber, const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e)) throw;
   WriteApplicationError(ctx);
-  failures.push_back({lineNumber, e.what(), dynamic_cast<const IntendedFailure*>(&e) != nullptr});
+  const bool unreadable = dynamic_cast<const UnreadableFile*>(&e) != nullptr;
+  failures.push_back(
+      {lineNumber, e.what(), dynamic_cast<const IntendedFailure*>(&e) != nullptr, unreadable});
 }
 
 // Translates the statement in TokenList and then those that followed it on its line, each
@@ -379,18 +382,24 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
   return result;
 }
 
+LoadedHeader LoadHeader(const std::string& path) {
+  LoadedHeader h;
+  if (FileResult r = ReadTextFile(path, h.Bytes, h.Encoding); !r)
+    throw std::runtime_error(r.Message);
+  h.FileDate = TodayDate();
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) h.FileDate = FromTimeT(st.st_mtime);
+  return h;
+}
+
 ConversionResult ConvertHeader(const std::string& path, DefinitionTables& tables,
                                const ConversionOptions& options, ConversionHost& host,
                                OutputPane& pane) {
-  if (fs::is_directory(path)) throw std::runtime_error(path + " is a folder, not a file");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open " + path);
-  std::string bytes;
-  if (!ReadRest(in, bytes)) throw std::runtime_error("cannot read " + path);
-  BannerDate fileDate = TodayDate();
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) fileDate = FromTimeT(st.st_mtime);
-  return ConvertText(path, bytes, fileDate, tables, options, host, pane);
+  const LoadedHeader header = LoadHeader(path);
+  ConversionResult result =
+      ConvertText(path, header.Bytes, header.FileDate, tables, options, host, pane);
+  result.Encoding = header.Encoding;
+  return result;
 }
 
 }  // namespace tqc

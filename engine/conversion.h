@@ -20,17 +20,30 @@ struct ConversionResult {
   bool CacheWritten = false;
   std::string CacheError;     // why the include cache could not be written (empty: no failure)
   bool CacheNotKept = false;  // a cache was due, but there is no folder to write it to
+  TextEncoding Encoding = TextEncoding::Bytes;  // how the input file was written
   // One entry per "// Application Error : " line: the input line number and the reason.
   struct Failure {
     int Line = 0;
     std::string Reason;
     bool Intended = false;  // raised on purpose by a rule (see failure.h)
+    bool Warning = false;   // a file the conversion needed could not be read
   };
   std::vector<Failure> Failures;
 };
 
-// Reads the file and converts it. Throws std::runtime_error naming the file when it cannot
-// be read; the pane is then left as it was.
+// A header as the conversion reads it: the text (a byte-order mark dropped, UTF-16 made UTF-8),
+// the file's modified date and how it was written.
+struct LoadedHeader {
+  std::string Bytes;
+  BannerDate FileDate;
+  TextEncoding Encoding = TextEncoding::Bytes;
+};
+// Throws std::runtime_error with the path and the reason when the file cannot be read or is
+// not a text file.
+LoadedHeader LoadHeader(const std::string& path);
+
+// Reads the file and converts it. Throws as LoadHeader, the pane then left as it was, and
+// std::bad_alloc when memory runs out.
 ConversionResult ConvertHeader(const std::string& path, DefinitionTables& tables,
                                const ConversionOptions& options, ConversionHost& host,
                                OutputPane& pane);

@@ -14,4 +14,11 @@ class IntendedFailure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A file the conversion needs on the way (an include cache) cannot be read. The line is marked
+// like any failure; the report calls it a warning, since nothing in the converter is wrong.
+class UnreadableFile : public IntendedFailure {
+ public:
+  using IntendedFailure::IntendedFailure;
+};
+
 }  // namespace tqc

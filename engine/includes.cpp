@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "failure.h"
 #include "rules.h"
 #include "tables/definition_files.h"
 
@@ -43,10 +44,9 @@ bool StatRegularFile(const std::string& path, FileStamp* stamp = nullptr) {
 }
 
 std::string ReadCacheBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open include cache " + path);
   std::string bytes;
-  if (!ReadRest(in, bytes)) throw std::runtime_error("cannot read include cache " + path);
+  if (FileResult r = ReadFileBytes(path, bytes); !r)
+    throw UnreadableFile("cannot read include cache " + path + ": " + r.Reason());
   return bytes;
 }
 

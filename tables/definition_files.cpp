@@ -2,13 +2,11 @@
 // when the program starts. Malformed lines are ignored: the files are user-editable data.
 #include "definition_files.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <stdexcept>
 
 #include "replacements.h"
 
@@ -229,24 +227,36 @@ void ReadTypText(DefinitionTables& t, std::string_view bytes) {
   }
 }
 
-void LoadDefinitions(DefinitionTables& tables, const std::string& dir) {
+std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const std::string& dir) {
   namespace fs = std::filesystem;
   const fs::path d(dir);
-  LoadDefinitions(tables, DefinitionPaths{(d / "tqc.dat").string(), (d / "tqc.typ").string(),
-                                          (d / "tqc.def").string()});
+  return LoadDefinitions(tables,
+                         DefinitionPaths{(d / "tqc.dat").string(), (d / "tqc.typ").string(),
+                                         (d / "tqc.def").string()});
 }
 
-void LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths) {
+std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths) {
   tables = DefinitionTables{};
+  std::vector<std::string> warnings;
   std::string bytes;
-  if (!paths.Dat.empty() && ReadFileBytes(paths.Dat, bytes)) ReadDatText(tables, bytes);
-  if (!paths.Typ.empty() && ReadFileBytes(paths.Typ, bytes)) ReadTypText(tables, bytes);
-  if (!paths.Def.empty() && ReadFileBytes(paths.Def, bytes))
+  // Reads one file; false when it is absent or (for tqc.def) unreadable.
+  auto read = [&](const std::string& path, bool required) {
+    if (path.empty()) return false;
+    const FileResult r = ReadFileBytes(path, bytes);
+    if (r || r.Error == ENOENT) return bool(r);
+    if (required) throw std::runtime_error(r.Message);
+    warnings.push_back(r.Message);
+    return false;
+  };
+  if (read(paths.Dat, true)) ReadDatText(tables, bytes);
+  if (read(paths.Typ, true)) ReadTypText(tables, bytes);
+  if (read(paths.Def, false))
     ReadReplacementText(bytes, tables.BaseReplacementNames, tables.BaseReplacementTemplates,
                         tables.BaseReplacementPointers);
   tables.ReplacementNames = tables.BaseReplacementNames;
   tables.ReplacementTemplates = tables.BaseReplacementTemplates;
   tables.ReplacementPointers = tables.BaseReplacementPointers;
+  return warnings;
 }
 
 }  // namespace tqc

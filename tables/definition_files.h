@@ -42,13 +42,16 @@ std::vector<std::string> SplitLines(std::string_view bytes);
 // The same lines as views into `bytes`.
 std::vector<std::string_view> SplitLineViews(std::string_view bytes);
 
-// Reads the three files from folder `dir` (each only if present) into fresh tables.
-void LoadDefinitions(DefinitionTables& tables, const std::string& dir);
+// Reads the three files from folder `dir` (each only if present) into fresh tables. A tqc.dat
+// or tqc.typ that is there but cannot be read throws std::runtime_error with its path and the
+// reason: empty tables would make every unit wrong. An unreadable tqc.def is left out; the
+// returned warnings say so.
+std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const std::string& dir);
 // The same from three paths of their own (an empty path: no such file).
 struct DefinitionPaths {
   std::string Dat, Typ, Def;
 };
-void LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths);
+std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths);
 
 // Append what the text of tqc.dat / tqc.typ holds to the tables; malformed lines are skipped.
 void ReadDatText(DefinitionTables& tables, std::string_view bytes);

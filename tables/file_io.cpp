@@ -89,6 +89,21 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
+// Appends what the descriptor gives until its end or until `out` holds `limit` bytes.
+FileResult ReadPieces(int fd, const std::string& path, std::string& out, std::size_t limit) {
+  char piece[65536];
+  while (out.size() < limit) {
+    const ssize_t n = ::read(fd, piece, std::min(sizeof piece, limit - out.size()));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Failure("cannot read", path, errno);
+    }
+    if (n == 0) break;
+    out.append(piece, static_cast<std::size_t>(n));
+  }
+  return {};
+}
+
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -173,7 +188,9 @@ FileResult WriteFileSafely(const std::string& path, std::string_view bytes, Writ
   }
   if (int e = WriteAll(file.Get(), bytes)) return fail(e);
   // Synced before the rename: after a crash the target is the old file or the whole new one.
-  if (::fsync(file.Get()) != 0) return fail(errno);
+  // A new file is not synced: without an old file a crash can cost nothing that a new run
+  // would not make again, and a batch into an empty folder would mostly wait for the disk.
+  if (exists && ::fsync(file.Get()) != 0) return fail(errno);
   if (int e = file.Close()) return fail(e);
   if (mode == WriteMode::CreateOnly) {
     // A link fails when the target appeared meanwhile, where a rename would replace it.
@@ -194,15 +211,106 @@ FileResult ReadFileBytes(const std::string& path, std::string& out) {
   if (::fstat(fd.Get(), &st) != 0) return Failure("cannot read", path, errno);
   if (S_ISDIR(st.st_mode)) return Failure("cannot read", path, EISDIR);
   if (S_ISREG(st.st_mode)) out.reserve(static_cast<std::size_t>(st.st_size));
-  char piece[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.Get(), piece, sizeof piece);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return Failure("cannot read", path, errno);
+  return ReadPieces(fd.Get(), path, out, std::string::npos);
+}
+
+const char* EncodingName(TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::Utf8Bom:
+      return "UTF-8";
+    case TextEncoding::Utf16Le:
+      return "UTF-16LE";
+    case TextEncoding::Utf16Be:
+      return "UTF-16BE";
+    case TextEncoding::Bytes:
+      break;
+  }
+  return "";
+}
+
+namespace {
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// UTF-16 code units (after the mark) as UTF-8; a lone surrogate or an odd last byte becomes
+// U+FFFD, so that nothing is dropped without a trace.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  std::string out;
+  out.reserve(bytes.size() / 2 + bytes.size() / 8);
+  auto unit = [&](std::size_t i) {
+    const auto a = static_cast<unsigned char>(bytes[i]),
+               b = static_cast<unsigned char>(bytes[i + 1]);
+    return static_cast<char32_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+  };
+  std::size_t i = 0;
+  for (; i + 1 < bytes.size(); i += 2) {
+    const char32_t u = unit(i);
+    if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) {
+      const char32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
     }
-    if (n == 0) break;
-    out.append(piece, static_cast<std::size_t>(n));
+    AppendUtf8(out, u >= 0xD800 && u < 0xE000 ? 0xFFFD : u);
+  }
+  if (i < bytes.size()) AppendUtf8(out, 0xFFFD);
+  return out;
+}
+
+}  // namespace
+
+FileResult ReadTextFile(const std::string& path, std::string& out, TextEncoding& encoding) {
+  out.clear();
+  encoding = TextEncoding::Bytes;
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (fd.Get() < 0) return Failure("cannot open", path, errno);
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) return Failure("cannot read", path, errno);
+  if (S_ISDIR(st.st_mode)) return Failure("cannot read", path, EISDIR);
+  // The start decides whether the file is text at all, before a large file is read whole.
+  constexpr std::size_t kProbe = 8192;
+  std::string head;
+  if (FileResult r = ReadPieces(fd.Get(), path, head, kProbe); !r) return r;
+  const auto starts = [&](std::string_view mark) { return head.starts_with(mark); };
+  if (starts("\xFF\xFE"))
+    encoding = TextEncoding::Utf16Le;
+  else if (starts("\xFE\xFF"))
+    encoding = TextEncoding::Utf16Be;
+  else if (starts("\xEF\xBB\xBF"))
+    encoding = TextEncoding::Utf8Bom;
+  else if (head.find('\0') != std::string::npos) {
+    FileResult r;
+    r.Error = EILSEQ;
+    r.Message = path + ": not a text file";
+    return r;
+  }
+  if (S_ISREG(st.st_mode)) out.reserve(static_cast<std::size_t>(st.st_size));
+  out += head;
+  if (head.size() == kProbe) {
+    if (FileResult r = ReadPieces(fd.Get(), path, out, std::string::npos); !r) return r;
+  }
+  if (encoding == TextEncoding::Utf8Bom) {
+    out.erase(0, 3);
+  } else if (encoding != TextEncoding::Bytes) {
+    out = Utf16ToUtf8(std::string_view(out).substr(2), encoding == TextEncoding::Utf16Be);
   }
   return {};
 }

@@ -47,6 +47,22 @@ void InstallWriteSignalHandlers();
 // Reads a whole file as bytes. On failure Message reads "cannot open PATH: REASON" or
 // "cannot read PATH: REASON" (a folder gives "Is a directory").
 FileResult ReadFileBytes(const std::string& path, std::string& out);
+// How a text file was written, as its first bytes tell.
+enum class TextEncoding {
+  Bytes,    // 8-bit text, taken as it is
+  Utf8Bom,  // UTF-8 behind a byte-order mark, which is dropped
+  Utf16Le,  // UTF-16 behind its byte-order mark, turned into UTF-8
+  Utf16Be,
+};
+// "UTF-16LE", "UTF-16BE", "UTF-8" or "" (plain bytes).
+const char* EncodingName(TextEncoding encoding);
+
+// Reads a text file as the converter takes it: a UTF-8 byte-order mark is dropped, UTF-16 with
+// its mark becomes UTF-8, and a file with a NUL byte in its first 8 KB (and no UTF-16 mark) is
+// refused with "PATH: not a text file" before the rest is read. Other failures as
+// ReadFileBytes.
+FileResult ReadTextFile(const std::string& path, std::string& out, TextEncoding& encoding);
+
 // Reads the rest of an open stream into `out`; false when reading fails.
 bool ReadRest(std::istream& in, std::string& out);
 // Whether the regular file at `path` holds exactly `bytes`.

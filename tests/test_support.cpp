@@ -1,7 +1,10 @@
 #include "test_support.h"
 
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "engine/tokenizer.h"
 
@@ -31,6 +34,19 @@ std::string ReadAll(const std::string& path) {
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+AsUnprivileged::AsUnprivileged() {
+  if (::geteuid() != 0) return;
+  if (::setegid(65534) != 0 || ::seteuid(65534) != 0)
+    throw std::runtime_error("cannot take an unprivileged identity");
+  dropped_ = true;
+}
+
+AsUnprivileged::~AsUnprivileged() {
+  if (!dropped_) return;
+  // Back to root: the saved user id is still 0.
+  if (::seteuid(0) != 0 || ::setegid(0) != 0) std::terminate();
 }
 
 std::vector<std::string> Texts(const TStringList2& list) {

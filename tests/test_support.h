@@ -48,6 +48,20 @@ std::string ReadAll(const std::string& path);
 std::vector<std::string> Texts(const TStringList2& list);
 std::vector<int> Tags(const TStringList2& list);
 
+// While it lives, file permissions apply to this process: a process running as root (as the
+// tests do on a build machine) takes the identity of an unprivileged user. Files the test
+// makes for such a user must lie in folders that everybody may enter.
+class AsUnprivileged {
+ public:
+  AsUnprivileged();
+  ~AsUnprivileged();
+  AsUnprivileged(const AsUnprivileged&) = delete;
+  AsUnprivileged& operator=(const AsUnprivileged&) = delete;
+
+ private:
+  bool dropped_ = false;
+};
+
 // Tokens of one line (or several lines joined by the tokenizer's carried state).
 std::vector<std::string> Tokens(ConversionContext& ctx, const std::vector<std::string>& lines);
 

@@ -292,7 +292,10 @@ TEST_F(CliTest, UnreadableInputIsNamedAndTheOthersStillConvert) {
   WriteFile(dir / "b.h", "");
   auto r = Run("'" + (dir / "missing.h").string() + "' '" + (dir / "b.h").string() + "'");
   EXPECT_EQ(r.Status, 1);
-  EXPECT_NE(r.Err.find("missing.h"), std::string::npos);
+  EXPECT_NE(r.Err.find("tqc-convert: cannot open " + (dir / "missing.h").string() +
+                       ": No such file or directory\n"),
+            std::string::npos)
+      << r.Err;
   EXPECT_TRUE(fs::exists(dir / "b.pas"));
 }
 
@@ -301,22 +304,168 @@ TEST_F(CliTest, UnwritableOutputIsAFailure) {
   auto r = Run("-o '" + (dir / "no" / "such" / "dir" / "a.pas").string() + "' '" +
                (dir / "a.h").string() + "'");
   EXPECT_EQ(r.Status, 1);
-  EXPECT_NE(r.Err.find("a.pas"), std::string::npos);
+  EXPECT_NE(
+      r.Err.find("tqc-convert: cannot create " + (dir / "no" / "such" / "dir" / "a.pas").string() +
+                 ": No such file or directory\n"),
+      std::string::npos)
+      << r.Err;
   EXPECT_EQ(r.Err.find("lines,"), std::string::npos);
 }
 
 TEST_F(CliTest, MissingDefinitionFilesStopTheRun) {
   WriteFile(dir / "a.h", "");
+  const std::string home = (dir / "home").string();
   fs::remove(dir / "home" / "tqc.dat");
   fs::remove(dir / "home" / "tqc.typ");
   auto r = Run("'" + (dir / "a.h").string() + "'");
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Err, "tqc.dat not found.\n");
+  EXPECT_EQ(r.Err, "tqc.dat not found.\nFolder: " + home + "\n");
   fs::copy_file(fs::path(TQC_DATA_DIR) / "tqc.dat", dir / "home" / "tqc.dat");
   r = Run("'" + (dir / "a.h").string() + "'");
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Err, "tqc.typ not found.\n");
+  EXPECT_EQ(r.Err, "tqc.typ not found.\nFolder: " + home + "\n");
   EXPECT_FALSE(fs::exists(dir / "a.pas"));
+
+  // Present but unreadable: never converted with an empty table.
+  fs::create_directories(dir / "home" / "tqc.typ");
+  r = Run("'" + (dir / "a.h").string() + "'");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Err, "tqc-convert: cannot read " + home + "/tqc.typ: Is a directory\n");
+  EXPECT_FALSE(fs::exists(dir / "a.pas"));
+  // An unreadable tqc.def is only a warning.
+  fs::remove(dir / "home" / "tqc.typ");
+  fs::copy_file(fs::path(TQC_DATA_DIR) / "tqc.typ", dir / "home" / "tqc.typ");
+  fs::create_directories(dir / "home" / "tqc.def");
+  r = Run("'" + (dir / "a.h").string() + "'");
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_EQ(r.Err, "tqc-convert: warning: cannot read " + home +
+                       "/tqc.def: Is a directory\na.h -> a.pas: 16 lines, 0 errors\n");
+}
+
+TEST_F(CliTest, AUnitThatWouldReplaceAnInputOrAnotherInputsUnitIsRefused) {
+  const std::string d = dir.string();
+  struct Case {
+    const char* Name;
+    std::string Args;
+    std::string Refusal;    // what follows "tqc-convert: "
+    std::string Converted;  // a unit that must exist afterwards (the batch went on)
+  } cases[] = {
+      {"the input as output", "-o " + d + "/self.h " + d + "/self.h",
+       d + "/self.h: unit not written: " + d + "/self.h is the input " + d + "/self.h", ""},
+      {"a hard link of the input", "-o " + d + "/hard.h " + d + "/self.h",
+       d + "/self.h: unit not written: " + d + "/hard.h is the input " + d + "/self.h", ""},
+      {"a link to the input", "-o " + d + "/soft.h " + d + "/self.h",
+       d + "/self.h: unit not written: " + d + "/soft.h is the input " + d + "/self.h", ""},
+      {"a header named like its unit", d + "/like.pas " + d + "/c.h",
+       d + "/like.pas: unit not written: " + d + "/like.pas is the input " + d + "/like.pas",
+       "c.pas"},
+      {"two headers of one name into one folder",
+       "--out-dir " + d + "/out " + d + "/a/x.h " + d + "/b/x.h " + d + "/c.h",
+       d + "/b/x.h: unit not written: " + d + "/out/x.pas is already the unit of " + d + "/a/x.h",
+       "out/c.pas"},
+      {"a header and an IDL file of one name", d + "/a/x.h " + d + "/a/x.idl " + d + "/c.h",
+       d + "/a/x.idl: unit not written: " + d + "/a/x.pas is already the unit of " + d + "/a/x.h",
+       "c.pas"},
+  };
+  const std::string self = "#define SELF 1\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    for (const char* name : {"self.h", "hard.h", "soft.h", "like.pas", "c.h", "out", "a", "b"})
+      fs::remove_all(dir / name);
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    WriteFile(dir / "self.h", self);
+    fs::create_hard_link(dir / "self.h", dir / "hard.h");
+    fs::create_symlink(dir / "self.h", dir / "soft.h");
+    WriteFile(dir / "like.pas", "#define LIKE 1\n");
+    WriteFile(dir / "c.h", "#define C 1\n");
+    WriteFile(dir / "a" / "x.h", "#define FROM_A 1\n");
+    WriteFile(dir / "a" / "x.idl", "const int FROM_IDL = 1;\n");
+    WriteFile(dir / "b" / "x.h", "#define FROM_B 1\n");
+    auto r = Run(c.Args);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("tqc-convert: " + c.Refusal + "\n"), std::string::npos) << r.Err;
+    // No input changed; the first of two inputs kept its unit.
+    EXPECT_EQ(ReadAll(dir / "self.h"), self);
+    EXPECT_TRUE(fs::is_symlink(dir / "soft.h"));
+    EXPECT_EQ(ReadAll(dir / "like.pas"), "#define LIKE 1\n");
+    for (const char* unit : {"out/x.pas", "a/x.pas"}) {
+      if (fs::exists(dir / unit)) {
+        EXPECT_NE(ReadAll(dir / unit).find("FROM_A"), std::string::npos) << unit;
+      }
+    }
+    if (!c.Converted.empty()) EXPECT_TRUE(fs::exists(dir / c.Converted)) << c.Converted;
+  }
+}
+
+TEST_F(CliTest, ATooLargeInputIsNamedAndTheBatchGoesOn) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot run under a memory limit";
+#endif
+  // Text at its start, then a hole: a 256 MB header that takes no room on disk, read under a
+  // limit of 128 MB.
+  WriteFile(dir / "big.h", ManyDefines(1000));
+  fs::resize_file(dir / "big.h", std::uintmax_t{1} << 28);
+  WriteFile(dir / "small.h", "#define SMALL 1\n");
+  for (const char* mode : {"", "--order "}) {
+    SCOPED_TRACE(mode);
+    fs::remove(dir / "small.pas");
+    auto r = Run(std::string(mode) + "'" + (dir / "big.h").string() + "' '" +
+                     (dir / "small.h").string() + "'",
+                 "ulimit -v 131072; ");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("tqc-convert: " + (dir / "big.h").string() + ": not enough memory\n"),
+              std::string::npos)
+        << r.Err;
+    EXPECT_TRUE(fs::exists(dir / "small.pas"));
+    EXPECT_FALSE(fs::exists(dir / "big.pas"));
+  }
+}
+
+TEST_F(CliTest, MarkedTextIsReadAsTextAndABinaryFileIsRefused) {
+  // A guard around a comment with a non-ASCII character, in each encoding.
+  const std::string text = "#ifndef G_H\n#define G_H\n// caf\xC3\xA9\n#endif\n";
+  auto utf16 = [&](bool big) {
+    std::string out = big ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : std::string("#ifndef G_H\n#define G_H\n// caf")) {
+      out += big ? std::string(1, '\0') + c : std::string(1, c) + '\0';
+    }
+    out += big ? std::string("\0\xE9", 2) : std::string("\xE9\0", 2);
+    for (char c : std::string("\n#endif\n"))
+      out += big ? std::string(1, '\0') + c : std::string(1, c) + '\0';
+    return out;
+  };
+  struct Case {
+    const char* Folder;
+    std::string Bytes;
+    std::string Summary;  // empty: refused
+  } cases[] = {
+      {"plain", text, "g.h -> g.pas: 20 lines, 0 errors\n"},
+      {"utf8", "\xEF\xBB\xBF" + text, "g.h -> g.pas: 20 lines, 0 errors\n"},
+      {"utf16le", utf16(false), "g.h -> g.pas: 20 lines, 0 errors (transcoded from UTF-16LE)\n"},
+      {"utf16be", utf16(true), "g.h -> g.pas: 20 lines, 0 errors (transcoded from UTF-16BE)\n"},
+      {"binary",
+       std::string("\x7F"
+                   "ELF\x02\x01\x01\0\0\0",
+                   10) +
+           text,
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Folder);
+    fs::create_directories(dir / c.Folder);
+    WriteFile(dir / c.Folder / "g.h", c.Bytes);
+    auto r = Run("'" + (dir / c.Folder / "g.h").string() + "'");
+    if (c.Summary.empty()) {
+      EXPECT_EQ(r.Status, 1);
+      EXPECT_EQ(r.Err, "tqc-convert: " + (dir / c.Folder / "g.h").string() + ": not a text file\n");
+      EXPECT_FALSE(fs::exists(dir / c.Folder / "g.pas"));
+      continue;
+    }
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_EQ(r.Err, c.Summary);
+    EXPECT_EQ(ReadAll(dir / c.Folder / "g.pas"), ReadAll(dir / "plain" / "g.pas"));
+  }
 }
 
 TEST_F(CliTest, PrintHomeNamesTheFilesInUse) {
@@ -334,8 +483,10 @@ TEST_F(CliTest, PrintHomeNamesTheFilesInUse) {
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwo) {
-  for (const char* args : {"", "--call fastcall x.h", "--bogus x.h", "-o a.pas x.h y.h",
-                           "--date 2026-13-01 x.h", "--codepage 1252 x.h", "--other ptr x.h"}) {
+  for (const char* args :
+       {"", "--call fastcall x.h", "--bogus x.h", "-o a.pas x.h y.h", "--date 2026-13-01 x.h",
+        "--date 2024-02-30 x.h", "--date 2023-02-29 x.h", "--date 2026-04-31 x.h",
+        "--codepage 1252 x.h", "--other ptr x.h"}) {
     auto r = Run(args);
     EXPECT_EQ(r.Status, 2) << args;
     EXPECT_NE(r.Err.find("tqc-convert: "), std::string::npos) << args;
@@ -362,6 +513,11 @@ TEST(CliOptionsTest, ParameterModesSetOneBitPerGroup) {
   ASSERT_TRUE(ParseCliOptions({"--other", "var", "--other", "normal", "f.h"}, p, err));
   EXPECT_EQ(p.Conversion.VarModeMask, 0);
   EXPECT_EQ(p.Conversion.PointerModeMask, 0);
+  // A leap day is a date (other impossible days: UsageErrorsExitWithTwo).
+  CliOptions q;
+  ASSERT_TRUE(ParseCliOptions({"--date", "2024-02-29", "f.h"}, q, err)) << err;
+  ASSERT_TRUE(q.Conversion.Today);
+  EXPECT_EQ(q.Conversion.Today->Day, 29);
 }
 
 }  // namespace

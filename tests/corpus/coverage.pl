@@ -26,8 +26,8 @@
 #  - the L in front of a wide string or character literal (Pascal literals carry no prefix).
 #
 # Prints one line per missing word and the count at the end.
-# Usage: coverage.pl DATA_DIR UNIT_DIR HEADER... (units are UNIT_DIR/NAME.pas; headers whose
-# name occurs twice in the list share one unit and are passed over)
+# Usage: coverage.pl DATA_DIR UNIT_DIR HEADER... (units are UNIT_DIR/NAME.pas, or beside their
+# headers when UNIT_DIR is empty; headers whose name occurs twice in the list are passed over)
 use strict;
 use warnings;
 
@@ -185,7 +185,7 @@ for my $header (@headers) {
   my ($stem) = $header =~ m{([^/]+)\.[^./]+$};
   next unless defined $stem && $seen{lc $stem} == 1;
   my $code = $text{$header};
-  my $pas = slurp("$units/$stem.pas");
+  my $pas = slurp($units eq '' ? $header =~ s{\.[^./]+$}{.pas}r : "$units/$stem.pas");
   next unless defined $code && defined $pas;
   my %present = map { lc($_) => 1 } $pas =~ /[A-Za-z_][A-Za-z0-9_]*/g;
   $code =~ s/(?<!\w)L(?=["'])//g;

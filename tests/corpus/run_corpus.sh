@@ -25,15 +25,33 @@ for s in "${sets[@]}"; do
   name=${s%%:*}
   dir=${s#*:}
   mapfile -d '' files < <(find "$dir" -type f \( -name '*.h' -o -name '*.idl' \) -print0 | sort -z)
-  out="$work/out-$name"
-  mkdir -p "$out"
+  # Each unit goes beside its input, in views of the set's folders: folders of links to
+  # everything in the real folder, so that each input still finds its neighbours. A header
+  # whose folder already gave a unit of its name (x.h and x.idl) is taken from a second view,
+  # so that every file of the set gives its own unit in one run.
+  out="$work/views-$name"
+  declare -A taken=()
+  inputs=()
+  for f in "${files[@]}"; do
+    d=${f%/*}
+    b=${f##*/}
+    k=0
+    while [ -n "${taken[$d/${b%.*}/$k]:-}" ]; do k=$((k + 1)); done
+    taken[$d/${b%.*}/$k]=1
+    rel=${d#"$dir"}
+    view="$out/$k/_${rel//\//%}"
+    if [ ! -d "$view" ]; then
+      mkdir -p "$view"
+      ln -s "$d"/* "$view"/
+    fi
+    inputs+=("$view/$b")
+  done
+  unset taken
   start=$(date +%s.%N)
-  "$convert" --home "$work/home" --date 2026-01-01 --out-dir "$out" "${files[@]}" \
+  "$convert" --home "$work/home" --date 2026-01-01 "${inputs[@]}" \
     >/dev/null 2>"$work/err-$name.txt"
   rc=$?
   end=$(date +%s.%N)
-  # Units of headers with the same name in different folders overwrite each other; the
-  # figures below count what the run reported.
   lines=$(grep -E ' -> .*: [0-9]+ lines' "$work/err-$name.txt" | sed -E 's/.*: ([0-9]+) lines.*/\1/' | awk '{s+=$1} END {print s+0}')
   errors=$(grep -E ' -> .*: [0-9]+ lines' "$work/err-$name.txt" | sed -E 's/.*, ([0-9]+) errors/\1/' | awk '{s+=$1} END {print s+0}')
   converted=$(grep -cE ' -> .*: [0-9]+ lines' "$work/err-$name.txt")
@@ -47,14 +65,15 @@ for s in "${sets[@]}"; do
     grep -vE ' -> .*: [0-9]+ lines' "$work/err-$name.txt" | head -20
     status=1
   fi
-  awk -f "$here/balance.awk" "$out"/*.pas >"$work/balance-$name.txt"
+  mapfile -d '' units < <(find "$out" -type f -name '*.pas' -print0 | sort -z)
+  awk -f "$here/balance.awk" "${units[@]}" >"$work/balance-$name.txt"
   tail -n 1 "$work/balance-$name.txt"
   if ! grep -qx 'unbalanced units: 0' "$work/balance-$name.txt"; then
     echo "FAILED: $name: conditional directives that do not pair up"
     head -n 20 "$work/balance-$name.txt"
     status=1
   fi
-  perl "$here/coverage.pl" "$data" "$out" "${files[@]}" >"$work/coverage-$name.txt"
+  perl "$here/coverage.pl" "$data" "" "${inputs[@]}" >"$work/coverage-$name.txt"
   tail -n 1 "$work/coverage-$name.txt"
   if ! grep -qx 'words missing from their units: 0' "$work/coverage-$name.txt"; then
     echo "FAILED: $name: words of headers that appear nowhere in their units"

@@ -253,6 +253,22 @@ TEST_F(IncludesTest, FoldersAreNotCaches) {
   EXPECT_EQ(memo.Get(dir / "inc/foo.tqc"), nullptr) << "a folder was read as a cache";
 }
 
+TEST_F(IncludesTest, AnUnreadableCacheIsMarkedAndReportedAsAWarning) {
+  Cache("foo", "[TYPE]\r\nFOO,Integer\r\n");
+  fs::permissions(dir / "inc/foo.tqc", fs::perms::none);
+  fs::permissions(dir.Str(), fs::perms::all);  // entered by the unprivileged user below
+  std::vector<std::string> lines;
+  {
+    testing::AsUnprivileged user;
+    lines = fx.Convert("#include <foo.h>\n", dir / "x.h");
+  }
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "// Application Error : "), lines.end());
+  ASSERT_EQ(fx.Result.Failures.size(), 1u);
+  const ConversionResult::Failure& f = fx.Result.Failures[0];
+  EXPECT_TRUE(f.Warning);
+  EXPECT_EQ(f.Reason, "cannot read include cache " + (dir / "inc/foo.tqc") + ": Permission denied");
+}
+
 TEST_F(IncludesTest, WriterText) {
   ConversionContext& ctx = Ctx();
   auto add = [](TStringList2& list, std::vector<int>& idx, const std::string& s, int tag = 0) {
@@ -377,7 +393,8 @@ TEST_F(IncludesTest, CacheWriteFailureIsReportedNotFatal) {
   fs::create_directories(dir / "inc/x.tqc");
   fx.Convert("", dir / "x.h");
   EXPECT_FALSE(fx.Result.CacheWritten);
-  EXPECT_NE(fx.Result.CacheError.find(dir / "inc/x.tqc"), std::string::npos);
+  EXPECT_EQ(fx.Result.CacheError,
+            "cannot write include cache " + (dir / "inc/x.tqc") + ": Is a directory");
   for (const auto& e : fs::directory_iterator(dir / "inc"))  // no temporary file left behind
     EXPECT_EQ(e.path().filename(), "x.tqc");
 }

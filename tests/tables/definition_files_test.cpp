@@ -286,12 +286,49 @@ TEST_F(LoadDefinitionsTest, BinaryGarbageIsReadWithoutHarm) {
   EXPECT_EQ(t.ReplacementNames.Count(), t.ReplacementPointers.Count());
 }
 
-TEST_F(LoadDefinitionsTest, FolderInPlaceOfAFileIsSkipped) {
-  fs::create_directories(dir_ / "tqc.def");
-  Write("tqc.dat", "[skip]\nFAR\n");
-  DefinitionTables t;
-  EXPECT_NO_THROW(LoadDefinitions(t, dir_.string()));
-  EXPECT_TRUE(t.ReplacementNames.Empty());
+TEST_F(LoadDefinitionsTest, UnreadableTablesStopTheLoadAndAnUnreadableDefFileIsAWarning) {
+  struct Case {
+    const char* Name;
+    bool Folder;          // a folder in place of the file; otherwise a file nobody may read
+    const char* Message;  // % stands for the file's path
+    bool Throws;
+  } cases[] = {
+      {"tqc.def", true, "cannot read %: Is a directory", false},
+      {"tqc.def", false, "cannot open %: Permission denied", false},
+      {"tqc.dat", true, "cannot read %: Is a directory", true},
+      {"tqc.typ", false, "cannot open %: Permission denied", true},
+  };
+  fs::permissions(dir_, fs::perms::all);  // entered by the unprivileged user below
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.Name) + (c.Folder ? " (folder)" : ""));
+    for (const char* name : {"tqc.dat", "tqc.typ", "tqc.def"}) fs::remove_all(dir_ / name);
+    Write("tqc.dat", "[skip]\nFAR\n");
+    Write("tqc.typ", "[TYPE]\nint,Integer\n");
+    Write("tqc.def", "T\n1,$1,P$1\nMAKE_HANDLE\n  $1 = THandle;\n");
+    const fs::path path = dir_ / c.Name;
+    if (c.Folder) {
+      fs::remove(path);
+      fs::create_directories(path);
+    } else {
+      fs::permissions(path, fs::perms::none);
+    }
+    std::string expected = c.Message;
+    expected.replace(expected.find('%'), 1, path.string());
+    DefinitionTables t;
+    testing::AsUnprivileged user;
+    if (c.Throws) {
+      try {
+        LoadDefinitions(t, dir_.string());
+        ADD_FAILURE() << "loaded";
+      } catch (const std::runtime_error& e) {
+        EXPECT_EQ(e.what(), expected);
+      }
+      continue;
+    }
+    EXPECT_EQ(LoadDefinitions(t, dir_.string()), V{expected});
+    EXPECT_TRUE(t.ReplacementNames.Empty());
+    EXPECT_EQ(Texts(t.SkipWords), V{"FAR"});
+  }
 }
 
 // A stream buffer that cannot seek, as a pipe: the reader must not rely on a size.
