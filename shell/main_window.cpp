@@ -162,7 +162,14 @@ void Ttqc_by_Morlen::FormCreate(std::optional<QPoint> instanceWindow) {
   resize(frame.size());
   move(frame.topLeft());
 
-  LoadDefinitions(tables_, DefinitionPaths{home_.Dat, home_.Typ, home_.Def});
+  try {
+    // tqc.def is not needed: a file that cannot be read is reported once the window runs.
+    for (const std::string& warning :
+         LoadDefinitions(tables_, DefinitionPaths{home_.Dat, home_.Typ, home_.Def}))
+      QTimer::singleShot(0, this, [this, text = QString::fromLocal8Bit(warning)] { Report(text); });
+  } catch (const std::exception& e) {
+    tablesError_ = QString::fromLocal8Bit(e.what());  // no unit is made with empty tables
+  }
   versions_ = ProgramVersionTexts();
   options_.VersionText = versions_.VersionText.toStdString();
 }
@@ -216,6 +223,9 @@ void Ttqc_by_Morlen::CreatePane() {
   });
   connect(Edit1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->exec(Edit1->mapToGlobal(pos)); });
+  connect(Edit1, &PaneEdit::TextLimitReached, this, [this] {
+    ShowStatus(QStringLiteral(" Text limit of %1 characters reached").arg(Edit1->TextLimit()));
+  });
   connect(Edit1, &PaneEdit::HeaderDropped, this, [this](const QString& path) {
     // Opened once the drop has finished, so the source of the drag is not kept waiting.
     QTimer::singleShot(0, this, [this, path] { OpenDroppedHeader(path); });
@@ -455,10 +465,20 @@ void Ttqc_by_Morlen::OpenHeader(const QString& path) {
 }
 
 void Ttqc_by_Morlen::Convert(const QString& path) {
+  if (!tablesError_.isEmpty()) {
+    Report(tablesError_);
+    return;
+  }
   const QFileInfo info(path);
-  // A file that cannot be read leaves the shown text alone.
-  if (!info.isFile() || !info.isReadable()) {
-    Report(QStringLiteral("Cannot open %1.").arg(QDir::toNativeSeparators(path)));
+  // A file that cannot be read, or is no text, leaves the shown text alone.
+  LoadedHeader header;
+  try {
+    header = LoadHeader(PathBytes(path));
+  } catch (const std::bad_alloc&) {
+    Report(QStringLiteral("%1: not enough memory").arg(QDir::toNativeSeparators(path)));
+    return;
+  } catch (const std::exception& e) {
+    Report(QString::fromLocal8Bit(e.what()));
     return;
   }
 
@@ -490,7 +510,10 @@ void Ttqc_by_Morlen::Convert(const QString& path) {
     // The old text goes now: laying it out in the background would slow the conversion.
     ShowDocument(NewPaneDocument());
     try {
-      result = ConvertHeader(PathBytes(path), tables_, options, host, *unit);
+      result = ConvertText(PathBytes(path), header.Bytes, header.FileDate, tables_, options, host,
+                           *unit);
+    } catch (const std::bad_alloc&) {
+      failure_ = QStringLiteral("%1: not enough memory").arg(QDir::toNativeSeparators(path));
     } catch (const std::exception& e) {
       failure_ = QString::fromLocal8Bit(e.what());
     }
@@ -611,16 +634,17 @@ void Ttqc_by_Morlen::EndConversion() {
 
 bool Ttqc_by_Morlen::MaybeSave() {
   if (!Modified()) return true;
-  if (dialogs_->ShowMessageBox(this, QStringLiteral("Save changes ?"), kMbYesNoExclamation) !=
-      kIdYes)
-    return true;
-  return Save3Execute();
+  // Only No discards the text; Esc or the box's close button cancel what asked.
+  const int answer =
+      dialogs_->ShowMessageBox(this, QStringLiteral("Save changes ?"), kMbYesNoExclamation);
+  if (answer == kIdNo) return true;
+  return answer == kIdYes && Save3Execute();
 }
 
 bool Ttqc_by_Morlen::Save3Execute() {
   if (converting_) return false;
   if (!Modified()) return true;
-  if (hasSaveName_) return WriteUnit(saveFileName_);
+  if (hasSaveName_) return WriteUnit(saveFileName_, UnitBytes());
   return Save2Click();
 }
 
@@ -633,40 +657,54 @@ bool Ttqc_by_Morlen::Save2Click() {
     folder = header.absolutePath();
     proposed = header.completeBaseName() + QStringLiteral(".pas");
   }
+  // A header often lies where the user may not write (an installed include folder).
+  const auto writable = [](const QString& dir) {
+    const QFileInfo f(dir);
+    return !dir.isEmpty() && f.isDir() && f.isWritable();
+  };
+  if (!writable(folder)) folder = writable(lastSaveDir_) ? lastSaveDir_ : QDir::homePath();
   std::optional<QString> file = dialogs_->SaveFileName(this, folder, proposed, kUnitFilter);
   if (!file) return false;
   if (QFileInfo::exists(*file) &&
       dialogs_->ShowMessageBox(this, QStringLiteral("Overwrite ?"), kMbYesNoExclamation) != kIdYes)
     return false;
 
-  // The unit takes the name of its file.
+  // The unit takes the name of its file, in the text only once the file is written.
   QTextDocument* doc = Edit1->document();
-  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-    if (!b.text().startsWith(QLatin1String("unit "))) continue;
+  QTextBlock unitLine;
+  for (QTextBlock b = doc->begin(); b.isValid() && !unitLine.isValid(); b = b.next())
+    if (b.text().startsWith(QLatin1String("unit "))) unitLine = b;
+  // A file named like a reserved word (string.pas) gets the escaped unit name.
+  const QString name =
+      QLatin1Char(' ') +
+      QString::fromStdString(tqc::DeclaredName(QFileInfo(*file).completeBaseName().toStdString())) +
+      QLatin1Char(';');
+  const std::string bytes =
+      unitLine.isValid()
+          ? DocumentBytes(*doc, encoding_, unitLine.blockNumber(), QStringLiteral("unit") + name)
+          : UnitBytes();
+  if (!WriteUnit(*file, bytes)) return false;
+  if (unitLine.isValid()) {
     QTextCharFormat bold;
     bold.setFontWeight(QFont::Bold);
     QTextCharFormat plain;
     plain.setFontWeight(QFont::Normal);
-    QTextCursor c(b);
+    QTextCursor c(unitLine);
     c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
     c.beginEditBlock();
     c.insertText(QStringLiteral("unit"), bold);
-    // A file named like a reserved word (string.pas) gets the escaped unit name.
-    const QString name = QString::fromStdString(
-        tqc::DeclaredName(QFileInfo(*file).completeBaseName().toStdString()));
-    c.insertText(QLatin1Char(' ') + name + QLatin1Char(';'), plain);
+    c.insertText(name, plain);
     c.endEditBlock();
-    break;
+    doc->setModified(false);
   }
-
-  if (!WriteUnit(*file)) return false;
   saveFileName_ = *file;
+  lastSaveDir_ = QFileInfo(*file).absolutePath();
   hasSaveName_ = true;
   return true;
 }
 
-bool Ttqc_by_Morlen::WriteUnit(const QString& path) {
-  const FileResult written = WriteFileSafely(PathBytes(path), UnitBytes());
+bool Ttqc_by_Morlen::WriteUnit(const QString& path, const std::string& bytes) {
+  const FileResult written = WriteFileSafely(PathBytes(path), bytes);
   if (!written) {
     Report(QStringLiteral("Cannot save %1:\n%2")
                .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(written.Reason())));

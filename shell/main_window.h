@@ -186,7 +186,7 @@ class Ttqc_by_Morlen : public QMainWindow {
   void UpdateCommandStates();
   void ClipboardChanged();
   bool MaybeSave();
-  bool WriteUnit(const QString& path);
+  bool WriteUnit(const QString& path, const std::string& bytes);
   void OpenHeader(const QString& path);
   void Convert(const QString& path);
   QTextDocument* NewPaneDocument();
@@ -218,6 +218,8 @@ class Ttqc_by_Morlen : public QMainWindow {
   QString saveFileName_;      // the file Save writes to once hasSaveName_ is set
   QString defDir_;            // folder of the definition file loaded last
   QString statusBeforeNote_;  // the status that Find Error's "no further error" covers
+  QString lastSaveDir_;       // folder of the unit saved last
+  QString tablesError_;       // why the definition tables could not be read (empty: they were)
   QString applicationTitle_ = QStringLiteral("tqc");
   bool hasSaveName_ = false;
   bool saveBtnOn_ = false;

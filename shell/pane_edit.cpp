@@ -45,7 +45,12 @@ int PaneEdit::TextLength() const { return document()->characterCount() - 1; }
 
 int PaneEdit::Room() const {
   const QTextCursor c = textCursor();
-  return textLimit_ - (TextLength() - (c.selectionEnd() - c.selectionStart()));
+  return std::max(textLimit_ - TextLength(), 0) + (c.selectionEnd() - c.selectionStart());
+}
+
+void PaneEdit::Refuse() {
+  QApplication::beep();
+  emit TextLimitReached();
 }
 
 bool PaneEdit::event(QEvent* e) {
@@ -74,7 +79,7 @@ void PaneEdit::keyPressEvent(QKeyEvent* e) {
       adds = static_cast<int>(e->text().size());
     }
     if (adds > 0 && adds > Room()) {
-      QApplication::beep();
+      Refuse();
       e->accept();
       return;
     }
@@ -118,7 +123,7 @@ void PaneEdit::insertFromMimeData(const QMimeData* source) {
   QString text = source->text();
   const int room = Room();
   if (text.size() > room) {
-    QApplication::beep();
+    Refuse();
     if (room <= 0) return;
     text.truncate(room);
   }

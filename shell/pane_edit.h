@@ -23,7 +23,8 @@ class PaneEdit : public QTextEdit {
  public:
   explicit PaneEdit(QWidget* parent = nullptr);
 
-  // Characters (one per line break) that typing and pasting may fill.
+  // Characters (one per line break) that typing and pasting may fill. An edit that does not
+  // make the text longer is always allowed, also when the text is over the limit.
   void SetTextLimit(int limit) { textLimit_ = limit; }
   int TextLimit() const { return textLimit_; }
   // Keys that belong to the window's commands even while the pane has the focus.
@@ -33,6 +34,8 @@ class PaneEdit : public QTextEdit {
 
  signals:
   void HeaderDropped(const QString& path);
+  // Typing or pasting would have made the text longer than the limit (and was refused or cut).
+  void TextLimitReached();
 
  protected:
   bool event(QEvent* e) override;
@@ -47,7 +50,10 @@ class PaneEdit : public QTextEdit {
 
  private:
   void FollowFont();
+  // How many characters an insertion may bring: the selection it replaces, plus what is left
+  // below the limit.
   int Room() const;
+  void Refuse();
   // Inserts text typed or pasted by the user, in the plain style, over the selection.
   void InsertPlain(const QString& text);
 

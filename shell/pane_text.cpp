@@ -204,11 +204,12 @@ PaneEncoding ShowPane(QTextDocument& doc, const OutputPane& pane) {
   return fill.Encoding();
 }
 
-std::string DocumentBytes(const QTextDocument& doc, PaneEncoding encoding) {
+std::string DocumentBytes(const QTextDocument& doc, PaneEncoding encoding, int replacedLine,
+                          const QString& replacement) {
   std::string out;
   if (doc.isEmpty()) return out;
   for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-    out += EncodeText(b.text(), encoding);
+    out += EncodeText(b.blockNumber() == replacedLine ? replacement : b.text(), encoding);
     out += "\r\n";
   }
   return out;

@@ -67,6 +67,8 @@ class PaneFill {
 PaneEncoding ShowPane(QTextDocument& doc, const OutputPane& pane);
 
 // The document as Save writes it: every line followed by CR LF (nothing for an empty text).
-std::string DocumentBytes(const QTextDocument& doc, PaneEncoding encoding);
+// With `replacedLine`, that line is written as `replacement` instead.
+std::string DocumentBytes(const QTextDocument& doc, PaneEncoding encoding, int replacedLine = -1,
+                          const QString& replacement = QString());
 
 }  // namespace tqc::shell

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace tqc::shell {
@@ -16,9 +17,19 @@ int QtShellDialogs::ShowMessageBox(QWidget* owner, const QString& text, int flag
   const bool yesNo = (flags & 0x0F) == 4;
   QMessageBox box(QMessageBox::Warning, QStringLiteral("tqc"), text,
                   yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, owner);
-  const int pressed = box.exec();
-  if (!yesNo) return kIdOk;
-  return pressed == QMessageBox::Yes ? kIdYes : kIdNo;
+  if (!yesNo) {
+    box.exec();
+    return kIdOk;
+  }
+  // Esc and the close button would press No and throw the user's text away; they press a
+  // Cancel button that is not shown instead.
+  QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+  cancel->hide();
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == box.button(QMessageBox::Yes)) return kIdYes;
+  if (box.clickedButton() == box.button(QMessageBox::No)) return kIdNo;
+  return kIdCancel;
 }
 
 std::optional<QString> QtShellDialogs::OpenFileName(QWidget* owner, const QString& folder,

@@ -15,13 +15,15 @@ namespace tqc::shell {
 inline constexpr int kMbOkExclamation = 48;     // OK button, exclamation icon
 inline constexpr int kMbYesNoExclamation = 52;  // Yes and No buttons, exclamation icon
 inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;  // a Yes/No question closed with Esc or its close button
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 
 class ShellDialogs {
  public:
   virtual ~ShellDialogs() = default;
-  // A modal message box with the caption "tqc"; returns the button pressed.
+  // A modal message box with the caption "tqc"; returns the button pressed, kIdCancel when a
+  // Yes/No question was closed without an answer.
   virtual int ShowMessageBox(QWidget* owner, const QString& text, int flags) = 0;
   // An existing file, or nullopt on Cancel. `filter` is in Qt's syntax.
   virtual std::optional<QString> OpenFileName(QWidget* owner, const QString& folder,

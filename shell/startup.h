@@ -15,8 +15,8 @@ class ShellDialogs;
 HomeLayout FindProgramHome(const QString& givenHome = QString());
 
 // The two definition files that must be there. When one is missing: the exclamation beep,
-// "NAME not found." in a message box, and false (the program then ends). Only the first missing
-// file is named.
+// "NAME not found." in a message box, and false (the program then ends); when one is there but
+// cannot be read, the same with its path and the reason. Only the first such file is named.
 bool DefinitionFilesPresent(const HomeLayout& home, ShellDialogs& dialogs);
 
 }  // namespace tqc::shell

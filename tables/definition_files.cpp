@@ -230,9 +230,8 @@ void ReadTypText(DefinitionTables& t, std::string_view bytes) {
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const std::string& dir) {
   namespace fs = std::filesystem;
   const fs::path d(dir);
-  return LoadDefinitions(tables,
-                         DefinitionPaths{(d / "tqc.dat").string(), (d / "tqc.typ").string(),
-                                         (d / "tqc.def").string()});
+  return LoadDefinitions(tables, DefinitionPaths{(d / "tqc.dat").string(), (d / "tqc.typ").string(),
+                                                 (d / "tqc.def").string()});
 }
 
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths) {

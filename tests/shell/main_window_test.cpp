@@ -1,6 +1,9 @@
 // The main window driven through its commands, with every dialog answered by the test.
 #include "main_window.h"
 
+#include <sys/resource.h>
+
+#include <QAbstractButton>
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
@@ -9,6 +12,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -20,6 +24,7 @@
 #include <QToolBar>
 #include <QWheelEvent>
 #include <QtTest>
+#include <csignal>
 #include <memory>
 
 #include "engine/conversion.h"
@@ -500,6 +505,105 @@ class WindowTest : public QObject {
     QVERIFY(w_->Modified());
     QVERIFY(!w_->HasSaveName());
     QVERIFY(!QFile::exists(target));
+    QCOMPARE(UnitLine().text(), QString("unit a;"));  // renamed only with the file written
+
+    // A write cut short (here by the file-size limit) keeps the file it would replace.
+    const QString old = Home("old.pas");
+    QVERIFY(WriteAll(old, "old"));
+    dialogs_->Saves.push_back(old);
+    dialogs_->Messages.push_back(kIdYes);  // "Overwrite ?"
+    dialogs_->Log.clear();
+    rlimit was{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &was) == 0);
+    const rlimit small{64, was.rlim_max};
+    auto* const sigxfsz = ::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+    const bool saved = w_->Save2Click();
+    ::setrlimit(RLIMIT_FSIZE, &was);
+    ::signal(SIGXFSZ, sigxfsz);
+    QVERIFY(!saved);
+    QCOMPARE(dialogs_->Calls("message:").value(1),
+             "message:Cannot save " + QDir::toNativeSeparators(old) + ":\nFile too large:48");
+    QCOMPARE(ReadAll(old), QByteArray("old"));
+    QCOMPARE(QDir(home_->path()).entryList({".tqc-*"}, QDir::Hidden | QDir::Files), QStringList());
+    QCOMPARE(UnitLine().text(), QString("unit a;"));
+    QVERIFY(w_->Modified());
+  }
+
+  void SaveAsProposesAFolderTheUserCanWriteTo() {
+    // The header's folder is gone (as good as read-only): the home folder is proposed, and
+    // after a save the folder saved to.
+    QVERIFY(QDir(home_->path()).mkpath("gone"));
+    Open(WriteHeader("gone/a.h", kErrorHeader));
+    QVERIFY(QDir(Home("gone")).removeRecursively());
+    QVERIFY(QDir(home_->path()).mkdir("units"));
+    dialogs_->Saves.push_back(Home("units/a.pas"));
+    QVERIFY(w_->Save2Click());
+    dialogs_->Saves.push_back(std::nullopt);
+    QVERIFY(!w_->Save2Click());
+    const QString filter = ":a.pas:Delphi Unit Files (*.pas)";
+    QCOMPARE(dialogs_->Calls("save:"),
+             QStringList({"save:" + QDir::homePath() + filter, "save:" + Home("units") + filter}));
+  }
+
+  void TheRealMessageBoxTellsAnAnswerFromNone_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("Yes") << "Yes" << kMbYesNoExclamation << kIdYes;
+    QTest::newRow("No") << "No" << kMbYesNoExclamation << kIdNo;
+    QTest::newRow("Esc") << "Esc" << kMbYesNoExclamation << kIdCancel;
+    QTest::newRow("close button") << "close" << kMbYesNoExclamation << kIdCancel;
+    QTest::newRow("OK box, Esc") << "Esc" << kMbOkExclamation << kIdOk;
+  }
+
+  void TheRealMessageBoxTellsAnAnswerFromNone() {
+    QFETCH(QString, how);
+    QFETCH(int, flags);
+    QFETCH(int, expected);
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      seen = true;
+      QCOMPARE(box->text(), QString("Save changes ?"));
+      if (how == "Esc")
+        QTest::keyClick(box, Qt::Key_Escape);
+      else if (how == "close")
+        box->close();
+      else
+        box->button(how == "Yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    QtShellDialogs real;
+    QCOMPARE(real.ShowMessageBox(nullptr, "Save changes ?", flags), expected);
+    QVERIFY(seen);
+  }
+
+  void UnreadableTablesAreNamedAndNeverConvertWithout() {
+    // tqc.typ cannot be read: nothing is converted with empty tables.
+    QVERIFY(QFile::remove(Home("tqc.typ")));
+    QVERIFY(QDir(home_->path()).mkdir("tqc.typ"));
+    auto broken = std::make_unique<Ttqc_by_Morlen>(dialogs_, home_->path());
+    broken->Edit1->setPlainText("kept");
+    broken->Edit1->document()->setModified(false);
+    dialogs_->Opens.push_back(WriteHeader("a.h", kErrorHeader));
+    broken->Open2Execute();
+    QCOMPARE(DocText(broken->Edit1->document()), QString("kept"));
+    QCOMPARE(dialogs_->Calls("message:"),
+             QStringList({"message:cannot read " + Home("tqc.typ") + ": Is a directory:48"}));
+    broken.reset();
+    // tqc.def cannot be read: said once the window runs; units are made without it.
+    QVERIFY(QDir(Home("tqc.typ")).removeRecursively());
+    QVERIFY(QFile::copy(QDir(TQC_DATA_DIR).filePath("tqc.typ"), Home("tqc.typ")));
+    QFile::remove(Home("tqc.def"));
+    QVERIFY(QDir(home_->path()).mkdir("tqc.def"));
+    dialogs_->Log.clear();
+    auto withoutDef = std::make_unique<Ttqc_by_Morlen>(dialogs_, home_->path());
+    QTRY_COMPARE(dialogs_->Calls("message:"),
+                 QStringList({"message:cannot read " + Home("tqc.def") + ": Is a directory:48"}));
+    dialogs_->Opens.push_back(Home("a.h"));
+    withoutDef->Open2Execute();
+    QVERIFY(withoutDef->windowTitle().contains("a.h"));
   }
 
   void OpenOffersToSaveUnsavedText_data() {
@@ -511,6 +615,7 @@ class WindowTest : public QObject {
     QTest::newRow("yes and saved") << kIdYes << "old.pas" << true << true;
     QTest::newRow("yes, save cancelled") << kIdYes << "" << false << false;
     QTest::newRow("yes, write failed") << kIdYes << "nowhere/old.pas" << false << false;
+    QTest::newRow("closed without an answer") << kIdCancel << "" << false << false;
   }
 
   void OpenOffersToSaveUnsavedText() {
@@ -558,6 +663,7 @@ class WindowTest : public QObject {
     QTest::newRow("yes and saved") << kIdYes << "a.pas" << true;
     QTest::newRow("yes, save cancelled") << kIdYes << "" << false;
     QTest::newRow("yes, write failed") << kIdYes << "nowhere/a.pas" << false;
+    QTest::newRow("closed without an answer") << kIdCancel << "" << false;
   }
 
   void ClosingOffersToSaveUnsavedText() {
@@ -637,6 +743,7 @@ class WindowTest : public QObject {
     w_->Edit1->setTextCursor(c);
     QTest::keyClick(w_->Edit1, Qt::Key_X);
     QCOMPARE(w_->UnitBytes(), unit.SaveText());
+    QCOMPARE(w_->StatusText(), QString(" Text limit of 100 characters reached"));
     QGuiApplication::clipboard()->setText("abcdef");
     w_->Paste3->trigger();
     QCOMPARE(w_->UnitBytes(), unit.SaveText());
@@ -650,6 +757,18 @@ class WindowTest : public QObject {
     PlaceCaret(0, 0, 2);
     QTest::keyClick(w_->Edit1, Qt::Key_Z);
     QVERIFY(w_->UnitBytes().starts_with("z  Version"));
+
+    // Far over the limit, an edit that does not make the text longer is still made; a paste
+    // gets the room of the selection it replaces.
+    w_->Edit1->SetTextLimit(100);
+    PlaceCaret(0, 0, 2);
+    QTest::keyClick(w_->Edit1, Qt::Key_Q);
+    QVERIFY(w_->UnitBytes().starts_with("q Version"));
+    PlaceCaret(0, 0, 3);
+    QGuiApplication::clipboard()->setText("abcdef");
+    w_->Paste3->trigger();
+    QVERIFY(w_->UnitBytes().starts_with("abcersion"));
+    QCOMPARE(w_->StatusText(), QString(" Text limit of 100 characters reached"));
   }
 
   void TypedAndPastedTextIsPlain_data() {
@@ -794,6 +913,12 @@ class WindowTest : public QObject {
     w_->show();
     w_->Edit1->setPlainText("unsaved");
     w_->Edit1->document()->setModified(true);
+    // A question closed without an answer keeps the text.
+    dialogs_->Messages.push_back(kIdCancel);
+    w_->OpenDroppedHeader(path);
+    QCOMPARE(DocText(w_->Edit1->document()), QString("unsaved"));
+    QVERIFY(w_->Modified());
+    dialogs_->Log.clear();
     dialogs_->Messages.push_back(kIdNo);
     auto drop = [&](const QString& file) {
       QMimeData data;
@@ -817,15 +942,36 @@ class WindowTest : public QObject {
     QCOMPARE(w_->LastDir(), home_->path());
   }
 
+  void AnUnreadableHeaderLeavesTheTextAlone_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");  // "/" makes a folder; empty: no file
+    QTest::addColumn<QString>("message");   // % stands for the path
+    QTest::newRow("missing") << "missing.h" << QByteArray()
+                             << "cannot open %: No such file or directory";
+    QTest::newRow("folder") << "folder.h" << QByteArray("/") << "cannot read %: Is a directory";
+    QTest::newRow("program") << "program.h"
+                             << QByteArray(
+                                    "\x7f"
+                                    "ELF\x02\x01\x01\0\0\0x;",
+                                    12)
+                             << "%: not a text file";
+  }
+
   void AnUnreadableHeaderLeavesTheTextAlone() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    if (bytes == "/")
+      QVERIFY(QDir(home_->path()).mkdir(name));
+    else if (!bytes.isEmpty())
+      WriteHeader(name, bytes);
     w_->Edit1->setPlainText("kept");
     w_->Edit1->document()->setModified(false);
-    Open(Home("missing.h"));
+    Open(Home(name));
     QCOMPARE(DocText(w_->Edit1->document()), QString("kept"));
     QCOMPARE(w_->windowTitle(), QString("tqc[*]"));
     QCOMPARE(dialogs_->Calls("message:"),
-             QStringList(
-                 {"message:Cannot open " + QDir::toNativeSeparators(Home("missing.h")) + ".:48"}));
+             QStringList({"message:" + QString(message).replace("%", Home(name)) + ":48"}));
     QVERIFY(!w_->SaveBtn->isEnabled());
   }
 

@@ -2,6 +2,8 @@
 // box.
 #include "startup.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -90,11 +92,27 @@ class StartupTest : public QObject {
     QCOMPARE(dialogs_->Log, messages);
   }
 
-  void AFolderIsNoDefinitionFile() {
+  void AnUnreadableDefinitionFileIsNamedWithTheReason() {
     QVERIFY(QDir().mkpath(Tmp("program/tqc.dat")));
     QVERIFY(WriteAll(Tmp("program/tqc.typ"), ""));
     QVERIFY(!DefinitionFilesPresent(FindProgramHome(Tmp("program")), *dialogs_));
-    QCOMPARE(dialogs_->Log, QStringList({"message:tqc.dat not found.:48"}));
+    QCOMPARE(dialogs_->Log, QStringList({"message:Cannot read " + Tmp("program/tqc.dat") +
+                                         ":\nIs a directory:48"}));
+    // A file its user may not read; a process of root takes another user's identity for it.
+    QVERIFY(QDir(Tmp("program/tqc.dat")).removeRecursively());
+    QVERIFY(WriteAll(Tmp("program/tqc.dat"), ""));
+    QVERIFY(QFile::setPermissions(Tmp("program/tqc.typ"), {}));
+    for (const QString& dir : {tmp_->path(), Tmp("program")})
+      QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                             QFile::ExeGroup | QFile::ExeOther));
+    dialogs_->Log.clear();
+    const bool root = ::geteuid() == 0;
+    if (root) QVERIFY(::seteuid(65534) == 0);
+    const bool present = DefinitionFilesPresent(FindProgramHome(Tmp("program")), *dialogs_);
+    if (root) QVERIFY(::seteuid(0) == 0);
+    QVERIFY(!present);
+    QCOMPARE(dialogs_->Log, QStringList({"message:Cannot read " + Tmp("program/tqc.typ") +
+                                         ":\nPermission denied:48"}));
     // tqc.def is not needed to start.
     QVERIFY(DefinitionFilesPresent(FindProgramHome(Tmp("home")), *dialogs_));
   }
