@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "tables/file_io.h"
+
 #ifndef TQC_RELATIVE_DATA_DIR
 #define TQC_RELATIVE_DATA_DIR "../share/tqc"
 #endif
@@ -165,11 +167,13 @@ std::vector<std::string> CopyShippedDefinitionFiles(const HomeLayout& home) {
     const std::string from = Join(home.DataDir, name);
     const std::string to = Join(home.UserDir, name);
     if (!Exists(from) || fs::exists(fs::symlink_status(to, ec))) continue;
-    // copy_options::none refuses an existing target: a file that appeared meanwhile stays.
-    if (!fs::copy_file(from, to, fs::copy_options::none, ec)) {
-      if (ec == std::errc::file_exists) continue;
-      throw std::runtime_error("cannot copy " + from + " to " + to + ": " + ec.message());
-    }
+    // A copy cut short must not leave half a table to be used from then on; a file that
+    // appeared meanwhile stays.
+    std::string bytes;
+    FileResult r = ReadFileBytes(from, bytes);
+    if (r) r = WriteFileSafely(to, bytes, WriteMode::CreateOnly);
+    if (r.Error == EEXIST) continue;
+    if (!r) throw std::runtime_error("cannot copy " + from + " to " + to + ": " + r.Reason());
     // The copy is the user's to edit, whatever the shipped file's mode.
     fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
     copied.push_back(name);

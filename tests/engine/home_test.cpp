@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <set>
 
+#include "tables/file_io.h"
 #include "test_support.h"
 
 namespace tqc {
@@ -235,6 +238,25 @@ TEST_F(HomeTest, CopiesOfTheShippedFilesNeverReplaceTheUsers) {
   h.From = HomeLayout::Source::Installed;
   PickDefinitionFiles(h);
   EXPECT_EQ(h.Dat, U() + "/tqc.dat");
+  // A copy cut short (here by the file-size limit, in a child) leaves no half table behind.
+  fs::remove(U() + "/tqc.def");
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    InstallWriteSignalHandlers();  // the limit fails the write instead of ending the child
+    const rlimit limit{4, 4};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      CopyShippedDefinitionFiles(h);
+    } catch (const std::runtime_error&) {
+      ::_exit(0);
+    }
+    ::_exit(1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  EXPECT_FALSE(fs::exists(U() + "/tqc.def"));
   h.UserDir.clear();
   EXPECT_THROW(CopyShippedDefinitionFiles(h), std::runtime_error);
 }
