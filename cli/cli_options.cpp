@@ -19,6 +19,7 @@ Converts C/C++ headers (.h) and IDL files (.idl) into Pascal units (.pas).
   --ole               Ole Mode
   --call CONV         default call type: stdcall | cdecl | pascal | register (default cdecl)
   --cpp               def __cplusplus
+  --compile-ready     Compiler-Ready Output: units a Pascal compiler accepts as they are
   --other MODE        Parameter Mode, Other group: normal | pointer | var (default normal)
   --intf MODE         Parameter Mode, Interface/class group: normal | pointer | var
   --void-ptr MODE     void * parameters: var | pointer (default var)
@@ -91,6 +92,7 @@ bool ParseArgs(const std::vector<std::string>& args, CliOptions& out, std::strin
     else if (a == "--out-dir") { if (!value(v)) return false; out.OutDir = v; }
     else if (a == "--ole") conv.OleMode = true;
     else if (a == "--cpp") conv.DefineCplusplus = true;
+    else if (a == "--compile-ready") conv.CompileReady = true;
     else if (a == "--call") {
       if (!value(v)) return false;
       if (v == "stdcall") conv.DefaultCall = CallType::Stdcall;

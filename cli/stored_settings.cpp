@@ -179,6 +179,7 @@ StoredSettings ReadStoredSettings(const StoreReader& read) {
   s.Var2 = ReadInteger(read, "Option", "Var2", s.Var2, 0, 3);
   s.Var3 = ReadBool(read, "Option", "Var3", s.Var3);
   s.Cpp = ReadBool(read, "Option", "cpp", s.Cpp);
+  s.Ready = ReadBool(read, "Option", "Ready", s.Ready);
   s.FixedFont = ReadBool(read, "Option", "FixedFont", s.FixedFont);
   return s;
 }
@@ -197,6 +198,7 @@ std::vector<StoredValue> StoredValuesOf(const StoredSettings& s) {
       {"Option", "Var2", std::to_string(s.Var2)},
       {"Option", "Var3", b(s.Var3)},
       {"Option", "cpp", b(s.Cpp)},
+      {"Option", "Ready", b(s.Ready)},
       {"Option", "FixedFont", b(s.FixedFont)},
   };
 }
@@ -218,6 +220,7 @@ void ApplyStoredOptions(const StoredSettings& s, ConversionOptions& o) {
   o.OleMode = s.Ole;
   o.DefaultCall = CallTypeOfDefCall(s.DefCall);
   o.DefineCplusplus = s.Cpp;
+  o.CompileReady = s.Ready;
   o.VarModeMask = s.Var1;
   o.PointerModeMask = s.Var2;
   o.VoidPtrAsPointer = s.Var3;

@@ -32,6 +32,7 @@ struct StoredSettings {
   int Var2 = 0;            // PointerModeMask
   bool Var3 = false;       // VoidPtrAsPointer
   bool Cpp = false;        // def __cplusplus
+  bool Ready = false;      // Compiler-Ready Output
   bool FixedFont = false;  // the window's pane in a fixed-width font
 };
 

@@ -19,6 +19,9 @@ struct ConversionOptions {
   bool OleMode = false;
   CallType DefaultCall = CallType::Cdecl;
   bool DefineCplusplus = false;  // "def __cplusplus"
+  // "Compiler-Ready Output": write what a Pascal compiler needs beyond the translation rules
+  // (section headers in every branch, guarded {$IF} names, external bindings, ...).
+  bool CompileReady = false;
   int VarModeMask = 0;           // bit 0: Other, bit 1: Interface/class
   int PointerModeMask = 0;       // bit 0: Other, bit 1: Interface/class
   bool VoidPtrAsPointer = false;

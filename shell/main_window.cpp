@@ -149,11 +149,13 @@ void Ttqc_by_Morlen::FormCreate(std::optional<QPoint> instanceWindow) {
   options_.PointerModeMask = stored.Var2;
   options_.VoidPtrAsPointer = stored.Var3;
   CompMnu->setChecked(stored.Cpp);
+  ReadyMnu->setChecked(stored.Ready);
   FixedMnu->setChecked(stored.FixedFont);
   // The check marks set the options only when they change.
   OleMnuClick();
   CallTypeClick();
   CompMnuClick();
+  ReadyMnuClick();
   FixedMnuClick();
 
   if (instanceWindow) frame.moveTopLeft(*instanceWindow + QPoint(30, 30));
@@ -192,6 +194,7 @@ void Ttqc_by_Morlen::WriteSettingsBack() {
   s.Var2 = options_.PointerModeMask;
   s.Var3 = options_.VoidPtrAsPointer;
   s.Cpp = CompMnu->isChecked();
+  s.Ready = ReadyMnu->isChecked();
   s.FixedFont = FixedMnu->isChecked();
   std::unique_ptr<QSettings> store = OpenSettingsStore();
   WriteSettings(*store, s);
@@ -322,6 +325,8 @@ void Ttqc_by_Morlen::CreateOptionActions() {
   N8->setChecked(true);  // the designed default; the stored call type replaces it
   CompMnu = check("CompMnu", QStringLiteral("&def __cplusplus"));
   connect(CompMnu, &QAction::toggled, this, &Ttqc_by_Morlen::CompMnuClick);
+  ReadyMnu = check("ReadyMnu", QStringLiteral("Compiler-&Ready Output"));
+  connect(ReadyMnu, &QAction::toggled, this, &Ttqc_by_Morlen::ReadyMnuClick);
   VarMnu = new QAction(QStringLiteral("&Parameter Mode"), this);
   VarMnu->setObjectName(QStringLiteral("VarMnu"));
   connect(VarMnu, &QAction::triggered, this, &Ttqc_by_Morlen::VarMnuClick);
@@ -355,6 +360,7 @@ void Ttqc_by_Morlen::CreateMenus() {
   C1->setObjectName(QStringLiteral("C1"));
   C1->addActions({stdcall1, cdecl1, pascal1, N8});
   OtherMenu->addAction(CompMnu);
+  OtherMenu->addAction(ReadyMnu);
   OtherMenu->addAction(VarMnu);
   OtherMenu->addAction(FixedMnu);
   OtherMenu->addSeparator();
@@ -852,6 +858,8 @@ void Ttqc_by_Morlen::CallTypeClick() {
 }
 
 void Ttqc_by_Morlen::CompMnuClick() { options_.DefineCplusplus = CompMnu->isChecked(); }
+
+void Ttqc_by_Morlen::ReadyMnuClick() { options_.CompileReady = ReadyMnu->isChecked(); }
 
 // The pane's font: Arial, 13 pixels high, with tab stops half an inch apart as the text control
 // of the platform sets them; or the desktop's fixed-width font at the same height with a tab

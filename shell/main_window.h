@@ -101,6 +101,7 @@ class Ttqc_by_Morlen : public QMainWindow {
   QAction* N8 = nullptr;  // register
   QActionGroup* CallTypeGroup = nullptr;
   QAction* CompMnu = nullptr;
+  QAction* ReadyMnu = nullptr;
   QAction* VarMnu = nullptr;
   QAction* EditDefMnu = nullptr;  // Edit Definition Files...
   QAction* FixedMnu = nullptr;    // Fixed-Width Font
@@ -134,6 +135,7 @@ class Ttqc_by_Morlen : public QMainWindow {
   void OleMnuClick();
   void CallTypeClick();
   void CompMnuClick();
+  void ReadyMnuClick();
   void VarMnuClick();
   // The user's own copies of the definition files: made from the shipped ones on first use
   // (never replacing one), then their folder is opened through the desktop.

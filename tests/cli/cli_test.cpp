@@ -497,7 +497,8 @@ TEST(CliOptionsTest, ParameterModesSetOneBitPerGroup) {
   CliOptions o;
   std::string err;
   ASSERT_TRUE(ParseCliOptions({"--other", "pointer", "--intf", "var", "--void-ptr", "pointer",
-                               "--call", "stdcall", "--ole", "--cpp", "--codepage", "936", "f.h"},
+                               "--call", "stdcall", "--ole", "--cpp", "--compile-ready", "--codepage", "936",
+                               "f.h"},
                               o, err))
       << err;
   EXPECT_EQ(o.Conversion.PointerModeMask, 1);
@@ -506,6 +507,7 @@ TEST(CliOptionsTest, ParameterModesSetOneBitPerGroup) {
   EXPECT_EQ(o.Conversion.DefaultCall, CallType::Stdcall);
   EXPECT_TRUE(o.Conversion.OleMode);
   EXPECT_TRUE(o.Conversion.DefineCplusplus);
+  EXPECT_TRUE(o.Conversion.CompileReady);
   EXPECT_EQ(o.Conversion.CodePage, 936);
   EXPECT_EQ(o.Files, std::vector<std::string>{"f.h"});
   // A later choice for the same group replaces the earlier one.

@@ -122,6 +122,7 @@ TEST(SettingsOptionsTest, ExplicitParameterModesChangeOnlyTheirGroup) {
     s.Var1 = 2;  // Interface/class: var
     s.Var2 = 1;  // Other: pointer
     s.Ole = true;
+    s.Ready = true;
     ApplyStoredOptions(s, o);
   };
   CliOptions o;
@@ -131,11 +132,13 @@ TEST(SettingsOptionsTest, ExplicitParameterModesChangeOnlyTheirGroup) {
   EXPECT_EQ(o.Conversion.VarModeMask, 3);
   EXPECT_EQ(o.Conversion.PointerModeMask, 0);
   EXPECT_TRUE(o.Conversion.OleMode);
+  EXPECT_TRUE(o.Conversion.CompileReady);
   EXPECT_EQ(o.Files, std::vector<std::string>{"f.h"});  // read once, not twice
 
   CliOptions plain;
   ASSERT_TRUE(ParseCliOptions({"f.h"}, plain, err, stored));
   EXPECT_FALSE(plain.Conversion.OleMode);
+  EXPECT_FALSE(plain.Conversion.CompileReady);
   EXPECT_EQ(plain.Conversion.VarModeMask, 0);
 
   CliOptions bad;

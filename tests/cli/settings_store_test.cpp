@@ -65,6 +65,7 @@ TEST(StoredSettingsTest, AnEmptyStoreGivesTheDefaults) {
   EXPECT_EQ(s.Var2, 0);
   EXPECT_FALSE(s.Var3);
   EXPECT_FALSE(s.Cpp);
+  EXPECT_FALSE(s.Ready);
   EXPECT_FALSE(s.FixedFont);
   ConversionOptions o;
   o.OleMode = true;
@@ -107,6 +108,7 @@ TEST(StoredSettingsTest, BadValuesGiveTheDefaultsAndGoodOnesAreRead) {
                                     {{"Option", "Var2"}, "$2"},
                                     {{"Option", "Var3"}, "1"},
                                     {{"Option", "cpp"}, "-1"},
+                                    {{"Option", "Ready"}, "1"},
                                     {{"Option", "FixedFont"}, "1"}});
   EXPECT_EQ(good.Width, 800);
   EXPECT_EQ(good.Height, 300);
@@ -119,6 +121,7 @@ TEST(StoredSettingsTest, BadValuesGiveTheDefaultsAndGoodOnesAreRead) {
   EXPECT_EQ(good.Var2, 2);
   EXPECT_TRUE(good.Var3);
   EXPECT_TRUE(good.Cpp);
+  EXPECT_TRUE(good.Ready);
   EXPECT_TRUE(good.FixedFont);
   // Names are exact: "CPP" is not "cpp".
   EXPECT_FALSE(Read({{{"Option", "CPP"}, "1"}}).Cpp);

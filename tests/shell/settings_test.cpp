@@ -129,13 +129,15 @@ class SettingsTest : public QObject {
   void TheOtherMenuHoldsTheOptions() {
     Start();
     QCOMPARE(MenuCaptions(w_->OtherMenu),
-             QStringList({"&Ole Mode", "Default &CallType", "&def __cplusplus", "&Parameter Mode",
-                          "&Fixed-Width Font", "-", "Edit Definition &Files..."}));
+             QStringList({"&Ole Mode", "Default &CallType", "&def __cplusplus",
+                          "Compiler-&Ready Output", "&Parameter Mode", "&Fixed-Width Font", "-",
+                          "Edit Definition &Files..."}));
     QCOMPARE(MenuCaptions(w_->C1), QStringList({"stdcall", "cdecl", "pascal", "register"}));
     QVERIFY(w_->OtherMenu->menuAction()->isVisible());
     QVERIFY(w_->CallTypeGroup->isExclusive());
     for (QAction* a :
-         {w_->OleMnu, w_->stdcall1, w_->cdecl1, w_->pascal1, w_->N8, w_->CompMnu, w_->FixedMnu})
+         {w_->OleMnu, w_->stdcall1, w_->cdecl1, w_->pascal1, w_->N8, w_->CompMnu, w_->ReadyMnu,
+          w_->FixedMnu})
       QVERIFY2(a->isCheckable(), qPrintable(a->objectName()));
   }
 
@@ -148,12 +150,13 @@ class SettingsTest : public QObject {
     QVERIFY(!w_->stdcall1->isChecked() && !w_->pascal1->isChecked() && !w_->N8->isChecked());
     QVERIFY(!w_->OleMnu->isChecked());
     QVERIFY(!w_->CompMnu->isChecked());
+    QVERIFY(!w_->ReadyMnu->isChecked());
     QVERIFY(!w_->FixedMnu->isChecked());
     QCOMPARE(w_->Edit1->font().family(), QString("Arial"));
     QCOMPARE(w_->LastDir(), QString());
     const ConversionOptions& o = w_->Options();
     QCOMPARE(o.DefaultCall, CallType::Cdecl);
-    QVERIFY(!o.OleMode && !o.DefineCplusplus && !o.VoidPtrAsPointer);
+    QVERIFY(!o.OleMode && !o.DefineCplusplus && !o.VoidPtrAsPointer && !o.CompileReady);
     QCOMPARE(o.VarModeMask, 0);
     QCOMPARE(o.PointerModeMask, 0);
     QCOMPARE(RunParameterMode([](TPotDlg&) { return int(QDialog::Rejected); }),
@@ -173,12 +176,13 @@ class SettingsTest : public QObject {
     w_->SetLastDir(Tmp("headers"));
     w_->OleMnu->trigger();
     w_->CompMnu->trigger();
+    w_->ReadyMnu->trigger();
     w_->FixedMnu->trigger();
     Close();
     const QByteArray text = ReadAll(StoreFile());
     for (const char* line :
          {"[Pos]", "Top=34", "Left=12", "Height=450", "Width=700", "[Option]", "Ole=1", "DefCall=2",
-          "Var1=0", "Var2=0", "Var3=0", "cpp=1", "FixedFont=1"})
+          "Var1=0", "Var2=0", "Var3=0", "cpp=1", "Ready=1", "FixedFont=1"})
       QVERIFY2(text.contains(QByteArray(line) + '\n'), line);
     QVERIFY(text.contains("Dir=" + QFile::encodeName(Tmp("headers"))));
     QVERIFY2(!text.contains("true") && !text.contains("@Variant"), text.constData());
@@ -189,6 +193,7 @@ class SettingsTest : public QObject {
     QCOMPARE(w_->LastDir(), Tmp("headers"));
     QVERIFY(w_->OleMnu->isChecked() && w_->Options().OleMode);
     QVERIFY(w_->CompMnu->isChecked() && w_->Options().DefineCplusplus);
+    QVERIFY(w_->ReadyMnu->isChecked() && w_->Options().CompileReady);
     QVERIFY(w_->FixedMnu->isChecked());
     QVERIFY(w_->Edit1->font().family() != "Arial");
     // The open dialog starts in the folder kept from the last run.
