@@ -22,8 +22,28 @@ void WriteBoldLine(ConversionContext& ctx, std::string_view text, int column, in
 
 namespace {
 
+// A routine body carried as a "(*" comment over the next lines: opened inside the "//" of an
+// error or comment line, it would open nothing, and the body's lines would stand as code.
+// The "(*" starts a line of its own.
+void CommentContinuations(std::string& line) {
+  std::size_t open = std::string::npos;
+  bool quoted = false;
+  for (std::size_t p = 0; p + 1 < line.size(); ++p) {
+    if (line[p] == '\'') quoted = !quoted;
+    if (quoted) continue;
+    if (line.compare(p, 4, "(* {") == 0) {  // how a body begins; C's "(*p)" is no comment
+      open = p++;
+    } else if (line[p] == '*' && line[p + 1] == ')') {
+      open = std::string::npos;
+      ++p;
+    }
+  }
+  if (open != std::string::npos && open > 0) line.insert(open, "\r\n");
+}
+
 // Appends an error line (it begins with "// Error : "): "Error" red, ErrorCount + 1.
 void AddErrorLine(ConversionContext& ctx, std::string&& line) {
+  CommentContinuations(line);
   const std::size_t pos = ctx.Pane.TextLength();
   ctx.Pane.Add(std::move(line));
   ctx.Pane.MarkRange(pos + 3, 5, TextStyle::Red);
@@ -61,6 +81,7 @@ void WriteOutcome(ConversionContext& ctx, Statement& st) {
   } else if (st.Outcome < 0) {
     std::string line = "// ";
     AppendTokens(line, t, 0);
+    CommentContinuations(line);
     WriteLine(ctx, std::move(line));
   } else {
     std::string line = "// Error : ";

@@ -318,6 +318,12 @@ TEST_F(RoutinesTest, BodiesBecomeComments) {
                "  return 0;", "} *)", "  function g: Integer; stdcall;"}));
   EXPECT_EQ(Body("int f(int x)\n{\n  return x;\n}"),
             (V{"  function f(x: Integer): Integer; stdcall;\t(* {", "  return x;", "} *)"}));
+  // A body that goes on over lines after an error line (mmsystem.h: a macro call without
+  // ";" before a struct): its "(*" opens its own line, or the "//" would swallow it and the
+  // lines after it would stand as code.
+  EXPECT_EQ(Body("MACRO_X(a) void h(void) {\n  return;\n}\n"),
+            (V{"// Error :   function MACRO_X(Para0: a): Integer; stdcall; void h ( void ) ",
+               "(* {", "  return;", "} *)"}));
 }
 
 TEST_F(RoutinesTest, BodyLeftOpenInsideARecord) {
