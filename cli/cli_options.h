@@ -34,6 +34,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& out, std:
 std::string CliUsage();
 
 // The files in an order where every header comes after the headers it includes among them.
-std::vector<std::string> OrderBaseFirst(const std::vector<std::string>& files);
+// With `trailingAfter` (compiler-ready units), a header included after its includer's last
+// declaration is converted after that includer, whose declarations it continues.
+std::vector<std::string> OrderBaseFirst(const std::vector<std::string>& files,
+                                        bool trailingAfter = false);
 
 }  // namespace tqc

@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
   conv.VersionText = std::string("Ver.") + TQC_VERSION;
 
   std::vector<std::string> files = opts.Files;
-  if (opts.Order) files = OrderBaseFirst(files);
+  if (opts.Order) files = OrderBaseFirst(files, opts.Conversion.CompileReady);
   TargetGuard guard(files);
 
   const bool progress = files.size() > 1 && isatty(STDERR_FILENO);

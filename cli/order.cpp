@@ -52,20 +52,36 @@ std::string_view IncludedName(std::string_view line) {
   return {};
 }
 
+struct Included {
+  std::string Name;
+  bool Trailing;  // nothing but directives, comments and blank lines follow it
+};
+
 // Base names (lower case) of the headers a file includes: its "#include" lines and, for IDL,
 // its "import" lines (only the first name, as the IDL pre-conversion takes it). Conditionals
 // and comments are not looked at; an unreadable file includes nothing (its conversion
 // reports it). The file is read a piece at a time and only the start of each line is kept,
 // so that a file larger than memory is ordered too (its conversion then reports it).
-std::vector<std::string> IncludedBaseNames(const std::string& path) {
+std::vector<Included> IncludedBaseNames(const std::string& path) {
   constexpr std::size_t kLineStart = 4096;
-  std::vector<std::string> names;
+  std::vector<Included> names;
+  std::size_t trailingFrom = 0;  // the includes from here on have only directives after them
+  bool declares = false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return names;
   std::string line;
   auto endLine = [&] {
+    const std::string_view text = SkipBlanks(line);
+    // The closing brace of an extern "C" block declares nothing either.
+    const bool code = !text.empty() && text.front() != '#' && !text.starts_with("//") &&
+                      !text.starts_with("/*") && !text.starts_with("*") &&
+                      !text.starts_with("}");
+    if (code) {
+      trailingFrom = names.size() + (text.starts_with("import ") ? 1 : 0);
+      declares = declares || !text.starts_with("extern ");
+    }
     const std::string_view name = IncludedName(line);
-    if (!name.empty()) names.push_back(LowerAscii(IncludeBaseName(name)));
+    if (!name.empty()) names.push_back({LowerAscii(IncludeBaseName(name)), false});
     line.clear();
   };
   std::vector<char> piece(65536);
@@ -81,6 +97,9 @@ std::vector<std::string> IncludedBaseNames(const std::string& path) {
     }
   }
   endLine();
+  // A header with no declaration of its own (a wrapper around its includes) continues nothing.
+  if (!declares) return names;
+  for (std::size_t i = trailingFrom; i < names.size(); ++i) names[i].Trailing = true;
   return names;
 }
 
@@ -135,7 +154,8 @@ std::vector<int> Components(const std::vector<std::vector<int>>& deps, int& coun
 
 }  // namespace
 
-std::vector<std::string> OrderBaseFirst(const std::vector<std::string>& files) {
+std::vector<std::string> OrderBaseFirst(const std::vector<std::string>& files,
+                                        bool trailingAfter) {
   const int n = static_cast<int>(files.size());
   // Matched by base name ignoring case, as Windows file names are.
   std::unordered_map<std::string, std::vector<int>> byName;
@@ -143,13 +163,50 @@ std::vector<std::string> OrderBaseFirst(const std::vector<std::string>& files) {
     byName[LowerAscii(IncludeBaseName(fs::path(files[i]).filename().string()))].push_back(i);
 
   std::vector<std::vector<int>> deps(n);
+  // Compiler-ready: headers an includer takes in one after the other (rpc.h: rpcdce.h, then
+  // rpcnsi.h, which uses what rpcdce.h declares) keep that order where it makes no cycle.
+  std::vector<std::pair<int, int>> siblings;
   for (int i = 0; i < n; ++i) {
-    for (const std::string& name : IncludedBaseNames(files[i])) {
-      auto it = byName.find(name);
+    int previous = -1;
+    for (const Included& inc : IncludedBaseNames(files[i])) {
+      auto it = byName.find(inc.Name);
       if (it == byName.end()) continue;
-      for (int j : it->second)
-        if (j != i) deps[i].push_back(j);
+      if (trailingAfter && !inc.Trailing && it->second.size() == 1 && it->second[0] != i) {
+        if (previous >= 0 && previous != it->second[0]) siblings.emplace_back(previous, it->second[0]);
+        previous = it->second[0];
+      }
+      // A header included at the very end continues its includer: it comes after it.
+      for (int j : it->second) {
+        if (j == i) continue;
+        if (trailingAfter && inc.Trailing)
+          deps[j].push_back(i);
+        else
+          deps[i].push_back(j);
+      }
     }
+  }
+  // Whether `from` depends on `to`, directly or through others.
+  std::vector<int> seen(n, -1);
+  int walk = 0;
+  auto reaches = [&](int from, int to) {
+    std::vector<int> todo{from};
+    ++walk;
+    seen[from] = walk;
+    while (!todo.empty()) {
+      const int at = todo.back();
+      todo.pop_back();
+      if (at == to) return true;
+      for (int d : deps[at])
+        if (seen[d] != walk) {
+          seen[d] = walk;
+          todo.push_back(d);
+        }
+    }
+    return false;
+  };
+  for (const auto& [earlier, later] : siblings)
+    if (!reaches(earlier, later)) deps[later].push_back(earlier);
+  for (int i = 0; i < n; ++i) {
     std::sort(deps[i].begin(), deps[i].end());
     deps[i].erase(std::unique(deps[i].begin(), deps[i].end()), deps[i].end());
   }

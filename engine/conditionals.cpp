@@ -1,9 +1,13 @@
 // Conditional compilation, packing pragmas and linkage blocks. The preprocessor lines are not
 // evaluated: they become Pascal compiler directives, so every branch of the header is
 // translated. The one exception is __cplusplus, resolved in the source pre-pass on request.
+#include <algorithm>
+#include <cctype>
+#include <optional>
 #include <stdexcept>
 
 #include "failure.h"
+#include "numbers.h"
 #include "rules.h"
 #include "type_mapping.h"
 
@@ -34,6 +38,125 @@ const char* AlignDirective(int code) {
   return kDirectives[code];
 }
 
+bool IsIdentifier(std::string_view t) {
+  if (t.empty() || !(std::isalpha(static_cast<unsigned char>(t[0])) || t[0] == '_')) return false;
+  for (char c : t)
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) return false;
+  return true;
+}
+
+// An operand of a compiler-ready {$IF}: a number in Pascal spelling, or a name that only
+// counts when it is declared (an unknown name would stop the compiler). `guards` collects
+// the Declared(...) tests of the names.
+std::optional<std::string> IfOperand(const std::string& t, std::string& guards) {
+  if (IsIdentifier(t)) {
+    (guards += "Declared(") += t + ") and ";
+    return t;
+  }
+  const std::string n = ConvertConstOperand(t, true);
+  if (ParseInteger(n)) return n;
+  return std::nullopt;
+}
+
+// The expression of "#if"/"#elif" for a compiler: every name guarded by Declared(...),
+// defined with or without parentheses, "==" and "!=", a lone name or number as C reads it
+// (non-zero is true). Nothing when a token cannot be followed.
+std::optional<std::string> CompilerCondition(const TStringList2& t, std::string& comment) {
+  std::string out;
+  const int n = t.Count();
+  for (int i = 1; i < n;) {
+    std::string tok = t.Text(i);
+    const std::string& next = i + 1 < n ? t.Text(i + 1) : std::string();
+    if (IsCommentToken(tok) && i + 1 == n) {
+      comment = tok;
+      ++i;
+    } else if (tok == "defined" || tok == "!defined") {
+      const char* open = tok == "defined" ? " Defined(" : " (not Defined(";
+      const char* close = tok == "defined" ? ")" : "))";
+      if (next == "(" && i + 3 < n && t.Is(i + 3, ")") && IsIdentifier(t.Text(i + 2))) {
+        ((out += open) += t.Text(i + 2)) += close;
+        i += 4;
+      } else if (IsIdentifier(next)) {
+        ((out += open) += next) += close;
+        i += 2;
+      } else {
+        return std::nullopt;
+      }
+    } else if (tok == "!") {
+      out += " not";
+      ++i;
+    } else if (tok == "&&" || tok == "||") {
+      out += tok == "&&" ? " and" : " or";
+      ++i;
+    } else if (tok == "(" || tok == ")") {
+      (out += ' ') += tok;
+      ++i;
+    } else {
+      const bool negated = tok.size() > 1 && tok[0] == '!';
+      if (negated) tok.erase(0, 1);
+      // A macro called with arguments ("WINAPI_FAMILY_PARTITION(WINAPI_PARTITION_APP)") has
+      // no value a compiler can know.
+      if (next == "(" && IsIdentifier(tok)) return std::nullopt;
+      std::string guards;
+      const std::optional<std::string> a = IfOperand(tok, guards);
+      if (!a) return std::nullopt;
+      std::string op = next == "==" ? "=" : next;
+      std::string test;
+      if (IsComparison(op) || op == "<>") {
+        if (i + 2 >= n) return std::nullopt;
+        const std::optional<std::string> b = IfOperand(t.Text(i + 2), guards);
+        if (!b) return std::nullopt;
+        test = *a + " " + op + " " + *b;
+        i += 3;
+      } else {
+        // A name or number alone is true when it is not zero.
+        if (guards.empty()) {
+          (out += negated ? " not " : " ") += (*a == "0" ? "False" : "True");
+          ++i;
+          continue;
+        }
+        test = *a + " <> 0";
+        ++i;
+      }
+      out += negated ? " not (" : " (";
+      (out += guards) += "(" + test + "))";
+    }
+  }
+  if (out.empty()) return std::nullopt;
+  return out;
+}
+
+// Compiler-ready: the branch the lines after a conditional directive stand in. Each branch
+// opens its own sections, so that no section header stands in one branch only.
+enum class Branch { Opens, Next, Closes };
+void EnterBranch(ConversionContext& ctx, Branch b) {
+  if (b == Branch::Opens)
+    ctx.CondPath.emplace_back(++ctx.CondCounter, 0);
+  else if (ctx.CondPath.empty())
+    ctx.CurrentSection = Section::None;  // an unbalanced directive: nothing is sure
+  else if (b == Branch::Next)
+    ++ctx.CondPath.back().second;
+  else
+    ctx.CondPath.pop_back();
+  // The last header counts here only when it stands in this branch or around it. (A new
+  // header is not written without need: it would end the type section, and with it the
+  // pointer types waiting there for the record they point to.)
+  const auto& at = ctx.SectionPath;
+  const auto& here = ctx.CondPath;
+  if (at.size() > here.size() || !std::equal(at.begin(), at.end(), here.begin()))
+    ctx.CurrentSection = Section::None;
+}
+
+// Compiler-ready: a condition that cannot be translated keeps its error line, and the
+// compiler gets a condition that stands for it, so that the branches and the directives
+// that close them stay as they are.
+RuleResult WriteStandInCondition(ConversionContext& ctx, Statement& st, const char* directive) {
+  WriteOutcome(ctx, st);
+  st.Built = directive;
+  st.Outcome = kWriteBuilt;
+  return RuleResult::Epilogue;
+}
+
 std::string_view SkipChars(std::string_view s, std::string_view chars) {
   while (!s.empty() && chars.find(s.front()) != std::string_view::npos) s.remove_prefix(1);
   return s;
@@ -56,7 +179,20 @@ RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
   } else {
     return RuleResult::Declined;
   }
+  if (ctx.Options.CompileReady) EnterBranch(ctx, opens ? Branch::Opens : Branch::Next);
 
+  if (ctx.Options.CompileReady) {
+    std::string comment;
+    if (std::optional<std::string> e = CompilerCondition(t, comment)) {
+      st.Built += *e + " }";
+      if (!comment.empty()) (st.Built += '\t') += comment;
+      st.Outcome = kWriteBuilt;
+      return RuleResult::Epilogue;
+    }
+    st.Built.clear();
+    st.Outcome = 0;
+    return WriteStandInCondition(ctx, st, opens ? "{$IF True}" : "{$ELSEIF True}");
+  }
   const int n = t.Count();
   int i = 1;
   st.Outcome = 1;  // survives when nothing in the expression could be translated
@@ -133,12 +269,26 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
           st.Outcome = 2;
       }
     }
+    if (ctx.Options.CompileReady) {
+      // {$IF} form: a compiler takes {$ELSEIF} (from #elif) only after {$IF}.
+      ctx.CondStack.push_back({true, true});
+      EnterBranch(ctx, Branch::Opens);
+      if (st.Outcome != kWriteBuilt) {
+        st.Built.clear();
+        st.Outcome = 0;
+        return WriteStandInCondition(ctx, st, "{$IF True}");
+      }
+      st.Built = (t0 == "#ifdef" ? "{$IF Defined(" : "{$IF not Defined(") + t.Text(1) + ") }" +
+                 (n > 2 ? "\t" + t.Text(2) : std::string());
+      return RuleResult::Epilogue;
+    }
     ctx.CondStack.push_back({false, st.Outcome == kWriteBuilt});
     return RuleResult::Epilogue;
   }
   const bool endif = t0 == "#endif";
   if (!endif && t0 != "#else") return RuleResult::Declined;
   const ConversionContext::OpenConditional top = TopOfCondStack(ctx);
+  if (ctx.Options.CompileReady) EnterBranch(ctx, endif ? Branch::Closes : Branch::Next);
   if (endif) {
     st.Built = top.ClosesWithIfend ? "{$IFEND}" : "{$ENDIF}";
     ctx.CondStack.pop_back();

@@ -2,6 +2,7 @@
 // translation claimed, as a Pascal constant declaration. The C operators are respelled token
 // by token; a value of the form "(a op b)" with two numbers is folded to its 32-bit result
 // so that later lines can resolve the constant.
+#include <cctype>
 #include <climits>
 #include <cstdint>
 #include <optional>
@@ -85,8 +86,94 @@ void ConstFolder::ApplyOperator(const std::string& t) {
   FoldState = 2;
 }
 
+namespace {
+
+bool IsOperandToken(const std::string& t) {
+  if (t.empty()) return false;
+  const unsigned char c = static_cast<unsigned char>(t[0]);
+  return std::isalnum(c) || c == '_' || c == '$' || c == '\'' ||
+         (c == '-' && t.size() > 1 && std::isdigit(static_cast<unsigned char>(t[1])));
+}
+
+// Compiler-ready: a C cast "( T ) x" of a type and one operand becomes the Pascal typecast
+// "T(x)", one token, inner casts first ("(HANDLE)(LONG_PTR)-1" is HANDLE(LONG_PTR(-1))).
+void GlueCasts(ConversionContext& ctx) {
+  TStringList2& t = ctx.TokenList;
+  // C's "~x" (the tokenizer keeps it with its operand) is Pascal's "not x".
+  for (int i = 2; i < t.Count(); ++i) {
+    const std::string& tok = t.Text(i);
+    if (tok.size() > 1 && tok[0] == '~' && IsOperandToken(tok.substr(1)))
+      t.SetText(i, ConvertConstOperand(tok, true));
+  }
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (int i = 2; i + 3 < t.Count(); ++i) {
+      if (!t.Is(i, "(") || !t.Is(i + 2, ")")) continue;
+      // A cast of a parenthesized value goes: a constant takes the type of its value.
+      if (t.Is(i + 3, "(") && (IsKnownTypeName(ctx, t.Text(i + 1)) || t.Text(i + 1).ends_with("*"))) {
+        for (int k = 0; k < 3; ++k) t.Delete(i);
+        changed = true;
+        continue;
+      }
+      std::string type = t.Text(i + 1);
+      if (type.ends_with("*")) {
+        type.pop_back();
+        type = ctx.VoidNames.Contains(type) ? "Pointer" : PointerTypeOf(ctx, type);
+      } else if (!IsKnownTypeName(ctx, type)) {
+        continue;
+      }
+      std::string operand = t.Text(i + 3);
+      int last = i + 3;
+      if (operand == "-" && i + 4 < t.Count() && IsOperandToken(t.Text(i + 4))) {
+        operand = "-" + ConvertConstOperand(t.Text(i + 4), true);
+        last = i + 4;
+      } else if (IsOperandToken(operand)) {
+        operand = ConvertConstOperand(operand, true);
+      } else {
+        continue;
+      }
+      t.SetText(i, type + "(" + operand + ")");
+      for (int k = last; k > i; --k) t.Delete(k);
+      changed = true;
+    }
+  }
+}
+
+}  // namespace
+
+bool HasUnknownName(ConversionContext& ctx, int first) {
+  const TStringList2& t = ctx.TokenList;
+  for (int i = first; i < t.Count(); ++i) {
+    const std::string& tok = t.Text(i);
+    if (tok.empty() || tok[0] == '\'' || IsCommentToken(tok)) continue;
+    // Every name in the token ("HANDLE(LONG_PTR(-1))", "*B"); digits begin a number.
+    for (std::size_t p = 0; p < tok.size();) {
+      const unsigned char c = static_cast<unsigned char>(tok[p]);
+      if (!std::isalnum(c) && c != '_') {
+        ++p;
+        continue;
+      }
+      std::size_t end = p;
+      while (end < tok.size() && (std::isalnum(static_cast<unsigned char>(tok[end])) || tok[end] == '_'))
+        ++end;
+      if (!std::isdigit(c) && !IsKnownName(ctx, std::string_view(tok).substr(p, end - p), false))
+        return true;
+      p = end;
+    }
+  }
+  return false;
+}
+
 void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
   TStringList2& tokens = ctx.TokenList;
+  if (ctx.Options.CompileReady) {
+    GlueCasts(ctx);
+    // A value that names what no unit declares would stop the compiler.
+    if (HasUnknownName(ctx, 2)) {
+      st.Outcome = 0;
+      return;
+    }
+  }
   const int n = tokens.Count();
   const std::string name = ctx.Tok(1);
   const std::string declared = DeclaredName(name);
@@ -157,7 +244,7 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
       continue;
     }
     if (i + 1 < n) {
-      const std::string c = ConvertConstOperand(t);
+      const std::string c = ConvertConstOperand(t, ctx.Options.CompileReady);
       const std::string u = tokens.Text(i + 1);
       if (u == ")") {
         line += " " + c;
@@ -211,7 +298,7 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
         fold.FoldState = -1;
       }
     } else {
-      line += " " + ConvertConstOperand(t);
+      line += " " + ConvertConstOperand(t, ctx.Options.CompileReady);
       fold.FoldState = -1;
     }
   }

@@ -5,11 +5,15 @@
 #pragma once
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "host.h"
+#include "includes.h"
 #include "options.h"
 #include "output_pane.h"
 #include "tables/definition_files.h"
@@ -74,6 +78,7 @@ struct ConversionContext {
   // Form-level fields of one conversion.
   std::string UnitName;
   std::string DllName;
+  std::string DllFile;  // the DLL's file name as the user gave it (empty after Cancel)
   std::string InputPath;    // full path of the file being converted
   std::string CurrentLine;  // the input line being processed, exactly as read
   bool IDispatchSeen = false;
@@ -92,6 +97,7 @@ struct ConversionContext {
   // The statement began with "#define NAME(": a macro with parameters, read from the source
   // line, since the tokens no longer show whether a blank stood before the "(".
   bool FunctionLikeDefine = false;
+  std::string DefineName;  // the name after "#define" as written in the source line
   // What the prototype rule's shape scan found in the first Scanned tokens of the token list
   // as it was at Stamp. A statement waiting for its ";" is offered to the rule again with
   // every line it takes in; while the list has only grown, the scan goes on from there.
@@ -137,6 +143,20 @@ struct ConversionContext {
     bool Written;
   };
   std::vector<OpenConditional> CondStack;
+  // Compiler-ready: the branch of every open conditional (a number per conditional and the
+  // branch within it), and for each name declared (in lower case) the branches it was
+  // declared in: a name declared again where both can count is left out the second time.
+  std::vector<std::pair<int, int>> CondPath;
+  std::vector<std::pair<int, int>> SectionPath;  // CondPath where the last header was written
+  int CondCounter = 0;
+  using DeclarationPaths =
+      std::unordered_map<std::string, std::vector<std::vector<std::pair<int, int>>>>;
+  DeclarationPaths DeclaredIn, DeclaredRoutines;
+  std::vector<std::string> DeclaredOrder;  // the keys of DeclaredIn as first declared
+  TStringList2 KnownNames;  // names declared by the included units ([NAME], lower case)
+  // Units found through the name index (not included) that declare names the unit uses.
+  std::vector<std::string> FoundUses;
+  std::unique_ptr<NameIndex> OwnNameIndex;  // when no memo of the run holds one
 
   // Interfaces and classes.
   bool InInterface = false;

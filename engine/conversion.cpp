@@ -5,10 +5,12 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <ctime>
 #include <filesystem>
 #include <new>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "dispatch.h"
 #include "failure.h"
@@ -133,6 +135,594 @@ void WriteTail(ConversionContext& ctx) {
   if (!pane.Line(kUsesLine).empty()) pane.MarkLine(kUsesLine, 0, 4, TextStyle::Bold);
 }
 
+// Compiler-ready: a "const", "type" or "var" header with no declaration under it (its
+// statement became an error line, or a conditional directive follows) is no Pascal; such
+// headers are taken out once the unit is complete.
+void DropEmptySections(OutputPane& pane) {
+  auto isHeader = [](std::string_view l) { return l == "const" || l == "type" || l == "var"; };
+  auto endsSection = [&](std::string_view l) {
+    return isHeader(l) || l == "implementation" || StartsWith(l, "  function ") ||
+           StartsWith(l, "  procedure ");
+  };
+  std::vector<bool> drop(static_cast<std::size_t>(pane.Count()), false);
+  int header = -1;       // the header whose section has shown no declaration yet
+  int headerDepth = 0;   // the conditional depth it was written at
+  int depth = 0;
+  bool comment = false;  // inside a "(*" comment that goes on over lines
+  for (int i = 0; i < pane.Count(); ++i) {
+    const std::string_view line = pane.Line(i);
+    const std::string_view text = SkipBlanks(line);
+    if (comment) {
+      comment = text.find("*)") == std::string_view::npos;
+      continue;
+    }
+    if (text.empty() || StartsWith(text, "//")) continue;
+    if (StartsWith(text, "(*")) {
+      comment = text.find("*)", 2) == std::string_view::npos;
+      continue;
+    }
+    // A conditional opened after the header may hold its declarations; the end of the
+    // header's own branch ends its section.
+    const bool closes = StartsWith(line, "{$ENDIF") || StartsWith(line, "{$IFEND");
+    const bool opens = StartsWith(line, "{$IF") && !closes;
+    const bool next = StartsWith(line, "{$ELSE");
+    if (opens || closes || next) {
+      if (header >= 0 && (closes || next) && depth == headerDepth) {
+        drop[static_cast<std::size_t>(header)] = true;
+        header = -1;
+      }
+      depth += opens ? 1 : closes ? -1 : 0;
+      if (header >= 0 && depth < headerDepth) header = -1;
+      continue;
+    }
+    if (StartsWith(line, "{$")) continue;  // {$DEFINE ...} declares nothing of the section
+    if (header >= 0 && endsSection(line)) drop[static_cast<std::size_t>(header)] = true;
+    header = isHeader(line) ? i : -1;
+    headerDepth = depth;
+  }
+  pane.RemoveLines(drop);
+}
+
+// The name a unit line declares ("  NAME\t= ...", "  NAME = record"), without its "&".
+std::string_view DeclaredOnLine(std::string_view line) {
+  if (!StartsWith(line, "  ") || line.size() < 3 || line[2] == ' ' || line[2] == '\t') return {};
+  line.remove_prefix(line[2] == '&' ? 3 : 2);
+  std::size_t end = 0;
+  while (end < line.size() && (std::isalnum(static_cast<unsigned char>(line[end])) || line[end] == '_'))
+    ++end;
+  std::string_view rest = line.substr(end);
+  while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+  if (end == 0 || !StartsWith(rest, "=")) return {};
+  return line.substr(0, end);
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+
+// Compiler-ready: C tells field names apart by case ("Y", "x", "y"), Pascal does not. A field
+// whose name a field before it in the same record already has, in any case, gets a "_".
+void RenameCaseTwinFields(OutputPane& pane) {
+  std::unordered_set<std::string> fields;  // of the open record (lower case)
+  bool open = false;
+  for (int i = 0; i < pane.Count(); ++i) {
+    const std::string_view line = pane.Line(i);
+    if (!open) {
+      open = StartsWith(line, "  ") &&
+             (line.ends_with("= record") || line.ends_with("= packed record"));
+      fields.clear();
+      continue;
+    }
+    if (StartsWith(line, "  end;")) {
+      open = false;
+      continue;
+    }
+    std::size_t p = line.find_first_not_of('\t');
+    if (p == 0 || p == std::string_view::npos || line.find("\t: ") == std::string_view::npos)
+      continue;
+    std::string text(line);
+    bool changed = false;
+    // "a, b\t: T;": each name up to the colon.
+    for (;;) {
+      const std::size_t colon = text.find("\t: ");
+      if (p >= colon) break;
+      std::size_t end = text.find(", ", p);
+      if (end == std::string::npos || end > colon) end = colon;
+      const std::string name = text.substr(p, end - p);
+      const bool amp = !name.empty() && name[0] == '&';
+      std::string key = Lower(amp ? name.substr(1) : name);
+      if (key.empty() || !(std::isalpha(static_cast<unsigned char>(key[0])) || key[0] == '_'))
+        break;
+      std::size_t grown = 0;
+      while (!fields.insert(key).second) {
+        key += '_';
+        ++grown;
+      }
+      if (grown > 0) {
+        text.insert(end, grown, '_');
+        changed = true;
+      }
+      p = end + grown + 2;
+    }
+    if (changed) pane.Replace(i, text);
+  }
+}
+
+// Compiler-ready: a pointer type ("  P\t= ^T;") whose target the type section declares
+// neither before nor after it, and that no included unit or table declares either, is an
+// untyped pointer: a compiler requires a forward pointer's type in the same section. C
+// declares pointers to records it never defines.
+void ResolveForwardPointers(ConversionContext& ctx) {
+  OutputPane& pane = ctx.Pane;
+  std::unordered_set<std::string> own;  // types this conversion declares (lower case)
+  for (int i : ctx.NewTypeIdx) own.insert(Lower(ctx.TypeNames.Text(i)));
+  for (int i : ctx.NewPointerIdx) {
+    own.insert(Lower(ctx.PointeeTypes.Text(i)));
+    own.insert(Lower(ctx.PointerTypes.Text(i)));
+  }
+  std::unordered_set<std::string> declared;  // declared so far in the unit
+  std::vector<std::pair<int, std::string>> waiting;  // pointer lines of the open section
+  std::unordered_set<std::string> inSection;
+  auto endSection = [&] {
+    for (const auto& [line, target] : waiting) {
+      if (inSection.contains(target)) continue;
+      std::string text = pane.Line(line);
+      const std::size_t caret = text.find("= ^");
+      if (caret != std::string::npos) pane.Replace(line, text.substr(0, caret) + "= Pointer;");
+    }
+    waiting.clear();
+    inSection.clear();
+  };
+  bool typeSection = false;
+  for (int i = 0; i < pane.Count(); ++i) {
+    const std::string_view line = pane.Line(i);
+    if (line == "type" || line == "const" || line == "var" || line == "implementation" ||
+        StartsWith(line, "  function ") || StartsWith(line, "  procedure ")) {
+      endSection();
+      typeSection = line == "type";
+      continue;
+    }
+    if (!typeSection) {
+      if (std::string_view name = DeclaredOnLine(line); !name.empty()) declared.insert(Lower(name));
+      continue;
+    }
+    const std::string_view name = DeclaredOnLine(line);
+    if (name.empty()) continue;
+    const std::string key = Lower(name);
+    inSection.insert(key);
+    declared.insert(key);
+    const std::size_t caret = line.find("= ^");
+    if (caret == std::string_view::npos || !line.ends_with(";")) continue;
+    std::string_view target = line.substr(caret + 3, line.size() - caret - 4);
+    if (!target.empty() && target.front() == '&') target.remove_prefix(1);
+    const std::string t = Lower(target);
+    if (declared.contains(t)) continue;
+    // Known from the tables or the included units (not only from this unit's own lines).
+    if (IsKnownTypeName(ctx, std::string(target)) && !own.contains(t)) continue;
+    waiting.emplace_back(i, t);
+  }
+  endSection();
+}
+
+// Compiler-ready: a declaration that names a type no unit declares before it (a header that
+// uses what its includer declares first, a type of another header set) would stop the
+// compiler at the first such name. Each such line becomes an error line, so the unit compiles
+// and the user sees what is missing. Only the places where Pascal expects a type are read:
+// aliases, fields, variables, parameters and results; a pointer may point ahead.
+class UnknownTypeLines {
+ public:
+  explicit UnknownTypeLines(ConversionContext& ctx) : ctx_(ctx), pane_(ctx.Pane) {}
+
+  void Run() {
+    CommentTableRecords();
+    for (int i = 0; i < pane_.Count(); ++i) {
+      const std::string_view line = pane_.Line(i);
+      const std::string_view name = DeclaredOnLine(line);
+      if (!name.empty()) own_.insert(Lower(name));
+      for (std::string_view head : {"  function ", "  procedure "}) {
+        if (!StartsWith(line, head)) continue;
+        std::string_view rest = line.substr(head.size());
+        std::size_t end = 0;
+        while (end < rest.size() && IsWordChar(rest[end])) ++end;
+        if (end > 0) routines_.insert(Lower(rest.substr(0, end)));
+      }
+    }
+    SettleForwardInterfaces();
+    bool comment = false;
+    for (int i = kFirstLine; i < pane_.Count(); ++i) {
+      std::string code = Code(pane_.Line(i), comment);
+      if (code.empty()) continue;
+      // Aliases are read in type sections only: a constant's value was checked when written.
+      if (code == "type" || code == "const" || code == "var") inTypes_ = code == "type";
+      if (StartsWith(code, "  ") && (code.ends_with("= record") || code.ends_with("= packed record")))
+        record_ = true;
+      else if (StartsWith(code, "  end;"))
+        record_ = false;
+      // A routine head may go on over several lines until its parentheses close.
+      int last = i;
+      bool broken = false;
+      if (IsRoutineHead(code)) {
+        // Only over lines of parameters: a head that does not close is left as it is.
+        bool inner = comment;
+        std::string joined = code;
+        int end = i;
+        while (Depth(joined) > 0 && end + 1 < pane_.Count() && end - i < kMaxHeadLines) {
+          const std::string_view next = pane_.Line(end + 1);
+          if (!StartsWith(next, "\t") && !StartsWith(next, "   ")) break;
+          ++end;
+          joined += " " + Code(next, inner);
+        }
+        if (Depth(joined) == 0) {
+          code = std::move(joined);
+          last = end;
+          comment = inner;
+        } else {
+          // Its end went into an error line: the head is no declaration either.
+          broken = true;
+          last = end;
+          comment = inner;
+        }
+      }
+      if (!broken && record_ && !IsRoutineHead(code)) InterfaceFieldAsPointer(i, code);
+      if (broken || !AllKnown(code)) {
+        for (int k = i; k <= last; ++k) MakeErrorLine(k);
+        // A "(*" comment the lines opened would now be opened inside a "//" comment: the
+        // lines it went on over are comments of their own.
+        while (comment && last + 1 < pane_.Count()) {
+          ++last;
+          const std::string text = pane_.Line(last);
+          comment = text.find("*)") == std::string::npos;
+          pane_.Replace(last, "// " + text);
+        }
+      } else {
+        const std::string_view name = DeclaredOnLine(pane_.Line(i));
+        if (!name.empty()) declared_.insert(Lower(name));
+      }
+      i = last;
+    }
+  }
+
+ private:
+  static constexpr int kFirstLine = 11;  // after the unit's head and uses line
+  static constexpr int kMaxHeadLines = 64;
+
+  // The line without comments and directives ("(*" comments may go on over lines).
+  static std::string Code(std::string_view line, bool& comment) {
+    std::string out;
+    for (std::size_t p = 0; p < line.size();) {
+      if (comment) {
+        const std::size_t close = line.find("*)", p);
+        if (close == std::string_view::npos) return out;
+        comment = false;
+        p = close + 2;
+      } else if (line.compare(p, 2, "//") == 0) {
+        break;
+      } else if (line.compare(p, 2, "(*") == 0) {
+        comment = true;
+        p += 2;
+      } else if (line[p] == '{') {
+        const std::size_t close = line.find('}', p);
+        if (close == std::string_view::npos) return {};
+        p = close + 1;
+      } else if (line[p] == '\'') {
+        const std::size_t close = line.find('\'', p + 1);
+        out += "''";
+        p = close == std::string_view::npos ? line.size() : close + 1;
+      } else {
+        out += line[p++];
+      }
+    }
+    const std::size_t first = out.find_first_not_of(" \t");
+    return first == std::string::npos ? std::string() : out;
+  }
+
+  static int Depth(std::string_view code) {
+    int depth = 0;
+    for (char c : code) depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+    return depth;
+  }
+
+  static bool IsRoutineHead(std::string_view code) {
+    code = SkipBlanks(code);
+    if (StartsWith(code, "function ") || StartsWith(code, "procedure ")) return true;
+    const std::size_t eq = code.find('=');
+    if (eq == std::string_view::npos) return false;
+    code = SkipBlanks(code.substr(eq + 1));
+    return StartsWith(code, "function") || StartsWith(code, "procedure");
+  }
+
+  static bool IsWordChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+  }
+
+  // The type named at `p` ("&T", "array[0..1] of T", "^T" and "set of" are looked through).
+  static std::string TypeAt(std::string_view code, std::size_t p) {
+    auto skip = [&] {
+      while (p < code.size() && (code[p] == ' ' || code[p] == '\t')) ++p;
+    };
+    skip();
+    if (code.compare(p, 5, "array") == 0 && code.find(" of ", p) != std::string_view::npos) {
+      p = code.find(" of ", p) + 4;
+      skip();
+    }
+    if (p < code.size() && code[p] == '&') ++p;
+    // A C star or "..." that no rule took is no type. (A pointer may point ahead.)
+    if (p < code.size() && (code[p] == '*' || code[p] == '.')) return "?";
+    std::size_t end = p;
+    while (end < code.size() && IsWordChar(code[end])) ++end;
+    if (end == p || std::isdigit(static_cast<unsigned char>(code[p]))) return {};
+    std::size_t after = end;
+    while (after < code.size() && (code[after] == ' ' || code[after] == '\t')) ++after;
+    // Only a name that the declaration ends with is a type here (not "record", a value...).
+    if (after < code.size() && code[after] != ';' && code[after] != ')' && code[after] != '=')
+      return {};
+    return std::string(code.substr(p, end - p));
+  }
+
+  bool Known(const std::string& name) {
+    const std::string key = Lower(name);
+    static const std::unordered_set<std::string> kWords = {"record", "packed", "interface",
+                                                            "class", "function", "procedure",
+                                                            "string", "set", "file",
+                                                            "sizeof", "ord", "chr", "high",
+                                                            "low", "succ", "pred", "lo", "hi"};
+    if (kWords.contains(key)) return true;
+    if (ctx_.VoidNames.Contains(name)) return false;  // Pascal has no type "void"
+    if (own_.contains(key)) return declared_.contains(key);
+    if (routines_.contains(key)) return false;  // a routine, no type
+    const DefinitionTables& d = ctx_.Defs;
+    // The tables' Pascal types and pointer types, and their COM interfaces (the ActiveX
+    // unit's). The records their pointer types point to are not all the Windows unit's.
+    if (d.TypeValues.Contains(name) || d.PointerTypes.Contains(name) ||
+        d.InterfaceNames.Contains(name) || d.ClassNames.Contains(name) ||
+        d.ConstNames.Contains(name))
+      return true;
+    // Declared by another unit: known when that unit made it into the uses clause (one
+    // that leads back to this unit cannot).
+    std::string unit;
+    if (FoundInOtherUnit(ctx_, name, &unit)) {
+      const std::string list = Lower(ctx_.UsesExtra) + ",";
+      return list.find(" " + Lower(unit) + ",") != std::string::npos;
+    }
+    // Pascal's own types. What the rules learned from the included units' caches counts
+    // only through a unit in the uses clause, and a routine type's list holds result types
+    // a shape scan misread.
+    static const std::unordered_set<std::string> kPascal = {
+        "pointer", "integer", "cardinal", "byte",     "word",      "longint",   "longword",
+        "int64",   "uint64",  "shortint", "smallint", "char",      "ansichar",  "widechar",
+        "boolean", "pchar",   "pwidechar", "nativeint", "nativeuint", "single", "double",
+        "extended", "tguid",  "pansichar", "bytebool", "wordbool",  "longbool", "real",
+        "currency", "comp",   "variant",  "olevariant", "widestring", "ansistring", "string"};
+    return kPascal.contains(key);
+  }
+
+  bool AllKnown(const std::string& code) {
+    std::vector<std::string> types;
+    if (IsRoutineHead(code)) {
+      // "name: T" pairs inside the parentheses, and the result after them.
+      const std::size_t open = code.find('(');
+      std::size_t close = open == std::string::npos ? std::string::npos : code.rfind(')');
+      if (open != std::string::npos && close != std::string::npos && close > open) {
+        for (std::size_t p = open; (p = code.find(':', p + 1)) < close;)
+          types.push_back(TypeAt(code, p + 1));
+      } else {
+        close = code.find(')') == std::string::npos ? code.find(':') - 1 : close;
+      }
+      if (close != std::string::npos) {
+        std::size_t p = close + 1;
+        while (p < code.size() && code[p] == ' ') ++p;
+        if (p < code.size() && code[p] == ':') types.push_back(TypeAt(code, p + 1));
+      }
+    } else if (const std::size_t colon = code.find("\t: "); colon != std::string::npos) {
+      types.push_back(TypeAt(code, colon + 3));  // a field, variable or typed constant
+    } else if (const std::size_t eq = code.find("\t= "); eq != std::string::npos &&
+                                                         StartsWith(code, "  ") && inTypes_) {
+      types.push_back(TypeAt(code, eq + 3));  // an alias
+    } else if (eq != std::string::npos && StartsWith(code, "  ")) {
+      // A constant's value cast to a type ("X = T(0)") needs the type.
+      std::size_t p = eq + 3, end = p;
+      while (end < code.size() && IsWordChar(code[end])) ++end;
+      if (end > p && end < code.size() && code[end] == '(' &&
+          !std::isdigit(static_cast<unsigned char>(code[p])))
+        types.push_back(code.substr(p, end - p));
+    }
+    for (const std::string& t : types)
+      if (!t.empty() && !Known(t)) return false;
+    return true;
+  }
+
+
+  // A record the tables name with a Pascal type ("typedef struct _GUID {...} GUID;" becomes
+  // "TGUID = record"): declared again it would hide the Windows unit's type and its fields.
+  void CommentTableRecords() {
+    for (int i = kFirstLine; i < pane_.Count(); ++i) {
+      const std::string_view line = pane_.Line(i);
+      if (!line.ends_with("= record") && !line.ends_with("= packed record")) continue;
+      const std::string name(DeclaredOnLine(line));
+      if (name.empty() || !ctx_.Defs.TypeValues.Contains(name) || ctx_.Defs.TypeNames.Contains(name))
+        continue;
+      // Only a record whole between its head and end (no directive inside).
+      int end = -1;
+      for (int k = i + 1; k < pane_.Count() && end < 0; ++k) {
+        const std::string_view text = pane_.Line(k);
+        if (StartsWith(text, "{$")) break;
+        if (StartsWith(text, "  end;")) end = k;
+      }
+      if (end < 0) continue;
+      for (int k = i; k <= end; ++k) pane_.Replace(k, "// " + pane_.Line(k));
+      i = end;
+    }
+  }
+
+  // "  X = interface;" that the unit never completes: the tables' interfaces are the ActiveX
+  // unit's (the forward declaration would hide them), any other stays incomplete.
+  void SettleForwardInterfaces() {
+    std::unordered_set<std::string> completed;
+    for (int i = 0; i < pane_.Count(); ++i) {
+      const std::string_view line = pane_.Line(i);
+      const std::string_view name = DeclaredOnLine(line);
+      if (!name.empty() && !line.ends_with("= interface;") &&
+          line.find("= interface") != std::string_view::npos)
+        completed.insert(Lower(name));
+    }
+    for (int i = kFirstLine; i < pane_.Count(); ++i) {
+      const std::string_view line = pane_.Line(i);
+      if (!line.ends_with("= interface;")) continue;
+      const std::string name(DeclaredOnLine(line));
+      if (name.empty()) continue;
+      if (completed.contains(Lower(name))) {
+        // A compiler wants the interface completed in the type section of its forward
+        // declaration; completed in a later one, the forward declaration goes, and what
+        // refers to the interface before it is complete becomes an error line.
+        if (!CompletedInSection(i, name)) pane_.Replace(i, "// " + std::string(line));
+        continue;
+      }
+      if (ctx_.Defs.InterfaceNames.Contains(name)) {
+        pane_.Replace(i, "// " + std::string(line));
+        own_.erase(Lower(name));
+      } else {
+        MakeErrorLine(i);
+      }
+    }
+  }
+
+  // A record field of an interface type: a compiler counts references to it and will not
+  // have it in a variant part, nor in a record that stands in one; C holds a plain pointer.
+  void InterfaceFieldAsPointer(int i, std::string& code) {
+    const std::size_t colon = code.find("\t: ");
+    if (colon == std::string::npos || StartsWith(code, "  ")) return;
+    const std::string type = TypeAt(code, colon + 3);
+    if (type.empty() || type == "?") return;
+    if (!ctx_.Defs.InterfaceNames.Contains(type) && !ctx_.InterfaceNames.Contains(type)) return;
+    std::string line = pane_.Line(i);
+    const std::size_t at = line.find(type, line.find("\t: ") + 3);
+    if (at == std::string::npos) return;
+    line.replace(at, type.size(), "Pointer");
+    line += "\t// " + type;
+    pane_.Replace(i, line);
+    code = Code(line, inner_);
+  }
+
+  // A declaration that became an error line declares nothing for the units that include
+  // this one either.
+  void Forget(const std::string& name) {
+    const std::string key = Lower(name);
+    // Declared in another branch too: what follows cannot count on it.
+    declared_.erase(key);
+    ctx_.DeclaredIn.erase(key);
+    std::erase(ctx_.DeclaredOrder, key);
+    std::erase_if(ctx_.NewTypeIdx, [&](int k) { return EqualsIgnoreCase(ctx_.TypeNames.Text(k), name); });
+    std::erase_if(ctx_.NewPointerIdx,
+                  [&](int k) { return EqualsIgnoreCase(ctx_.PointerTypes.Text(k), name); });
+  }
+
+  bool CompletedInSection(int forward, const std::string& name) const {
+    for (int i = forward + 1; i < pane_.Count(); ++i) {
+      const std::string_view line = pane_.Line(i);
+      if (line == "type" || line == "const" || line == "var" || line == "implementation" ||
+          StartsWith(line, "  function ") || StartsWith(line, "  procedure "))
+        return false;
+      if (EqualsIgnoreCase(DeclaredOnLine(line), name) && !line.ends_with("= interface;") &&
+          line.find("= interface") != std::string_view::npos)
+        return true;
+    }
+    return false;
+  }
+
+  void MakeErrorLine(int i) {
+    if (const std::string_view name = DeclaredOnLine(pane_.Line(i)); !name.empty())
+      Forget(std::string(name));
+    pane_.Replace(i, "// Error : " + std::string(SkipBlanks(pane_.Line(i))));
+    pane_.MarkLine(i, 3, 5, TextStyle::Red);
+    ++ctx_.ErrorCount;
+  }
+
+  ConversionContext& ctx_;
+  OutputPane& pane_;
+  std::unordered_set<std::string> own_, declared_, routines_;
+  bool inTypes_ = false;
+  bool record_ = false;
+  bool inner_ = false;  // comment state of a rewritten line (it opens none)
+};
+
+// Compiler-ready: the names the unit's declarations use that neither this unit nor the
+// units it includes declare are looked up among the other converted units (IsKnownName),
+// whose units then join the uses clause. C headers often use what only their includer
+// brought in. Field and parameter names (followed by ":") and Pascal's words are passed over.
+void FindNamesOfOtherUnits(ConversionContext& ctx) {
+  static const std::unordered_set<std::string> kWords = {
+      "abstract", "array",     "begin",    "cdecl",   "class",    "const",   "end",
+      "export",   "external",  "function", "interface", "name",   "of",      "packed",
+      "pascal",   "procedure", "record",   "register", "safecall", "stdcall", "type",
+      "var",      "varargs",   "virtual",  "case",    "out",      "string",  "set",
+      "file",     "to",        "object",   "in"};
+  bool comment = false;
+  bool constants = false;  // a constant's value was checked when it was written
+  for (int i = 11; i < ctx.Pane.Count(); ++i) {
+    const std::string line = ctx.Pane.Line(i);  // a copy: look-ups do not change the pane
+    if (line == "const" || line == "type" || line == "var") constants = line == "const";
+    if (constants && !comment) continue;
+    std::size_t p = 0;
+    while (p < line.size()) {
+      if (comment) {
+        const std::size_t close = line.find("*)", p);
+        if (close == std::string::npos) break;
+        comment = false;
+        p = close + 2;
+        continue;
+      }
+      const char c = line[p];
+      if (c == '/' && p + 1 < line.size() && line[p + 1] == '/') break;
+      if (c == '(' && p + 1 < line.size() && line[p + 1] == '*') {
+        comment = true;
+        p += 2;
+        continue;
+      }
+      if (c == '{') {  // directives
+        const std::size_t close = line.find('}', p);
+        if (close == std::string::npos) break;
+        p = close + 1;
+        continue;
+      }
+      if (c == '\'') {
+        const std::size_t close = line.find('\'', p + 1);
+        if (close == std::string::npos) break;
+        p = close + 1;
+        continue;
+      }
+      if (c == '$' || std::isdigit(static_cast<unsigned char>(c))) {
+        ++p;
+        while (p < line.size() && std::isalnum(static_cast<unsigned char>(line[p]))) ++p;
+        continue;
+      }
+      if (!(std::isalpha(static_cast<unsigned char>(c)) || c == '_')) {
+        ++p;
+        continue;
+      }
+      std::size_t end = p;
+      while (end < line.size() &&
+             (std::isalnum(static_cast<unsigned char>(line[end])) || line[end] == '_'))
+        ++end;
+      std::size_t after = end;
+      while (after < line.size() && (line[after] == ' ' || line[after] == '\t')) ++after;
+      const bool named = after < line.size() && line[after] == ':' &&
+                         !(after + 1 < line.size() && line[after + 1] == '=');
+      const std::string word = line.substr(p, end - p);
+      // The tables' COM interfaces are declared by the ActiveX unit.
+      if (!ctx.UsesOle) {
+        const int ptr = ctx.Defs.PointerTypes.FindExact(word);
+        if (ctx.Defs.InterfaceNames.Contains(word) ||
+            (ptr >= 0 && ptr < ctx.Defs.PointeeTypes.Count() && ctx.Defs.PointeeTypes.Tag(ptr) == 1))
+          ctx.UsesOle = true;
+      }
+      if (!named && !kWords.contains(Lower(word))) IsKnownName(ctx, word);
+      p = end;
+    }
+  }
+}
+
 constexpr int kMaxPendingTokens = 4096;
 
 // Writes the statement in TokenList, which waits for more lines, as an error line.
@@ -213,6 +803,7 @@ void TranslateLine(ConversionContext& ctx, int lineNumber,
     }
     ctx.TokenList.Clear();
     ctx.FunctionLikeDefine = false;  // only a line can begin with "#define"
+    ctx.DefineName.clear();
     const int end = StatementEnd(
         static_cast<int>(following.size()),
         [&](int i) -> const std::string& { return following[static_cast<std::size_t>(i)].Text; });
@@ -223,20 +814,23 @@ void TranslateLine(ConversionContext& ctx, int lineNumber,
   }
 }
 
-// "#define NAME(" with no blank between the name and the "(" (blanks may stand around the
-// "#"), the C form of a macro that takes parameters.
-bool IsFunctionLikeDefine(std::string_view line) {
+// The name of a "#define" line as written (blanks may stand around the "#"), and whether a
+// "(" follows it with no blank between, the C form of a macro that takes parameters.
+void ReadDefineHead(std::string_view line, ConversionContext& ctx) {
+  ctx.DefineName.clear();
+  ctx.FunctionLikeDefine = false;
   line = SkipBlanks(line);
-  if (line.empty() || line.front() != '#') return false;
+  if (line.empty() || line.front() != '#') return;
   line = SkipBlanks(line.substr(1));
-  if (!StartsWith(line, "define")) return false;
+  if (!StartsWith(line, "define")) return;
   line.remove_prefix(6);
   const std::size_t name = line.find_first_not_of(" \t");
-  if (name == 0 || name == std::string_view::npos) return false;
+  if (name == 0 || name == std::string_view::npos) return;
   line.remove_prefix(name);
   const std::size_t end =
       line.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_$");
-  return end != 0 && end != std::string_view::npos && line[end] == '(';
+  ctx.DefineName = line.substr(0, end);
+  ctx.FunctionLikeDefine = end != 0 && end != std::string_view::npos && line[end] == '(';
 }
 
 void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>& failures) {
@@ -251,7 +845,7 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
     if (!ctx.Pending) {
       ctx.TokenList.Clear();
       ctx.PendingStar = false;  // a star waits for a word of its own statement only
-      ctx.FunctionLikeDefine = IsFunctionLikeDefine(ctx.CurrentLine);
+      ReadDefineHead(ctx.CurrentLine, ctx);
     }
     continued = false;
     const int lineNumber = static_cast<int>(done + 1);
@@ -365,7 +959,17 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
   PrepareSource(ctx);
   ConversionResult result;
   RunLineLoop(ctx, result.Failures);
+  if (options.CompileReady) {
+    FindNamesOfOtherUnits(ctx);
+    SettleCompilerUses(ctx);
+  }
   WriteTail(ctx);
+  if (options.CompileReady) {
+    UnknownTypeLines(ctx).Run();
+    ResolveForwardPointers(ctx);
+    DropEmptySections(pane);
+    RenameCaseTwinFields(pane);
+  }
 
   result.UnitName = ctx.UnitName;
   result.ErrorCount = ctx.ErrorCount;

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -57,7 +58,7 @@ bool IsPlainCacheName(std::string_view name) {
          name.find("..") == std::string_view::npos;
 }
 
-enum CacheSection { kNone, kType, kPointer, kMake, kInc, kInterface, kClass, kFunc };
+enum CacheSection { kNone, kType, kPointer, kMake, kInc, kInterface, kClass, kFunc, kName };
 
 CacheSection SectionOf(const std::string& line, CacheSection current) {
   if (line == "[TYPE]") return kType;
@@ -67,13 +68,14 @@ CacheSection SectionOf(const std::string& line, CacheSection current) {
   if (line == "[INTERFACE]") return kInterface;
   if (line == "[CLASS]") return kClass;
   if (line == "[FUNC]") return kFunc;
+  if (line == "[NAME]") return kName;
   return current;
 }
 
 // The lists an include cache extends: a conversion's, or those of a closure being built.
 struct CacheTargets {
   TStringList2 &TypeNames, &TypeValues, &PointeeTypes, &PointerTypes, &MakeNames, &MakeValues,
-      &IncludedCaches, &InterfaceNames, &ClassNames, &FuncNames;
+      &IncludedCaches, &InterfaceNames, &ClassNames, &FuncNames, &KnownNames;
 };
 
 // The lists of a conversion or of a closure, which use the same member names, in one order.
@@ -81,13 +83,14 @@ template <class Holder>
 auto ListsOf(Holder& c) {
   return std::array{&c.TypeNames,  &c.TypeValues, &c.PointeeTypes,   &c.PointerTypes,
                     &c.MakeNames,  &c.MakeValues, &c.IncludedCaches, &c.InterfaceNames,
-                    &c.ClassNames, &c.FuncNames};
+                    &c.ClassNames, &c.FuncNames,  &c.KnownNames};
 }
 
 template <class Holder>
 CacheTargets TargetsOf(Holder& c) {
   return {c.TypeNames,  c.TypeValues,     c.PointeeTypes,   c.PointerTypes, c.MakeNames,
-          c.MakeValues, c.IncludedCaches, c.InterfaceNames, c.ClassNames,   c.FuncNames};
+          c.MakeValues, c.IncludedCaches, c.InterfaceNames, c.ClassNames,   c.FuncNames,
+          c.KnownNames};
 }
 
 // Appends a parsed cache to the lists. [INC] names not queued before in this conversion
@@ -114,6 +117,7 @@ void ApplyCache(CacheTargets& to, const ParsedIncludeCache& c, std::vector<std::
   for (const auto& name : c.Interfaces) to.InterfaceNames.Add(name);
   for (const auto& name : c.Classes) to.ClassNames.Add(name);
   for (const auto& name : c.Funcs) to.FuncNames.Add(name);
+  for (const auto& name : c.Names) to.KnownNames.Add(name);
 }
 
 // Applies the cache named `name` from the first cache folder that holds it; false when none
@@ -237,10 +241,52 @@ ParsedIncludeCache ParseIncludeCache(std::string_view bytes) {
         c.Classes.push_back(std::move(f[0]));
       } else if (section == kFunc) {
         c.Funcs.push_back(std::move(f[0]));
+      } else if (section == kName) {
+        c.Names.push_back(std::move(f[0]));
       }
     }
   }
   return c;
+}
+
+void NameIndex::Add(const std::string& unit, const ParsedIncludeCache& c) {
+  auto add = [&](const std::string& name) {
+    std::string key = name;
+    for (char& ch : key)
+      if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    units_.try_emplace(std::move(key), unit);
+  };
+  for (const auto& [name, value] : c.Types)
+    if (name == value) add(name);
+  for (const auto& p : c.Pointers) add(p.Pointer);
+  for (const auto& name : c.Interfaces) add(name);
+  for (const auto& name : c.Classes) add(name);
+  for (const auto& name : c.Funcs) add(name);
+  for (const auto& name : c.Names) add(name);
+}
+
+void NameIndex::Build(const std::vector<std::string>& dirs, IncludeCacheMemo* memo) {
+  built_ = true;
+  for (const std::string& dir : dirs) {
+    std::error_code ec;
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(dir, ec))
+      if (e.path().extension() == ".tqc") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    for (const fs::path& f : files) {
+      const std::string unit = f.stem().string();
+      if (memo) {
+        if (auto parsed = memo->Get(f.string())) Add(unit, *parsed);
+      } else if (StatRegularFile(f.string())) {
+        Add(unit, ParseIncludeCache(ReadCacheBytes(f.string())));
+      }
+    }
+  }
+}
+
+const std::string* NameIndex::UnitOf(const std::string& lowerName) const {
+  auto it = units_.find(lowerName);
+  return it == units_.end() ? nullptr : &it->second;
 }
 
 std::shared_ptr<const ParsedIncludeCache> IncludeCacheMemo::Get(const std::string& path) {
@@ -325,16 +371,96 @@ RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
   return RuleResult::Epilogue;
 }
 
+namespace {
+
+// The [INC] names of the cache named `name` in the first folder that holds it; null when no
+// folder holds one.
+std::shared_ptr<const ParsedIncludeCache> FindCache(const ConversionContext& ctx,
+                                                    const std::string& name) {
+  for (const std::string& dir : ctx.Options.CacheDirs) {
+    const std::string path = IncludeCachePath(dir, name);
+    if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
+      if (auto parsed = memo->Get(path)) return parsed;
+    } else if (StatRegularFile(path)) {
+      return std::make_shared<const ParsedIncludeCache>(ParseIncludeCache(ReadCacheBytes(path)));
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void SettleCompilerUses(ConversionContext& ctx) {
+  // The units reached from the included headers, breadth first, with their [INC] links.
+  std::vector<std::string> names;
+  std::unordered_map<std::string, int> index;
+  std::vector<std::vector<int>> links;
+  std::vector<bool> converted;
+  auto node = [&](const std::string& name) {
+    auto [it, added] = index.emplace(name, static_cast<int>(names.size()));
+    if (added) names.push_back(name);
+    return it->second;
+  };
+  for (const auto& e : ctx.IncludeNames.Entries()) node(e.Text);
+  const int direct = static_cast<int>(names.size());
+  for (const std::string& unit : ctx.FoundUses) node(unit);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    std::shared_ptr<const ParsedIncludeCache> cache = FindCache(ctx, names[i]);
+    converted.push_back(cache != nullptr);
+    links.emplace_back();
+    if (!cache) continue;
+    for (const std::string& inc : cache->Includes) {
+      const int to = node(inc);
+      links[i].push_back(to);
+    }
+  }
+  // The units that lead back to this one.
+  const std::size_t n = names.size();
+  std::vector<std::vector<int>> back(n);
+  for (std::size_t i = 0; i < n; ++i)
+    for (int to : links[i]) back[static_cast<std::size_t>(to)].push_back(static_cast<int>(i));
+  std::vector<bool> leadsBack(n, false);
+  std::vector<int> todo;
+  if (auto self = index.find(ctx.UnitName); self != index.end()) {
+    leadsBack[static_cast<std::size_t>(self->second)] = true;
+    todo.push_back(self->second);
+  }
+  while (!todo.empty()) {
+    const int at = todo.back();
+    todo.pop_back();
+    for (int from : back[static_cast<std::size_t>(at)]) {
+      if (leadsBack[static_cast<std::size_t>(from)]) continue;
+      leadsBack[static_cast<std::size_t>(from)] = true;
+      todo.push_back(from);
+    }
+  }
+  TStringList2 included;
+  ctx.UsesExtra.clear();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!converted[i] || leadsBack[i]) continue;
+    ctx.UsesExtra += ", " + names[i];
+    if (static_cast<int>(i) < direct) included.Add(names[i]);
+  }
+  ctx.IncludeNames = std::move(included);
+}
+
 bool IncludeCacheNeeded(const ConversionContext& ctx) {
   // The program's own interface and class names count: a header that adds nothing still
   // gets its (empty) cache then.
   return !(ctx.NewTypeIdx.empty() && ctx.NewPointerIdx.empty() && ctx.NewMakeIdx.empty() &&
            ctx.InterfaceNames.Empty() && ctx.ClassNames.Empty() && ctx.IncludeNames.Empty() &&
-           ctx.NewFuncIdx.empty());
+           ctx.NewFuncIdx.empty() && ctx.DeclaredOrder.empty());
 }
 
 std::string BuildIncludeCache(const ConversionContext& ctx) {
   std::string out;
+  // Compiler-ready: the names the unit declares, in lower case, so that the units that
+  // include it know what they may refer to. Before [TYPE], where a reader that does not
+  // know the section passes the lines over.
+  if (!ctx.DeclaredOrder.empty()) {
+    AddEntry(out, "[NAME]");
+    for (const std::string& name : ctx.DeclaredOrder) AddEntry(out, name);
+  }
   AddEntry(out, "[TYPE]");
   for (int i : ctx.NewTypeIdx) AddEntry(out, ctx.TypeNames.Text(i) + "," + ctx.TypeValues.Text(i));
   AddEntry(out, "[POINTER]");
@@ -377,7 +503,10 @@ bool WriteIncludeCache(const ConversionContext& ctx, std::string& error) {
       error = "cannot write include cache " + path + ": " + written.Reason();
       return false;
     }
-    if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) memo->Forget(path);
+    if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
+      memo->Forget(path);
+      if (memo->Names().Built()) memo->Names().Add(name, ParseIncludeCache(text));
+    }
     return true;
   } catch (const std::exception& e) {
     error = "cannot write include cache " + path + ": " + e.what();

@@ -24,6 +24,7 @@ struct ParsedIncludeCache {
   std::vector<std::pair<std::string, std::string>> Types, Makes;
   std::vector<PointerEntry> Pointers;
   std::vector<std::string> Interfaces, Classes, Funcs;
+  std::vector<std::string> Names;  // [NAME]: names declared by the unit (compiler-ready)
   std::vector<std::string> Includes;  // [INC] names that may be read (inside "inc" only)
 };
 
@@ -37,12 +38,29 @@ struct IncludeClosure {
   std::vector<std::pair<std::string, std::shared_ptr<const ParsedIncludeCache>>> Read;
   bool Found = false;  // whether the cache the walk started from exists
   TStringList2 TypeNames, TypeValues, PointeeTypes, PointerTypes, MakeNames, MakeValues,
-      IncludedCaches, InterfaceNames, ClassNames, FuncNames;
+      IncludedCaches, InterfaceNames, ClassNames, FuncNames, KnownNames;
   std::size_t EntryCount() const;
 };
 
 // Parses the bytes of a cache file.
 ParsedIncludeCache ParseIncludeCache(std::string_view bytes);
+
+// Which unit declares a name (in lower case), over every cache in a list of folders: the
+// types a cache declares ([TYPE] entries that map a name to itself), its pointer types,
+// interfaces, classes, routine types and [NAME] entries. The first folder wins, and within
+// a folder the first file by name.
+class NameIndex {
+ public:
+  void Build(const std::vector<std::string>& dirs, class IncludeCacheMemo* memo);
+  bool Built() const { return built_; }
+  // Adds the names of one cache (a cache just written): names indexed before keep their unit.
+  void Add(const std::string& unit, const ParsedIncludeCache& cache);
+  const std::string* UnitOf(const std::string& lowerName) const;
+
+ private:
+  bool built_ = false;
+  std::unordered_map<std::string, std::string> units_;
+};
 
 // "<cacheDir>/<name>.tqc".
 std::string IncludeCachePath(const std::string& cacheDir, const std::string& name);
@@ -75,6 +93,9 @@ class IncludeCacheMemo {
   // the closures kept stay within a bound on their entries.
   bool WantsClosure(const std::string& path);
   void KeepClosure(const std::string& path, std::shared_ptr<const IncludeClosure> closure);
+  // The index of declared names over the cache folders of the batch, built on first use and
+  // kept up to date with the caches the batch writes.
+  NameIndex& Names() { return names_; }
 
  private:
   struct Slot {
@@ -88,6 +109,7 @@ class IncludeCacheMemo {
   std::unordered_map<std::string, std::shared_ptr<const IncludeClosure>> closures_;
   std::unordered_map<std::string, int> walks_;
   std::size_t closureEntries_ = 0;
+  NameIndex names_;
   static constexpr std::size_t kMaxClosureEntries = 1'000'000;
 };
 

@@ -46,6 +46,16 @@ TStringList2* CallingConventionTable(ConversionContext& ctx, const std::string& 
 
 std::uint32_t Bits(int value) { return static_cast<std::uint32_t>(value); }
 
+// Compiler-ready: the value (from token 2 on) names what no unit declares.
+bool UnknownValue(ConversionContext& ctx) {
+  if (!ctx.Options.CompileReady) return false;
+  // A brace, bracket or separator alone ("#define RpcEndExcept }") is no value.
+  const std::string& v = ctx.Tok(2);
+  if (v.empty() || std::string_view("{}[];,=").find(v.front()) != std::string_view::npos)
+    return true;
+  return HasUnknownName(ctx, 2);
+}
+
 // "#define NAME VALUE": an alias of a known interface is a type, anything else a constant.
 std::string SimpleValueLine(ConversionContext& ctx, const std::string& name,
                             const std::string& valueToken) {
@@ -57,9 +67,14 @@ std::string SimpleValueLine(ConversionContext& ctx, const std::string& name,
       ctx.InterfaceNames.Add(name);
     }
     value = valueToken;
+  } else if (ctx.Options.CompileReady && IsKnownTypeName(ctx, valueToken)) {
+    // A macro that names a type is a type to the compiler, and to the lines after it.
+    SwitchSection(ctx, Section::Type);
+    LearnTypeName(ctx, name);
+    value = valueToken;
   } else {
     SwitchSection(ctx, Section::Const);
-    value = ConvertConstOperand(valueToken);
+    value = ConvertConstOperand(valueToken, ctx.Options.CompileReady);
   }
   RecordConstant(ctx, name, value);
   return "  " + DeclaredName(name) + "\t= " + value + ";";
@@ -82,11 +97,21 @@ RuleResult IdentityMacro(ConversionContext& ctx, Statement& st) {
 
 // #define NAME ( ( T ) V ): a Pascal type cast.
 RuleResult CastConstant(ConversionContext& ctx, Statement& st) {
+  std::string type = ctx.Tok(4);
+  if (ctx.Options.CompileReady) {
+    // A pointer cast names the Pascal pointer type ("(void *)0" is Pointer(0)).
+    if (type.ends_with("*")) {
+      type.pop_back();
+      type = ctx.VoidNames.Contains(type) ? "Pointer" : PointerTypeOf(ctx, type);
+    }
+    if (ctx.VoidNames.Contains(type) || !IsKnownName(ctx, type) || HasUnknownName(ctx, 6))
+      return ErrorLine(st);
+  }
   SwitchSection(ctx, Section::Const);
   const std::string name = ctx.Tok(1);
-  const std::string v = ConvertConstOperand(ctx.Tok(6));
+  const std::string v = ConvertConstOperand(ctx.Tok(6), ctx.Options.CompileReady);
   RecordConstant(ctx, name, v);
-  return BuiltLine(st, "  " + DeclaredName(name) + "\t= " + ctx.Tok(4) + "(" + v + ");");
+  return BuiltLine(st, "  " + DeclaredName(name) + "\t= " + type + "(" + v + ");");
 }
 
 // #define NAME ( P ) MAKE_HRESULT ( S , F , ... ): learned so that "#define X NAME ( V )"
@@ -147,6 +172,7 @@ RuleResult SimpleDefine(ConversionContext& ctx, Statement& st) {
     table->Add(name);  // later prototypes treat the alias like the word it stands for
     return BuiltLine(st, "// " + ctx.Tok(0) + " " + name + " " + v);
   }
+  if (UnknownValue(ctx)) return ErrorLine(st);
   return BuiltLine(st, SimpleValueLine(ctx, name, v));
 }
 
@@ -161,6 +187,7 @@ RuleResult SimpleDefineWithComment(ConversionContext& ctx, Statement& st) {
     const char* prefix = table == &ctx.ExportWords ? " // " : "// ";
     return BuiltLine(st, prefix + ctx.Tok(0) + " " + name + " " + v);
   }
+  if (UnknownValue(ctx)) return ErrorLine(st);
   return BuiltLine(st, SimpleValueLine(ctx, name, v) + "\t" + comment);
 }
 
@@ -289,8 +316,9 @@ RuleResult TranslateUndef(ConversionContext& ctx, Statement& st) {
   return BuiltLine(st, "{$UNDEF " + ctx.Tok(1) + "}");
 }
 
-RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
-  if (ctx.TokCount() == 0 || !ctx.TokenList.Is(0, "#define")) return RuleResult::Declined;
+namespace {
+
+RuleResult TranslateDefineShape(ConversionContext& ctx, Statement& st) {
   const int n = ctx.TokCount();
   auto is = [&](int i, const char* s) { return ctx.Tok(i) == s; };
 
@@ -319,6 +347,35 @@ RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
     return FourCharacterCode(ctx, st, 5, n == 15 ? 14 : -1);
   TranslateConstExpression(ctx, st);
   return RuleResult::Epilogue;
+}
+
+}  // namespace
+
+RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
+  if (ctx.TokCount() == 0 || !ctx.TokenList.Is(0, "#define")) return RuleResult::Declined;
+  // Compiler-ready: a macro whose name the tables replace or drop (a type, a decoration
+  // word) would declare that word again; it stays a comment.
+  if (ctx.Options.CompileReady && !ctx.DefineName.empty() &&
+      (ctx.TokCount() < 2 || ctx.Tok(1) != ctx.DefineName)) {
+    st.Outcome = kWriteComment;
+    return RuleResult::Epilogue;
+  }
+  // Compiler-ready: a constant inside a record's fields would end the record; it stays a
+  // comment there.
+  if (ctx.Options.CompileReady && (ctx.OpenStructLine != -1 || ctx.OpenUnionLine != -1)) {
+    st.Outcome = kWriteComment;
+    return RuleResult::Epilogue;
+  }
+  const RuleResult r = TranslateDefineShape(ctx, st);
+  // Compiler-ready: a macro defined again (after #undef, or in another conditional) keeps
+  // the first declaration; the later one stays visible as a comment.
+  if (ctx.Options.CompileReady && r == RuleResult::Epilogue && st.Outcome == kWriteBuilt &&
+      StartsWith(st.Built, "  ")) {
+    const std::size_t tab = st.Built.find('\t');
+    if (tab != std::string::npos && !FirstDeclaration(ctx, std::string_view(st.Built).substr(2, tab - 2)))
+      st.Built.insert(0, "// ");
+  }
+  return r;
 }
 
 }  // namespace tqc

@@ -22,8 +22,20 @@ std::string ConvertNumber(std::string_view token) {
   return s;
 }
 
-std::string ConvertConstOperand(std::string_view token) {
+std::string ConvertConstOperand(std::string_view token, bool compileReady) {
   if (token == "NULL") return "nil";
+  if (!compileReady) return ConvertNumber(token);
+  if (token.size() > 1 && token[0] == '~') return "not " + ConvertConstOperand(token.substr(1), true);
+  const bool number = !token.empty() && ((token[0] >= '0' && token[0] <= '9') ||
+                                         (token[0] == '-' && token.size() > 1 && token[1] >= '0' &&
+                                          token[1] <= '9'));
+  if (number) {
+    std::string_view t = token;
+    if (t.size() > 3 && (t.ends_with("i64") || t.ends_with("I64"))) t.remove_suffix(3);
+    while (t.size() > 1 && std::string_view("uUlL").find(t.back()) != std::string_view::npos)
+      t.remove_suffix(1);
+    return ConvertNumber(t);
+  }
   return ConvertNumber(token);
 }
 

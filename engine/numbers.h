@@ -15,8 +15,10 @@ struct Statement;
 
 // Pascal spelling of a C number token ("0x1F" -> "$1F", "10UL" -> "10U"); other tokens as given.
 std::string ConvertNumber(std::string_view token);
-// An operand of a constant value: ConvertNumber, and the null pointer NULL as "nil".
-std::string ConvertConstOperand(std::string_view token);
+// An operand of a constant value: ConvertNumber, and the null pointer NULL as "nil". For a
+// compiler (`compileReady`) a number loses every suffix ("0x1UL", "10ULL", "5i64") and C's
+// "~x" is "not x".
+std::string ConvertConstOperand(std::string_view token, bool compileReady = false);
 // Decimal (signed 32-bit, no overflow) or "$"/"x"/"0x" hexadecimal (1-8 digits, a 32-bit
 // pattern); leading blanks allowed, nothing may follow.
 std::optional<int> ParseInteger(std::string_view text);
@@ -26,6 +28,9 @@ std::optional<int> ResolveValue(const ConversionContext& ctx, std::string_view t
 std::string ConvertEnumOperand(const ConversionContext& ctx, std::string_view token);
 // w upper-case hexadecimal digits (at least); throws IntendedFailure for a non-number.
 std::string FormatHexNumber(std::string_view text, int width);
+// Compiler-ready: whether the tokens from `first` on name something that is not known (see
+// IsKnownName); numbers, strings and comments name nothing.
+bool HasUnknownName(ConversionContext& ctx, int first);
 // "argv[]" -> "*argv".
 std::string ArrayParamToPointer(std::string_view text);
 // The 32-bit pattern of a value as 8 upper-case hexadecimal digits ("80040005").

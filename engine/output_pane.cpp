@@ -106,6 +106,28 @@ void OutputPane::Replace(int index, std::string text) {
   if (emptied) std::erase_if(ranges_, [](const StyleRange& r) { return r.Length <= 0; });
 }
 
+void OutputPane::RemoveLines(const std::vector<bool>& drop) {
+  if (drop.size() != lines_.size()) throw std::invalid_argument("one drop flag per line needed");
+  // The new index of every line, in one walk; the styles of removed lines go with them.
+  std::vector<int> newIndex(lines_.size(), -1);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (drop[i]) {
+      textLength_ -= lines_[i].size() + 1;
+      continue;
+    }
+    newIndex[i] = static_cast<int>(kept);
+    if (kept != i) lines_[kept] = std::move(lines_[i]);
+    ++kept;
+  }
+  lines_.resize(kept);
+  std::erase_if(ranges_, [&](StyleRange& r) {
+    const int to = newIndex[static_cast<std::size_t>(r.Line)];
+    r.Line = to;
+    return to < 0;
+  });
+}
+
 const std::string& OutputPane::Line(int index) const { return lines_[CheckLine(index)]; }
 
 void OutputPane::MarkLine(int line, int column, int length, TextStyle style) {

@@ -33,6 +33,8 @@ class OutputPane {
   int Add(const char* text) { return Add(std::string_view(text)); }
   void Insert(int index, std::string_view text);  // may also become several lines
   void Replace(int index, std::string text);      // one line; its styles are clipped
+  // Removes the lines whose `drop` entry is true (one entry per line), with their styles.
+  void RemoveLines(const std::vector<bool>& drop);
   const std::string& Line(int index) const;
   int Count() const { return static_cast<int>(lines_.size()); }
   const std::vector<std::string>& Lines() const { return lines_; }

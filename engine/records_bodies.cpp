@@ -75,6 +75,25 @@ std::string EnumValue(const ConversionContext& ctx, std::vector<std::string>& t,
     return std::string("$") + hex;
   }
   const std::string& op = Item(t, j + 1);
+  if (ctx.Options.CompileReady) {
+    // A chain of operators ("A | B | C"), each in Pascal spelling.
+    auto joint = [](const std::string& o) -> const char* {
+      if (o == "+") return " + ";
+      if (o == "-") return " - ";
+      if (o == "|") return " or ";
+      if (o == "&") return " and ";
+      if (o == "<<") return " shl ";
+      if (o == ">>") return " shr ";
+      return nullptr;
+    };
+    std::string value = ConvertEnumOperand(ctx, a);
+    next = j + 1;
+    while (next + 1 < static_cast<int>(t.size()) && joint(Item(t, next))) {
+      (value += joint(Item(t, next))) += ConvertEnumOperand(ctx, Item(t, next + 1));
+      next += 2;
+    }
+    if (next > j + 1) return value;
+  }
   if (j + 2 < static_cast<int>(t.size()) && (op == "+" || op == "<<" || op == ">>")) {
     const char* joint = op == "+" ? " + " : op == "<<" ? " shl " : " shr ";
     next = j + 3;
@@ -122,6 +141,29 @@ RuleResult CloseEnum(ConversionContext& ctx, Statement& st, const std::vector<st
     name = Item(t, i + 1);
     semi = i + 2;
   }
+  // Compiler-ready: "} NAME, *PNAME;" declares the pointer and alias types after the enum
+  // (an error line there would leave the enumeration's parenthesis open).
+  std::string more;
+  if (ctx.Options.CompileReady && semi < 0 && form != EnumScan::PlainHead &&
+      IsName(Item(t, i + 1)) && Item(t, i + 2) == ",") {
+    int j = i + 3;
+    std::string lines;
+    for (;; j += 2) {
+      std::string d = Item(t, j);
+      const bool pointer = StartsWith(d, "*");
+      if (pointer) d.erase(0, 1);
+      if (!IsName(d) || (Item(t, j + 1) != "," && Item(t, j + 1) != ";")) break;
+      if (pointer) RegisterPointerType(ctx, d, Item(t, i + 1));
+      LearnTypeName(ctx, d);
+      lines += "\r\n  " + DeclaredName(d) + "\t= " + (pointer ? "^" : "") + Item(t, i + 1) + ";";
+      if (Item(t, j + 1) == ";") {
+        name = Item(t, i + 1);
+        semi = j + 1;
+        more = std::move(lines);
+        break;
+      }
+    }
+  }
   const int head = ctx.OpenEnumLine;
   const std::string tag = ctx.EnumName;
   ctx.OpenEnumLine = -1;
@@ -132,12 +174,13 @@ RuleResult CloseEnum(ConversionContext& ctx, Statement& st, const std::vector<st
       ctx.Pane.Replace(head, "  " + tag + ctx.Pane.Line(head));
     return ErrorFrom(st, 0);
   }
+  if (ctx.Options.CompileReady) LearnTypeName(ctx, name);
   if (form == EnumScan::OpenBody)
     ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
   else
     line = "  " + name + line;
   if (IsTrailingComment(Item(t, semi + 1))) line += "\t" + Item(t, semi + 1);
-  return WriteBuilt(st, line);
+  return WriteBuilt(st, line + more);
 }
 
 // } NAME [, D2 ...] ; [comment] of a union or struct whose head line is `head`. The head
@@ -154,6 +197,7 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
     declarators.push_back(name);
     name = tag;
   }
+  if (ctx.Options.CompileReady) LearnTypeName(ctx, name);
   ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
   int errorAt = -1;
   int semi = t.Is(2, ";") ? 2 : -1;
@@ -176,6 +220,7 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
     for (int j = 3; j < k; ++j) starred = starred || StartsWith(t.Text(j), "*");
     if (!starred) {
       ctx.Pane.Insert(head, "  p_" + name + " = ^" + name + ";");
+      if (ctx.Options.CompileReady) LearnTypeName(ctx, "p_" + name);
       ++head;
     }
   }
@@ -183,13 +228,26 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
   if (semi >= 0 && semi + 2 == k && IsTrailingComment(t.Text(semi + 1)))
     end += "\t" + t.Text(semi + 1);
   WriteLine(ctx, end);
+  // Compiler-ready: pointer types written before the record name its tag; the tag, declared
+  // as the record's alias in the same section, resolves them.
+  if (ctx.Options.CompileReady && !pointerOnly && !tag.empty() && !EqualsIgnoreCase(tag, name) &&
+      FirstDeclaration(ctx, tag)) {
+    WriteLine(ctx, "  " + DeclaredName(tag) + "\t= " + name + ";");
+    LearnTypeName(ctx, tag);
+  }
   for (const std::string& d : declarators) {
     std::string line;
+    if (ctx.Options.CompileReady) LearnTypeName(ctx, StartsWith(d, "*") ? d.substr(1) : d);
     if (StartsWith(d, "*")) {
       RegisterPointerType(ctx, d.substr(1), name);
       line = "  " + DeclaredName(d.substr(1)) + "\t= ^" + name + ";";
     } else {
       line = "  " + DeclaredName(d) + "\t= " + name + ";";
+      if (ctx.Options.CompileReady) {
+        // An alias needs the record declared before it.
+        WriteLine(ctx, line);
+        continue;
+      }
     }
     ctx.Pane.Insert(head, line);
     ++head;
@@ -218,6 +276,7 @@ RuleResult CloseUnion(ConversionContext& ctx, Statement& st) {
   }
   if (IsPlainClose(t) && !ctx.UnionName.empty()) {
     const int head = ctx.OpenUnionLine;
+    if (ctx.Options.CompileReady) LearnTypeName(ctx, ctx.UnionName);
     ctx.Pane.Replace(head, "  " + ctx.UnionName + ctx.Pane.Line(head));
     ctx.UnionName.clear();
     ctx.OpenUnionLine = -1;
@@ -248,8 +307,10 @@ RuleResult CloseStruct(ConversionContext& ctx, Statement& st) {
   if (IsPlainClose(t) && !ctx.StructName.empty()) {
     const int head = ctx.OpenStructLine;
     const std::string& name = ctx.StructName;
+    if (ctx.Options.CompileReady) LearnTypeName(ctx, name);
     ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
     ctx.Pane.Insert(head, "  p_" + name + " = ^" + name + ";");
+    if (ctx.Options.CompileReady) LearnTypeName(ctx, "p_" + name);
     ctx.StructName.clear();
     ctx.OpenStructLine = -1;
     return WriteBuilt(st, k == 3 ? "  end;\t" + t.Text(2) : "  end;");
@@ -340,6 +401,7 @@ RuleResult TranslateEnumMembers(ConversionContext& ctx, Statement& st, int start
     if (tok == "}") return CloseEnum(ctx, st, t, i, form, line, commaAt);
     commaAt = -1;
     ctx.EnumCommaLine = -1;
+    if (ctx.Options.CompileReady) FirstDeclaration(ctx, tok);
     if (Item(t, i + 1) == "=" && i + 2 < static_cast<int>(t.size())) {
       int next = i + 2;
       const std::string value = EnumValue(ctx, t, i + 2, next);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "numbers.h"
+#include "records.h"
 #include "rules.h"
 #include "type_mapping.h"
 
@@ -216,21 +217,27 @@ std::string WithoutExtension(const std::string& s) {
   return s.substr(0, dot);
 }
 
-// The DLL constant, asked for once per conversion, and the `external` line.
+// The DLL constant, asked for once per conversion.
+void AskDllOnce(ConversionContext& ctx) {
+  if (!ctx.DllName.empty()) return;
+  const std::optional<std::string> answer = ctx.Host.AskDllName(ctx.UnitName + ".dll");
+  std::string stem = answer ? WithoutExtension(*answer) : std::string();
+  if (answer && !answer->empty() && !stem.empty()) {
+    if (EqualsIgnoreCase(stem, ctx.UnitName)) stem += "DLL";
+    ctx.DllName = stem;
+    ctx.DllFile = *answer;
+    ctx.DeferredConsts.Add("  " + ctx.DllName + " = '" + PascalQuoted(*answer) + "';\r\n");
+  } else {
+    ctx.DllName = WithoutExtension(ctx.UnitName) + "DLL";
+    ctx.DllFile.clear();
+    ctx.DeferredConsts.Add("  " + ctx.DllName + " = '';" + (answer ? "" : "\r\n"));
+  }
+}
+
+// The `external` line of an exported routine.
 void BindExportedRoutine(ConversionContext& ctx, const std::string& routineHead,
                          const std::string& exportedName) {
-  if (ctx.DllName.empty()) {
-    const std::optional<std::string> answer = ctx.Host.AskDllName(ctx.UnitName + ".dll");
-    std::string stem = answer ? WithoutExtension(*answer) : std::string();
-    if (answer && !answer->empty() && !stem.empty()) {
-      if (EqualsIgnoreCase(stem, ctx.UnitName)) stem += "DLL";
-      ctx.DllName = stem;
-      ctx.DeferredConsts.Add("  " + ctx.DllName + " = '" + PascalQuoted(*answer) + "';\r\n");
-    } else {
-      ctx.DllName = WithoutExtension(ctx.UnitName) + "DLL";
-      ctx.DeferredConsts.Add("  " + ctx.DllName + " = '';" + (answer ? "" : "\r\n"));
-    }
-  }
+  AskDllOnce(ctx);
   ctx.DeferredConsts.Add(routineHead + "; external " + ctx.DllName + " name '" + exportedName +
                          "';");
 }
@@ -437,6 +444,9 @@ class ParameterWriter {
     const bool unnamed = AtIs(cur, ",") || AtIs(cur, ")") || (defaults && StartsWith(at, "=")) ||
                          (form_ != ParameterListForm::Constructor && IsComment(at));
     if (!unnamed) pname = DeclaredName(t_.Text(cur++));
+    // Compiler-ready: a "name" that is a type ("long long" read as a type and a name) would
+    // hide the type; the parameter is numbered like an unnamed one.
+    if (ctx_.Options.CompileReady && !pname.empty() && IsKnownTypeName(ctx_, pname)) pname.clear();
     if (defaults && StartsWith(At(cur), "=")) {
       while (cur < t_.Count() && !AtIs(cur, ",") && !AtIs(cur, ")")) {
         const std::string& v = t_.Text(cur++);
@@ -453,7 +463,11 @@ class ParameterWriter {
 
     const std::string resolved = ResolveStars(ctx_, ptype, false, byRef);
     if (pname.empty()) pname = "Para" + std::to_string(counter_++);
-    if (untyped || (resolved == "Pointer" && ptype != "Pointer")) {
+    // Compiler-ready: a parameter by reference to a type not declared so far (C's forward
+    // "struct X;") is untyped; a compiler needs the type before the routine.
+    const bool unknownTarget = byRef && ctx_.Options.CompileReady && IsName(resolved) &&
+                               !IsKnownName(ctx_, resolved);
+    if (untyped || unknownTarget || (resolved == "Pointer" && ptype != "Pointer")) {
       // An untyped parameter; a const one stays const (a "const var" is no Pascal).
       (line_ += constFlag ? "const " : "var ") += pname;
     } else {
@@ -637,6 +651,12 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
     if (!ctx.InInterface) ctx.SectionReopen = true;
   }
 
+  // Compiler-ready: every routine of the unit is bound to the DLL in its declaration (a
+  // routine without a body or binding is an unsolved forward declaration).
+  const bool bindHere = ctx.Options.CompileReady && !ctx.RoutineTypedef && !ctx.InInterface;
+  // A routine declared again (a prototype, then its inline body) stays a comment: C has no
+  // overloads, Pascal would take the two for one routine declared twice.
+  if (bindHere && !FirstRoutineDeclaration(ctx, name)) line.insert(0, "// ");
   const ParameterListEnd end =
       WriteParameterList(ctx, nameIdx + 2, ParameterListForm::Prototype, line);
   switch (end.End) {
@@ -652,7 +672,13 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
       if (end.Written) line += ")";
       if (function) (line += ": ") += result;
       line += ';';
+      if (bindHere) conv.ExportDirective = false;  // an imported routine exports nothing
       line += Directive(ctx, conv, line);
+      if (bindHere) {
+        // The DLL's file name itself: the constant stands in the implementation part.
+        AskDllOnce(ctx);
+        line += " external '" + PascalQuoted(ctx.DllFile) + "' name '" + name + "';";
+      }
       break;
     case ParameterListEnd::Kind::Unclosed:
       break;
@@ -667,16 +693,20 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
   }
 
   // A typedef binds nothing: it has no routine to import.
-  if (conv.Exported && !ctx.RoutineTypedef) BindExportedRoutine(ctx, routineHead, name);
+  if (conv.Exported && !ctx.RoutineTypedef && !bindHere)
+    BindExportedRoutine(ctx, routineHead, name);
 
   if (end.End == ParameterListEnd::Kind::Closed) {
     const int after = t.Count() - 1 - end.Index;
     const std::string& next = TokAt(ctx, end.Index + 1);
     const std::string& second = TokAt(ctx, end.Index + 2);
+    // A comment after a routine left as a comment line starts a line of its own: a body
+    // comment may go on over the next lines.
+    const char* gap = bindHere && StartsWith(line, "//") ? "\r\n\t" : "\t";
     if (after == 2 && IsComment(second))
-      line += "\t" + second;
+      line += gap + second;
     else if (after == 1 && IsComment(next) && next.front() == '(')
-      line += "\t" + next;
+      line += gap + next;
   }
   st.Built = line;
   st.Outcome = kWriteBuilt;

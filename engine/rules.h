@@ -38,6 +38,11 @@ RuleResult TranslateGuid(ConversionContext& ctx, Statement& st);
 // Includes and the include cache.
 RuleResult TranslateInclude(ConversionContext& ctx, Statement& st);
 bool IncludeCacheNeeded(const ConversionContext& ctx);
+// Compiler-ready: the uses clause names every unit the included headers lead to (Pascal
+// shows a unit only the names of the units it uses itself), each one that has been converted
+// (has a cache) and does not lead back to this unit, which would be a circular reference.
+// IncludeNames keeps the included headers whose units are used.
+void SettleCompilerUses(ConversionContext& ctx);
 // Builds the cache text (CR LF lines) of the conversion.
 std::string BuildIncludeCache(const ConversionContext& ctx);
 // Writes the cache file; returns false (and the reason) when it could not be written.

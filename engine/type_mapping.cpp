@@ -159,7 +159,10 @@ void MapCTypeName(ConversionContext& ctx, std::string&& s) {
 
 std::string PointerTypeOf(const ConversionContext& ctx, const std::string& t) {
   int i = ctx.PointeeTypes.FindExact(t);
-  return i >= 0 ? ctx.PointerTypes.Text(i) : "p_" + t;
+  if (i >= 0) return ctx.PointerTypes.Text(i);
+  // Compiler-ready: a pointer type that no unit has declared (so far) is an untyped pointer.
+  if (ctx.Options.CompileReady && !IsKnownTypeName(ctx, "p_" + t)) return "Pointer";
+  return "p_" + t;
 }
 
 ParamType PointerParamType(const ConversionContext& ctx, const std::string& t) {
@@ -251,6 +254,96 @@ std::string ArrayDims(const ConversionContext& ctx, const std::string& d, std::s
   return d.substr(0, open);
 }
 
+bool IsKnownTypeName(const ConversionContext& ctx, const std::string& name) {
+  // A pointee is no declaration (C declares pointers to types it never defines), except
+  // the Pascal types the tables point to.
+  return ctx.TypeValues.Contains(name) || ctx.PointerTypes.Contains(name) ||
+         ctx.Defs.PointeeTypes.Contains(name) || ctx.FuncNames.Contains(name) ||
+         ctx.InterfaceNames.Contains(name) || ctx.ClassNames.Contains(name);
+}
+
+void LearnTypeName(ConversionContext& ctx, const std::string& name) {
+  if (name.empty() || ctx.TypeNames.Contains(name)) return;
+  ctx.NewTypeIdx.push_back(ctx.TypeNames.Count());
+  ctx.TypeNames.Add(name);
+  ctx.TypeValues.Add(name);
+}
+
+namespace {
+
+bool FirstIn(ConversionContext& ctx, ConversionContext::DeclarationPaths& map,
+             std::vector<std::string>* order, std::string_view name) {
+  if (!name.empty() && name.front() == '&') name.remove_prefix(1);
+  std::string key(name);
+  for (char& c : key) c = AsciiLower(c);
+  auto [slot, added] = map.try_emplace(key);
+  if (added && order) order->push_back(key);
+  auto& paths = slot->second;
+  const auto& here = ctx.CondPath;
+  for (const auto& there : paths) {
+    // Two branches of one conditional never count together; anything else may.
+    bool exclusive = false;
+    for (std::size_t k = 0; k < there.size() && k < here.size(); ++k) {
+      if (there[k].first != here[k].first) break;
+      if (there[k].second != here[k].second) {
+        exclusive = true;
+        break;
+      }
+    }
+    if (!exclusive) return false;
+  }
+  paths.push_back(here);
+  return true;
+}
+
+}  // namespace
+
+bool FirstDeclaration(ConversionContext& ctx, std::string_view name) {
+  return FirstIn(ctx, ctx.DeclaredIn, &ctx.DeclaredOrder, name);
+}
+
+bool FirstRoutineDeclaration(ConversionContext& ctx, std::string_view name) {
+  return FirstIn(ctx, ctx.DeclaredRoutines, nullptr, name);
+}
+
+bool FoundInOtherUnit(ConversionContext& ctx, std::string_view name, std::string* unitOut) {
+  if (!ctx.Options.CompileReady) return false;
+  NameIndex* index = nullptr;
+  if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
+    index = &memo->Names();
+  } else {
+    if (!ctx.OwnNameIndex) ctx.OwnNameIndex = std::make_unique<NameIndex>();
+    index = ctx.OwnNameIndex.get();
+  }
+  if (!index->Built()) index->Build(ctx.Options.CacheDirs, ctx.Options.CacheMemo);
+  std::string key(name);
+  for (char& c : key) c = AsciiLower(c);
+  const std::string* unit = index->UnitOf(key);
+  if (!unit || EqualsIgnoreCase(*unit, ctx.UnitName)) return false;
+  if (unitOut) *unitOut = *unit;
+  if (std::find(ctx.FoundUses.begin(), ctx.FoundUses.end(), *unit) == ctx.FoundUses.end())
+    ctx.FoundUses.push_back(*unit);
+  return true;
+}
+
+bool IsKnownName(ConversionContext& ctx, std::string_view name, bool otherUnits) {
+  // Words of Pascal's expressions and its own types, which no header declares.
+  static constexpr std::string_view kPascal[] = {
+      "and",     "div",      "false",    "mod",   "nil",      "not",       "or",       "shl",
+      "shr",     "sizeof",   "true",     "xor",   "pointer",  "integer",   "cardinal", "byte",
+      "word",    "longint",  "longword", "int64", "uint64",   "shortint",  "smallint", "char",
+      "ansichar", "widechar", "boolean", "pchar", "pwidechar", "nativeint", "nativeuint",
+      "single",  "double",   "extended"};
+  std::string key(name);
+  for (char& c : key) c = AsciiLower(c);
+  for (std::string_view w : kPascal)
+    if (key == w) return true;
+  const std::string text(name);
+  return ctx.DeclaredIn.contains(key) || ctx.KnownNames.Contains(key) ||
+         ctx.ConstNames.Contains(text) || IsKnownTypeName(ctx, text) ||
+         (otherUnits && FoundInOtherUnit(ctx, name));
+}
+
 void SwitchSection(ConversionContext& ctx, Section kind) {
   if (!ctx.SectionReopen && kind == ctx.CurrentSection) return;
   const char* text = kind == Section::Const ? "const" : kind == Section::Var ? "var" : "type";
@@ -259,6 +352,7 @@ void SwitchSection(ConversionContext& ctx, Section kind) {
   ctx.Pane.MarkRange(pos, std::string_view(text).size(), TextStyle::Bold);
   ctx.CurrentSection = kind;
   ctx.SectionReopen = false;
+  if (ctx.Options.CompileReady) ctx.SectionPath = ctx.CondPath;
 }
 
 }  // namespace tqc

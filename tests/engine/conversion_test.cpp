@@ -332,3 +332,54 @@ TEST_F(FrameTest, EpilogueForms) {
 
 }  // namespace
 }  // namespace tqc
+
+namespace tqc {
+namespace {
+
+// Compiler-ready output: what a compiler needs beyond the rules, each shape with the header
+// line that showed it in a real header set.
+TEST(ConversionTest, CompileReadyOutput) {
+  struct Case {
+    const char* Input;
+    V Expected;
+    int Errors;
+  };
+  const Case cases[] = {
+      // A macro called in a condition has no value: its error line, then a stand-in.
+      {"#if WINAPI_FAMILY_PARTITION(WINAPI_PARTITION_APP)\n#endif\n",
+       {"// Error :  #if WINAPI_FAMILY_PARTITION ( WINAPI_PARTITION_APP )", "{$IF True}", "{$IFEND}"},
+       1},
+      // Names in conditions only count when declared.
+      {"#if X > 1\n#endif\n", {"{$IF (Declared(X) and (X > 1)) }", "{$IFEND}"}, 0},
+      // C tells fields apart by case, Pascal does not.
+      {"typedef struct { int Y; int x; int y; } C;\n",
+       {"type", "  p_C = ^C;", "  C = record", "\tY\t: Integer;", "\tx\t: Integer;", "\ty_\t: Integer;",
+        "  end;"},
+       0},
+      // A type that no unit declares makes the routine an error line; the others are bound.
+      {"int WINAPI f(UNKNOWN_T a);\nint WINAPI g(int a);\n",
+       {"// Error : function f(a: UNKNOWN_T): Integer; stdcall; external 'x.dll' name 'f';",
+        "  function g(a: Integer): Integer; stdcall; external 'x.dll' name 'g';"},
+       1},
+      // The pointer type of an enumeration, and operators in its values.
+      {"typedef enum _E { A1, B1 } E, *PE;\nenum E2 { A2 = 1, B2 = 2, C2 = A2 | B2 };\n",
+       {"type", "  E = ( A1, B1 );", "  PE\t= ^E;",
+        "  E2 = ( A2\t= 1, B2\t= 2, C2\t= Integer(A2) or Integer(B2) );"},
+       0},
+      // A brace is no value; a pointer to a record declared later is untyped.
+      {"#define CLOSE_IT }\nstruct S;\ntypedef int (WINAPI *CB)(struct S *p);\n",
+       {"// Error :  #define CLOSE_IT }", "type", "", "  CB =  function (var p): Integer; stdcall;"},
+       1},
+  };
+  for (const Case& c : cases) {
+    Fixture fx;
+    testing::LoadTables(fx.Defs, "[stdcall]\nWINAPI\n",
+                        "[TYPE]\nint,Integer\n[POINTER]\nvoid,LPVOID\n");
+    fx.Options.CompileReady = true;
+    EXPECT_EQ(fx.Body(c.Input), c.Expected) << c.Input;
+    EXPECT_EQ(fx.Result.ErrorCount, c.Errors) << c.Input;
+  }
+}
+
+}  // namespace
+}  // namespace tqc
