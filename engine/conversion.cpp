@@ -473,6 +473,11 @@ class UnknownTypeLines {
     if (own_.contains(key)) return declared_.contains(key);
     if (routines_.contains(key)) return false;  // a routine, no type
     const DefinitionTables& d = ctx_.Defs;
+    // A pointer type of the tables to a record this unit declares itself: the Windows or
+    // ActiveX unit's pointer (where it has one) points to its own record, not this one.
+    if (const int p = d.PointerTypes.FindExact(name);
+        p >= 0 && p < d.PointeeTypes.Count() && own_.contains(Lower(d.PointeeTypes.Text(p))))
+      return false;
     // The tables' Pascal types and pointer types, and their COM interfaces (the ActiveX
     // unit's). The records their pointer types point to are not all the Windows unit's.
     if (d.TypeValues.Contains(name) || d.PointerTypes.Contains(name) ||
