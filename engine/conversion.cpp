@@ -366,6 +366,14 @@ class UnknownTypeLines {
         }
       }
       if (!broken && record_ && !IsRoutineHead(code)) InterfaceFieldAsPointer(i, code);
+      // "ULONG = ULONG;" (C's "typedef unsigned long ULONG;"): the type is the Windows unit's.
+      if (inTypes_ && !broken && IsSelfAlias(code)) {
+        const std::string name(DeclaredOnLine(pane_.Line(i)));
+        Forget(name);
+        own_.erase(Lower(name));
+        pane_.Replace(i, "// " + pane_.Line(i));
+        continue;
+      }
       if (broken || !AllKnown(code)) {
         for (int k = i; k <= last; ++k) MakeErrorLine(k);
         // A "(*" comment the lines opened would now be opened inside a "//" comment: the
@@ -416,6 +424,14 @@ class UnknownTypeLines {
     }
     const std::size_t first = out.find_first_not_of(" \t");
     return first == std::string::npos ? std::string() : out;
+  }
+
+  static bool IsSelfAlias(std::string_view code) {
+    const std::size_t eq = code.find("\t= ");
+    if (!StartsWith(code, "  ") || eq == std::string_view::npos) return false;
+    const std::string type = TypeAt(code, eq + 3);
+    const std::string_view name = DeclaredOnLine(code);
+    return !type.empty() && EqualsIgnoreCase(type, name);
   }
 
   static int Depth(std::string_view code) {
@@ -472,6 +488,16 @@ class UnknownTypeLines {
     if (ctx_.VoidNames.Contains(name)) return false;  // Pascal has no type "void"
     if (own_.contains(key)) return declared_.contains(key);
     if (routines_.contains(key)) return false;  // a routine, no type
+    // Pascal's own types, and what the type mapping writes for "unsigned int/long/char".
+    static const std::unordered_set<std::string> kPascal = {
+        "pointer", "integer", "cardinal", "byte",     "word",      "longint",   "longword",
+        "int64",   "uint64",  "shortint", "smallint", "char",      "ansichar",  "widechar",
+        "boolean", "pchar",   "pwidechar", "nativeint", "nativeuint", "single", "double",
+        "extended", "tguid",  "pansichar", "bytebool", "wordbool",  "longbool", "real",
+        "currency", "comp",   "variant",  "olevariant", "widestring", "ansistring", "string",
+        // what the type mapping makes of "unsigned int/long/char"
+        "uint",    "ulong",   "uchar"};
+    if (kPascal.contains(key)) return true;
     const DefinitionTables& d = ctx_.Defs;
     // A pointer type of the tables to a record this unit declares itself: the Windows or
     // ActiveX unit's pointer (where it has one) points to its own record, not this one.
@@ -491,16 +517,7 @@ class UnknownTypeLines {
       const std::string list = Lower(ctx_.UsesExtra) + ",";
       return list.find(" " + Lower(unit) + ",") != std::string::npos;
     }
-    // Pascal's own types. What the rules learned from the included units' caches counts
-    // only through a unit in the uses clause, and a routine type's list holds result types
-    // a shape scan misread.
-    static const std::unordered_set<std::string> kPascal = {
-        "pointer", "integer", "cardinal", "byte",     "word",      "longint",   "longword",
-        "int64",   "uint64",  "shortint", "smallint", "char",      "ansichar",  "widechar",
-        "boolean", "pchar",   "pwidechar", "nativeint", "nativeuint", "single", "double",
-        "extended", "tguid",  "pansichar", "bytebool", "wordbool",  "longbool", "real",
-        "currency", "comp",   "variant",  "olevariant", "widestring", "ansistring", "string"};
-    return kPascal.contains(key);
+    return false;
   }
 
   bool AllKnown(const std::string& code) {

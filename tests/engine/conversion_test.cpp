@@ -366,6 +366,10 @@ TEST(ConversionTest, CompileReadyOutput) {
        {"type", "  E = ( A1, B1 );", "  PE\t= ^E;",
         "  E2 = ( A2\t= 1, B2\t= 2, C2\t= Integer(A2) or Integer(B2) );"},
        0},
+      // C's own typedef of a Windows type is no Pascal alias (it would name itself).
+      {"typedef unsigned long ULONG;\ntypedef ULONG HGLYPH;\n",
+       {"type", "//   ULONG\t= ULONG;", "  HGLYPH\t= ULONG;"},
+       0},
       // A brace is no value; a pointer to a record declared later is untyped.
       {"#define CLOSE_IT }\nstruct S;\ntypedef int (WINAPI *CB)(struct S *p);\n",
        {"// Error :  #define CLOSE_IT }", "type", "", "  CB =  function (var p): Integer; stdcall;"},
