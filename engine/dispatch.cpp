@@ -24,21 +24,20 @@ namespace {
 
 // A routine body carried as a "(*" comment over the next lines: opened inside the "//" of an
 // error or comment line, it would open nothing, and the body's lines would stand as code.
-// The "(*" starts a line of its own.
+// The "(*" starts a line of its own. Likewise a "*)" that closes such a body from an error
+// line: what follows it on the line would stand as code, so it goes on a comment line.
 void CommentContinuations(std::string& line) {
-  std::size_t open = std::string::npos;
-  bool quoted = false;
-  for (std::size_t p = 0; p + 1 < line.size(); ++p) {
-    if (line[p] == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if (line.compare(p, 4, "(* {") == 0) {  // how a body begins; C's "(*p)" is no comment
-      open = p++;
-    } else if (line[p] == '*' && line[p + 1] == ')') {
-      open = std::string::npos;
-      ++p;
-    }
+  // A body opened on this line and not closed on it (how a body begins: C's "(*p)" is none).
+  const std::size_t open = line.rfind("(* {");
+  if (open != std::string::npos && open > 0 && line.find("*)", open) == std::string::npos) {
+    line.insert(open, "\r\n");
+    return;
   }
-  if (open != std::string::npos && open > 0) line.insert(open, "\r\n");
+  // A body closed on this line that no "(*" of the line opened.
+  const std::size_t close = line.find("*)");
+  if (close != std::string::npos && line.rfind("(*", close) == std::string::npos &&
+      line.find_first_not_of(" \t", close + 2) != std::string::npos)
+    line.insert(close + 2, "\r\n// ");
 }
 
 // Appends an error line (it begins with "// Error : "): "Error" red, ErrorCount + 1.

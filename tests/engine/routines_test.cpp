@@ -324,6 +324,11 @@ TEST_F(RoutinesTest, BodiesBecomeComments) {
   EXPECT_EQ(Body("MACRO_X(a) void h(void) {\n  return;\n}\n"),
             (V{"// Error :   function MACRO_X(Para0: a): Integer; stdcall; void h ( void ) ",
                "(* {", "  return;", "} *)"}));
+  // Closed from an error line (mmsystem.h: "} WAVEOUTCAPS2A, *PWAVEOUTCAPS2A;"), what
+  // follows the "*)" goes on a comment line of its own.
+  EXPECT_EQ(Body("MACRO_X(a) void h(void) {\n  return;\n} X, *PX;\n"),
+            (V{"// Error :   function MACRO_X(Para0: a): Integer; stdcall; void h ( void ) ",
+               "(* {", "  return;", "// Error :  } *)", "//  X , *PX ;"}));
 }
 
 TEST_F(RoutinesTest, BodyLeftOpenInsideARecord) {
