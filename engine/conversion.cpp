@@ -196,12 +196,6 @@ std::string_view DeclaredOnLine(std::string_view line) {
   return line.substr(0, end);
 }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = AsciiLower(c);
-  return out;
-}
-
 // Compiler-ready: C tells field names apart by case ("Y", "x", "y"), Pascal does not. A field
 // whose name a field before it in the same record already has, in any case, gets a "_".
 void RenameCaseTwinFields(OutputPane& pane) {
@@ -232,7 +226,7 @@ void RenameCaseTwinFields(OutputPane& pane) {
       if (end == std::string::npos || end > colon) end = colon;
       const std::string name = text.substr(p, end - p);
       const bool amp = !name.empty() && name[0] == '&';
-      std::string key = Lower(amp ? name.substr(1) : name);
+      std::string key = AsciiLowerCopy(amp ? name.substr(1) : name);
       if (key.empty() || !(std::isalpha(static_cast<unsigned char>(key[0])) || key[0] == '_'))
         break;
       std::size_t grown = 0;
@@ -257,10 +251,10 @@ void RenameCaseTwinFields(OutputPane& pane) {
 void ResolveForwardPointers(ConversionContext& ctx) {
   OutputPane& pane = ctx.Pane;
   std::unordered_set<std::string> own;  // types this conversion declares (lower case)
-  for (int i : ctx.NewTypeIdx) own.insert(Lower(ctx.TypeNames.Text(i)));
+  for (int i : ctx.NewTypeIdx) own.insert(AsciiLowerCopy(ctx.TypeNames.Text(i)));
   for (int i : ctx.NewPointerIdx) {
-    own.insert(Lower(ctx.PointeeTypes.Text(i)));
-    own.insert(Lower(ctx.PointerTypes.Text(i)));
+    own.insert(AsciiLowerCopy(ctx.PointeeTypes.Text(i)));
+    own.insert(AsciiLowerCopy(ctx.PointerTypes.Text(i)));
   }
   std::unordered_set<std::string> declared;  // declared so far in the unit
   std::vector<std::pair<int, std::string>> waiting;  // pointer lines of the open section
@@ -285,19 +279,19 @@ void ResolveForwardPointers(ConversionContext& ctx) {
       continue;
     }
     if (!typeSection) {
-      if (std::string_view name = DeclaredOnLine(line); !name.empty()) declared.insert(Lower(name));
+      if (std::string_view name = DeclaredOnLine(line); !name.empty()) declared.insert(AsciiLowerCopy(name));
       continue;
     }
     const std::string_view name = DeclaredOnLine(line);
     if (name.empty()) continue;
-    const std::string key = Lower(name);
+    const std::string key = AsciiLowerCopy(name);
     inSection.insert(key);
     declared.insert(key);
     const std::size_t caret = line.find("= ^");
     if (caret == std::string_view::npos || !line.ends_with(";")) continue;
     std::string_view target = line.substr(caret + 3, line.size() - caret - 4);
     if (!target.empty() && target.front() == '&') target.remove_prefix(1);
-    const std::string t = Lower(target);
+    const std::string t = AsciiLowerCopy(target);
     if (declared.contains(t)) continue;
     // Known from the tables or the included units (not only from this unit's own lines).
     if (IsKnownTypeName(ctx, std::string(target)) && !own.contains(t)) continue;
@@ -320,13 +314,13 @@ class UnknownTypeLines {
     for (int i = 0; i < pane_.Count(); ++i) {
       const std::string_view line = pane_.Line(i);
       const std::string_view name = DeclaredOnLine(line);
-      if (!name.empty()) own_.insert(Lower(name));
+      if (!name.empty()) own_.insert(AsciiLowerCopy(name));
       for (std::string_view head : {"  function ", "  procedure "}) {
         if (!StartsWith(line, head)) continue;
         std::string_view rest = line.substr(head.size());
         std::size_t end = 0;
         while (end < rest.size() && IsWordChar(rest[end])) ++end;
-        if (end > 0) routines_.insert(Lower(rest.substr(0, end)));
+        if (end > 0) routines_.insert(AsciiLowerCopy(rest.substr(0, end)));
       }
     }
     SettleForwardInterfaces();
@@ -370,7 +364,7 @@ class UnknownTypeLines {
       if (inTypes_ && !broken && IsSelfAlias(code)) {
         const std::string name(DeclaredOnLine(pane_.Line(i)));
         Forget(name);
-        own_.erase(Lower(name));
+        own_.erase(AsciiLowerCopy(name));
         pane_.Replace(i, "// " + pane_.Line(i));
         continue;
       }
@@ -386,7 +380,7 @@ class UnknownTypeLines {
         }
       } else {
         const std::string_view name = DeclaredOnLine(pane_.Line(i));
-        if (!name.empty()) declared_.insert(Lower(name));
+        if (!name.empty()) declared_.insert(AsciiLowerCopy(name));
       }
       i = last;
     }
@@ -478,7 +472,7 @@ class UnknownTypeLines {
   }
 
   bool Known(const std::string& name) {
-    const std::string key = Lower(name);
+    const std::string key = AsciiLowerCopy(name);
     static const std::unordered_set<std::string> kWords = {"record", "packed", "interface",
                                                             "class", "function", "procedure",
                                                             "string", "set", "file",
@@ -502,7 +496,7 @@ class UnknownTypeLines {
     // A pointer type of the tables to a record this unit declares itself: the Windows or
     // ActiveX unit's pointer (where it has one) points to its own record, not this one.
     if (const int p = d.PointerTypes.FindExact(name);
-        p >= 0 && p < d.PointeeTypes.Count() && own_.contains(Lower(d.PointeeTypes.Text(p))))
+        p >= 0 && p < d.PointeeTypes.Count() && own_.contains(AsciiLowerCopy(d.PointeeTypes.Text(p))))
       return false;
     // The tables' Pascal types and pointer types, and their COM interfaces (the ActiveX
     // unit's). The records their pointer types point to are not all the Windows unit's.
@@ -514,8 +508,8 @@ class UnknownTypeLines {
     // that leads back to this unit cannot).
     std::string unit;
     if (FoundInOtherUnit(ctx_, name, &unit)) {
-      const std::string list = Lower(ctx_.UsesExtra) + ",";
-      return list.find(" " + Lower(unit) + ",") != std::string::npos;
+      const std::string list = AsciiLowerCopy(ctx_.UsesExtra) + ",";
+      return list.find(" " + AsciiLowerCopy(unit) + ",") != std::string::npos;
     }
     return false;
   }
@@ -587,14 +581,14 @@ class UnknownTypeLines {
       const std::string_view name = DeclaredOnLine(line);
       if (!name.empty() && !line.ends_with("= interface;") &&
           line.find("= interface") != std::string_view::npos)
-        completed.insert(Lower(name));
+        completed.insert(AsciiLowerCopy(name));
     }
     for (int i = kFirstLine; i < pane_.Count(); ++i) {
       const std::string_view line = pane_.Line(i);
       if (!line.ends_with("= interface;")) continue;
       const std::string name(DeclaredOnLine(line));
       if (name.empty()) continue;
-      if (completed.contains(Lower(name))) {
+      if (completed.contains(AsciiLowerCopy(name))) {
         // A compiler wants the interface completed in the type section of its forward
         // declaration; completed in a later one, the forward declaration goes, and what
         // refers to the interface before it is complete becomes an error line.
@@ -603,7 +597,7 @@ class UnknownTypeLines {
       }
       if (ctx_.Defs.InterfaceNames.Contains(name)) {
         pane_.Replace(i, "// " + std::string(line));
-        own_.erase(Lower(name));
+        own_.erase(AsciiLowerCopy(name));
       } else {
         MakeErrorLine(i);
       }
@@ -630,7 +624,7 @@ class UnknownTypeLines {
   // A declaration that became an error line declares nothing for the units that include
   // this one either.
   void Forget(const std::string& name) {
-    const std::string key = Lower(name);
+    const std::string key = AsciiLowerCopy(name);
     // Declared in another branch too: what follows cannot count on it.
     declared_.erase(key);
     ctx_.DeclaredIn.erase(key);
@@ -739,7 +733,7 @@ void FindNamesOfOtherUnits(ConversionContext& ctx) {
             (ptr >= 0 && ptr < ctx.Defs.PointeeTypes.Count() && ctx.Defs.PointeeTypes.Tag(ptr) == 1))
           ctx.UsesOle = true;
       }
-      if (!named && !kWords.contains(Lower(word))) IsKnownName(ctx, word);
+      if (!named && !kWords.contains(AsciiLowerCopy(word))) IsKnownName(ctx, word);
       p = end;
     }
   }

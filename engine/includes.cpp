@@ -20,6 +20,7 @@
 #include "failure.h"
 #include "rules.h"
 #include "tables/definition_files.h"
+#include "type_mapping.h"
 
 namespace tqc {
 
@@ -251,10 +252,7 @@ ParsedIncludeCache ParseIncludeCache(std::string_view bytes) {
 
 void NameIndex::Add(const std::string& unit, const ParsedIncludeCache& c) {
   auto add = [&](const std::string& name) {
-    std::string key = name;
-    for (char& ch : key)
-      if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-    units_.try_emplace(std::move(key), unit);
+    units_.try_emplace(AsciiLowerCopy(name), unit);
   };
   for (const auto& [name, value] : c.Types)
     if (name == value) add(name);

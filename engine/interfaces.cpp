@@ -227,16 +227,11 @@ RuleResult Destructor(ConversionContext& ctx, Statement& st) {
   return Line(st, std::move(line));
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = AsciiLower(c);
-  return s;
-}
-
 // The head of a STDMETHOD or STDMETHODIMP method; the methods Pascal's interfaces provide
 // themselves are commented out. `result` receives ": type" or nothing.
 std::string MethodHead(const ConversionContext& ctx, std::string name, const std::string& type,
                        std::string& result) {
-  const std::string lower = Lower(name);
+  const std::string lower = AsciiLowerCopy(name);
   result = ": " + type;
   if (lower == "addref" || lower == "release")
     return "//    function " + std::string(ctx.Options.OleMode ? "" : "_") + name;

@@ -274,8 +274,7 @@ namespace {
 bool FirstIn(ConversionContext& ctx, ConversionContext::DeclarationPaths& map,
              std::vector<std::string>* order, std::string_view name) {
   if (!name.empty() && name.front() == '&') name.remove_prefix(1);
-  std::string key(name);
-  for (char& c : key) c = AsciiLower(c);
+  const std::string key = AsciiLowerCopy(name);
   auto [slot, added] = map.try_emplace(key);
   if (added && order) order->push_back(key);
   auto& paths = slot->second;
@@ -316,8 +315,7 @@ bool FoundInOtherUnit(ConversionContext& ctx, std::string_view name, std::string
     index = ctx.OwnNameIndex.get();
   }
   if (!index->Built()) index->Build(ctx.Options.CacheDirs, ctx.Options.CacheMemo);
-  std::string key(name);
-  for (char& c : key) c = AsciiLower(c);
+  const std::string key = AsciiLowerCopy(name);
   const std::string* unit = index->UnitOf(key);
   if (!unit || EqualsIgnoreCase(*unit, ctx.UnitName)) return false;
   if (unitOut) *unitOut = *unit;
@@ -334,8 +332,7 @@ bool IsKnownName(ConversionContext& ctx, std::string_view name, bool otherUnits)
       "word",    "longint",  "longword", "int64", "uint64",   "shortint",  "smallint", "char",
       "ansichar", "widechar", "boolean", "pchar", "pwidechar", "nativeint", "nativeuint",
       "single",  "double",   "extended"};
-  std::string key(name);
-  for (char& c : key) c = AsciiLower(c);
+  const std::string key = AsciiLowerCopy(name);
   for (std::string_view w : kPascal)
     if (key == w) return true;
   const std::string text(name);

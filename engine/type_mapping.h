@@ -69,6 +69,11 @@ void SwitchSection(ConversionContext& ctx, Section kind);
 // Case is folded for ASCII letters only: C and Pascal keywords and identifiers are ASCII, and
 // other bytes compare as they are whatever the locale of the process.
 inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+inline std::string AsciiLowerCopy(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
 inline char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 // Inline, with the first character tried before the rest: the rules ask this of most
