@@ -310,6 +310,7 @@ class UnknownTypeLines {
   explicit UnknownTypeLines(ConversionContext& ctx) : ctx_(ctx), pane_(ctx.Pane) {}
 
   void Run() {
+    uses_ = AsciiLowerCopy(ctx_.UsesExtra) + ",";  // final by now: ", name" per unit
     CommentTableRecords();
     for (int i = 0; i < pane_.Count(); ++i) {
       const std::string_view line = pane_.Line(i);
@@ -508,8 +509,7 @@ class UnknownTypeLines {
     // that leads back to this unit cannot).
     std::string unit;
     if (FoundInOtherUnit(ctx_, name, &unit)) {
-      const std::string list = AsciiLowerCopy(ctx_.UsesExtra) + ",";
-      return list.find(" " + AsciiLowerCopy(unit) + ",") != std::string::npos;
+      return uses_.find(" " + AsciiLowerCopy(unit) + ",") != std::string::npos;
     }
     return false;
   }
@@ -658,6 +658,7 @@ class UnknownTypeLines {
   ConversionContext& ctx_;
   OutputPane& pane_;
   std::unordered_set<std::string> own_, declared_, routines_;
+  std::string uses_;  // the uses clause's units, lower case, each after " " and before ","
   bool inTypes_ = false;
   bool record_ = false;
   bool inner_ = false;  // comment state of a rewritten line (it opens none)
