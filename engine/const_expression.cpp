@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "dispatch.h"
 #include "failure.h"
@@ -105,6 +107,20 @@ void GlueCasts(ConversionContext& ctx) {
     if (tok.size() > 1 && tok[0] == '~' && IsOperandToken(tok.substr(1)))
       t.SetText(i, ConvertConstOperand(tok, true));
   }
+  // "sizeof ( T )" of a type is Pascal's SizeOf(T), which a constant expression may use (of
+  // a string constant it would not count the same bytes).
+  for (int i = 2; i + 3 < t.Count(); ++i) {
+    // A product's star stays glued to it, as the tokenizer left it ("38 *sizeof").
+    const std::string& word = t.Text(i);
+    const bool star = StartsWith(word, "*");
+    if (!EqualsIgnoreCase(std::string_view(word).substr(star ? 1 : 0), "sizeof") ||
+        !t.Is(i + 1, "(") || !t.Is(i + 3, ")") ||
+        !(IsKnownTypeName(ctx, t.Text(i + 2)) ||
+          ctx.RecordNames.contains(AsciiLowerCopy(t.Text(i + 2)))))
+      continue;
+    t.SetText(i, (star ? "*SizeOf(" : "SizeOf(") + t.Text(i + 2) + ")");
+    for (int k = i + 3; k > i; --k) t.Delete(k);
+  }
   for (bool changed = true; changed;) {
     changed = false;
     for (int i = 2; i + 3 < t.Count(); ++i) {
@@ -183,11 +199,13 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
   SwitchSection(ctx, Section::Const);
   ConstFolder fold;
 
-  auto error = [&] { st.Outcome = 0; };
   // Long values are split so that the unit stays readable; the rest is indented by eight.
+  // The lines wait for the end of the value: a value that fails shows only its error line.
+  std::vector<std::string> wrapped;
+  auto error = [&] { st.Outcome = 0; };
   auto wrapCheck = [&] {
     if (line.size() >= 79) {
-      WriteLine(ctx, line);
+      wrapped.push_back(std::move(line));
       line = std::string(8, ' ');
       fold.FoldState = -1;
     }
@@ -308,6 +326,7 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
     line = "  " + declared + "\t= $" + Hex8(static_cast<std::uint32_t>(fold.Value)) + ";";
     ctx.ConstNames.Add(name, fold.Value);
   }
+  for (std::string& w : wrapped) WriteLine(ctx, std::move(w));
   st.Built = line;
   st.Outcome = kWriteBuilt;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -153,7 +154,12 @@ struct ConversionContext {
       std::unordered_map<std::string, std::vector<std::vector<std::pair<int, int>>>>;
   DeclarationPaths DeclaredIn, DeclaredRoutines;
   std::vector<std::string> DeclaredOrder;  // the keys of DeclaredIn as first declared
+  std::unordered_set<std::string> RecordNames;  // names closing braces declared (lower case)
   TStringList2 KnownNames;  // names declared by the included units ([NAME], lower case)
+  // Compiler-ready: macros whose value is a list of declarations («#define X_FIELDS DWORD a;
+  // HICON b;»), by name, with the macros they use written out: a record that names one gets
+  // the declarations as its fields.
+  std::unordered_map<std::string, std::vector<std::string>> FieldMacros;
   // Units found through the name index (not included) that declare names the unit uses.
   std::vector<std::string> FoundUses;
   std::unique_ptr<NameIndex> OwnNameIndex;  // when no memo of the run holds one

@@ -675,6 +675,11 @@ void FindNamesOfOtherUnits(ConversionContext& ctx) {
       "pascal",   "procedure", "record",   "register", "safecall", "stdcall", "type",
       "var",      "varargs",   "virtual",  "case",    "out",      "string",  "set",
       "file",     "to",        "object",   "in"};
+  static const std::unordered_set<std::string_view> kActiveXTypes = {
+      "LPFORMATETC", "LPSTGMEDIUM", "PCoServerInfo", "PDispParams", "PExcepInfo",
+      "PFormatEtc",  "PFuncDesc",   "PMultiQI",      "POleStr",     "PPropSpec",
+      "PPropVariant", "PROPVARIANT", "PSafeArray",   "PStatPropStg", "PStatStg",
+      "PStgMedium",  "PTypeAttr",   "PTypeDesc",     "PVarDesc"};
   bool comment = false;
   bool constants = false;  // a constant's value was checked when it was written
   for (int i = 11; i < ctx.Pane.Count(); ++i) {
@@ -727,10 +732,11 @@ void FindNamesOfOtherUnits(ConversionContext& ctx) {
       const bool named = after < line.size() && line[after] == ':' &&
                          !(after + 1 < line.size() && line[after + 1] == '=');
       const std::string word = line.substr(p, end - p);
-      // The tables' COM interfaces are declared by the ActiveX unit.
+      // The tables' COM interfaces are declared by the ActiveX unit, and so are some of the
+      // Pascal types they write.
       if (!ctx.UsesOle) {
         const int ptr = ctx.Defs.PointerTypes.FindExact(word);
-        if (ctx.Defs.InterfaceNames.Contains(word) ||
+        if (ctx.Defs.InterfaceNames.Contains(word) || kActiveXTypes.contains(word) ||
             (ptr >= 0 && ptr < ctx.Defs.PointeeTypes.Count() && ctx.Defs.PointeeTypes.Tag(ptr) == 1))
           ctx.UsesOle = true;
       }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "routines.h"
 #include "rules.h"
 #include "type_mapping.h"
 
@@ -139,6 +140,30 @@ RuleResult TypedefRetry(ConversionContext& ctx, Statement& st) {
   return RuleResult::Done;
 }
 
+// Compiler-ready: a statement inside a record that begins with a macro of declarations is
+// read again with the macro's declarations in its place, one per line as a header writes
+// them (a nested union's braces on lines of their own), so that the record gets its fields
+// and its closing brace.
+bool ExpandFieldMacro(ConversionContext& ctx) {
+  TStringList2& t = ctx.TokenList;
+  if (!ctx.Options.CompileReady || (ctx.OpenStructLine == -1 && ctx.OpenUnionLine == -1))
+    return false;
+  const auto macro = ctx.FieldMacros.find(t.Text(0));
+  if (macro == ctx.FieldMacros.end()) return false;
+  std::vector<std::string> lines(1);
+  for (const std::string& tok : macro->second) {
+    if (tok == "}" && !lines.back().empty()) lines.emplace_back();
+    (lines.back() += ' ') += tok;
+    if (tok == "{" || tok == ";") lines.emplace_back();
+  }
+  for (int i = 1; i < t.Count(); ++i) (lines.back() += ' ') += AsSource(t.Text(i), i + 1 == t.Count());
+  if (lines.back().empty()) lines.pop_back();
+  for (auto line = lines.rbegin(); line != lines.rend(); ++line) ctx.SourceLines.push_front(*line);
+  t.Clear();
+  ctx.Pending = false;
+  return true;
+}
+
 // One pass of the dispatch; returns what ended it.
 RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
@@ -168,6 +193,7 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
       return RuleResult::Done;
     }
   }
+  if (ExpandFieldMacro(ctx)) return RuleResult::Done;
   if (StartsWith(t.Text(0), "(*")) {
     st.Built = t.Text(0);
     t.Delete(0);

@@ -2,6 +2,7 @@
 // commented-out calling-convention alias, or an error line that still teaches the translator
 // something (identity macros, function-like HRESULT macros). The shape rules are tried in a
 // fixed order; a value that none of them claims goes to the constant-expression translator.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -67,7 +68,9 @@ std::string SimpleValueLine(ConversionContext& ctx, const std::string& name,
       ctx.InterfaceNames.Add(name);
     }
     value = valueToken;
-  } else if (ctx.Options.CompileReady && IsKnownTypeName(ctx, valueToken)) {
+  } else if (ctx.Options.CompileReady &&
+             (IsKnownTypeName(ctx, valueToken) ||
+              ctx.RecordNames.contains(AsciiLowerCopy(valueToken)))) {
     // A macro that names a type is a type to the compiler, and to the lines after it.
     SwitchSection(ctx, Section::Type);
     LearnTypeName(ctx, name);
@@ -349,6 +352,26 @@ RuleResult TranslateDefineShape(ConversionContext& ctx, Statement& st) {
   return RuleResult::Epilogue;
 }
 
+// Compiler-ready: remembers a macro without parameters whose value is declarations ending
+// in ";". The macros it names are written out now; a value that would then name its own
+// macro is not kept, so that no use of a macro can expand without end.
+void LearnFieldMacro(ConversionContext& ctx) {
+  const int n = ctx.TokCount();
+  if (ctx.FunctionLikeDefine || n < 4) return;
+  std::vector<std::string> value;
+  for (int i = 2; i < n; ++i) {
+    const std::string& tok = ctx.Tok(i);
+    if (IsCommentToken(tok)) continue;
+    if (auto used = ctx.FieldMacros.find(tok); used != ctx.FieldMacros.end())
+      value.insert(value.end(), used->second.begin(), used->second.end());
+    else
+      value.push_back(tok);
+  }
+  if (value.empty() || value.back() != ";") return;
+  if (std::find(value.begin(), value.end(), ctx.Tok(1)) != value.end()) return;
+  ctx.FieldMacros[ctx.Tok(1)] = std::move(value);
+}
+
 }  // namespace
 
 RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
@@ -366,6 +389,7 @@ RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
     st.Outcome = kWriteComment;
     return RuleResult::Epilogue;
   }
+  if (ctx.Options.CompileReady) LearnFieldMacro(ctx);
   const RuleResult r = TranslateDefineShape(ctx, st);
   // Compiler-ready: a macro defined again (after #undef, or in another conditional) keeps
   // the first declaration; the later one stays visible as a comment.

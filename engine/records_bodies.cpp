@@ -35,6 +35,15 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
+// Compiler-ready: a name a closing brace declares is a known type, and it counts as declared
+// (a routine named like it in another letter case must be named apart).
+void LearnDeclaredType(ConversionContext& ctx, const std::string& name) {
+  if (!ctx.Options.CompileReady || name.empty()) return;
+  FirstDeclaration(ctx, name);
+  ctx.RecordNames.insert(AsciiLowerCopy(name));
+  LearnTypeName(ctx, name);
+}
+
 bool IsEnumComment(const std::string& t) { return StartsWith(t, "//") || StartsWith(t, "(*"); }
 
 const std::string& Item(const std::vector<std::string>& t, int i) {
@@ -174,7 +183,7 @@ RuleResult CloseEnum(ConversionContext& ctx, Statement& st, const std::vector<st
       ctx.Pane.Replace(head, "  " + tag + ctx.Pane.Line(head));
     return ErrorFrom(st, 0);
   }
-  if (ctx.Options.CompileReady) LearnTypeName(ctx, name);
+  LearnDeclaredType(ctx, name);
   if (form == EnumScan::OpenBody)
     ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
   else
@@ -197,7 +206,7 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
     declarators.push_back(name);
     name = tag;
   }
-  if (ctx.Options.CompileReady) LearnTypeName(ctx, name);
+  LearnDeclaredType(ctx, name);
   ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
   int errorAt = -1;
   int semi = t.Is(2, ";") ? 2 : -1;
@@ -220,7 +229,7 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
     for (int j = 3; j < k; ++j) starred = starred || StartsWith(t.Text(j), "*");
     if (!starred) {
       ctx.Pane.Insert(head, "  p_" + name + " = ^" + name + ";");
-      if (ctx.Options.CompileReady) LearnTypeName(ctx, "p_" + name);
+      LearnDeclaredType(ctx, "p_" + name);
       ++head;
     }
   }
@@ -237,7 +246,7 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
   }
   for (const std::string& d : declarators) {
     std::string line;
-    if (ctx.Options.CompileReady) LearnTypeName(ctx, StartsWith(d, "*") ? d.substr(1) : d);
+    LearnDeclaredType(ctx, StartsWith(d, "*") ? d.substr(1) : d);
     if (StartsWith(d, "*")) {
       RegisterPointerType(ctx, d.substr(1), name);
       line = "  " + DeclaredName(d.substr(1)) + "\t= ^" + name + ";";
@@ -276,7 +285,7 @@ RuleResult CloseUnion(ConversionContext& ctx, Statement& st) {
   }
   if (IsPlainClose(t) && !ctx.UnionName.empty()) {
     const int head = ctx.OpenUnionLine;
-    if (ctx.Options.CompileReady) LearnTypeName(ctx, ctx.UnionName);
+    LearnDeclaredType(ctx, ctx.UnionName);
     ctx.Pane.Replace(head, "  " + ctx.UnionName + ctx.Pane.Line(head));
     ctx.UnionName.clear();
     ctx.OpenUnionLine = -1;
@@ -307,10 +316,10 @@ RuleResult CloseStruct(ConversionContext& ctx, Statement& st) {
   if (IsPlainClose(t) && !ctx.StructName.empty()) {
     const int head = ctx.OpenStructLine;
     const std::string& name = ctx.StructName;
-    if (ctx.Options.CompileReady) LearnTypeName(ctx, name);
+    LearnDeclaredType(ctx, name);
     ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
     ctx.Pane.Insert(head, "  p_" + name + " = ^" + name + ";");
-    if (ctx.Options.CompileReady) LearnTypeName(ctx, "p_" + name);
+    LearnDeclaredType(ctx, "p_" + name);
     ctx.StructName.clear();
     ctx.OpenStructLine = -1;
     return WriteBuilt(st, k == 3 ? "  end;\t" + t.Text(2) : "  end;");

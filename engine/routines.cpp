@@ -633,7 +633,12 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
   }
   const std::string name = starName ? nameTok.substr(1) : nameTok;
   const bool reserved = EqualsIgnoreCase(name, "begin") || EqualsIgnoreCase(name, "end");
-  const std::string pascalName = reserved ? "_" + name : DeclaredName(name);
+  std::string pascalName = reserved ? "_" + name : DeclaredName(name);
+  // Compiler-ready: a routine named like a type or constant of the unit in another letter
+  // case («ChooseColorW» after the record CHOOSECOLORW) would declare it again; the routine
+  // takes a "_" and is still bound to its own name.
+  if (ctx.Options.CompileReady && !ctx.RoutineTypedef && !ctx.InInterface)
+    while (DeclaredAlready(ctx, pascalName)) pascalName += '_';
 
   std::string line, routineHead;
   if (ctx.RoutineTypedef) {

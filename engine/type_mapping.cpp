@@ -271,16 +271,13 @@ void LearnTypeName(ConversionContext& ctx, const std::string& name) {
 
 namespace {
 
-bool FirstIn(ConversionContext& ctx, ConversionContext::DeclarationPaths& map,
-             std::vector<std::string>* order, std::string_view name) {
-  if (!name.empty() && name.front() == '&') name.remove_prefix(1);
-  const std::string key = AsciiLowerCopy(name);
-  auto [slot, added] = map.try_emplace(key);
-  if (added && order) order->push_back(key);
-  auto& paths = slot->second;
-  const auto& here = ctx.CondPath;
-  for (const auto& there : paths) {
-    // Two branches of one conditional never count together; anything else may.
+using Path = std::vector<std::pair<int, int>>;
+
+// Whether one of the paths can count together with the current branch: two branches of one
+// conditional never do; anything else may.
+bool CountsWithHere(const ConversionContext& ctx, const std::vector<Path>& paths) {
+  const Path& here = ctx.CondPath;
+  for (const Path& there : paths) {
     bool exclusive = false;
     for (std::size_t k = 0; k < there.size() && k < here.size(); ++k) {
       if (there[k].first != here[k].first) break;
@@ -289,9 +286,20 @@ bool FirstIn(ConversionContext& ctx, ConversionContext::DeclarationPaths& map,
         break;
       }
     }
-    if (!exclusive) return false;
+    if (!exclusive) return true;
   }
-  paths.push_back(here);
+  return false;
+}
+
+bool FirstIn(ConversionContext& ctx, ConversionContext::DeclarationPaths& map,
+             std::vector<std::string>* order, std::string_view name) {
+  if (!name.empty() && name.front() == '&') name.remove_prefix(1);
+  const std::string key = AsciiLowerCopy(name);
+  auto [slot, added] = map.try_emplace(key);
+  if (added && order) order->push_back(key);
+  auto& paths = slot->second;
+  if (CountsWithHere(ctx, paths)) return false;
+  paths.push_back(ctx.CondPath);
   return true;
 }
 
@@ -299,6 +307,11 @@ bool FirstIn(ConversionContext& ctx, ConversionContext::DeclarationPaths& map,
 
 bool FirstDeclaration(ConversionContext& ctx, std::string_view name) {
   return FirstIn(ctx, ctx.DeclaredIn, &ctx.DeclaredOrder, name);
+}
+
+bool DeclaredAlready(const ConversionContext& ctx, std::string_view name) {
+  const auto slot = ctx.DeclaredIn.find(AsciiLowerCopy(name));
+  return slot != ctx.DeclaredIn.end() && CountsWithHere(ctx, slot->second);
 }
 
 bool FirstRoutineDeclaration(ConversionContext& ctx, std::string_view name) {

@@ -48,6 +48,8 @@ void LearnTypeName(ConversionContext& ctx, const std::string& name);
 // a branch that can count together with this one (Pascal declares a name once). Records the
 // declaration.
 bool FirstDeclaration(ConversionContext& ctx, std::string_view name);
+// Whether a constant or type of that name (any letter case) counts in the current branch.
+bool DeclaredAlready(const ConversionContext& ctx, std::string_view name);
 // The same for routines, which are no names a constant's value may refer to.
 bool FirstRoutineDeclaration(ConversionContext& ctx, std::string_view name);
 
