@@ -244,6 +244,45 @@ void RenameCaseTwinFields(OutputPane& pane) {
   }
 }
 
+// Compiler-ready: a COM header declares its interfaces in the branch for C++ (the C branch
+// has records of method pointers instead), and the routines after the conditional use them:
+// a branch for C++ that declares an interface is the one compiled.
+void TakeInterfaceBranches(OutputPane& pane) {
+  struct Open {
+    int Line;
+    bool Cpp;
+    bool FirstBranch = true;
+    bool Take = false;
+  };
+  std::vector<Open> open;
+  for (int i = 0; i < pane.Count(); ++i) {
+    const std::string_view line = pane.Line(i);
+    if (StartsWith(line, "{$IFEND") || StartsWith(line, "{$ENDIF")) {
+      if (open.empty()) continue;
+      if (open.back().Take) {
+        const int head = open.back().Line;
+        pane.Replace(head, "{$IF True }\t// " + std::string(pane.Line(head)));
+      }
+      open.pop_back();
+    } else if (StartsWith(line, "{$ELSE")) {
+      if (!open.empty()) open.back().FirstBranch = false;
+    } else if (StartsWith(line, "{$IF")) {
+      const bool cpp = StartsWith(line, "{$IFDEF __cplusplus}") ||
+                       (StartsWith(line, "{$IF ") &&
+                        line.find("Defined(__cplusplus)") != std::string_view::npos &&
+                        line.find("not Defined(__cplusplus)") == std::string_view::npos);
+      open.push_back({i, cpp});
+    } else if (StartsWith(line, "  ") && line.find(" = interface") != std::string_view::npos &&
+               !line.ends_with(";")) {
+      for (auto o = open.rbegin(); o != open.rend(); ++o)
+        if (o->Cpp && o->FirstBranch) {
+          o->Take = true;
+          break;
+        }
+    }
+  }
+}
+
 // Compiler-ready: a pointer type ("  P\t= ^T;") whose target the type section declares
 // neither before nor after it, and that no included unit or table declares either, is an
 // untyped pointer: a compiler requires a forward pointer's type in the same section. C
@@ -988,6 +1027,7 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
   }
   WriteTail(ctx);
   if (options.CompileReady) {
+    TakeInterfaceBranches(pane);
     UnknownTypeLines(ctx).Run();
     ResolveForwardPointers(ctx);
     DropEmptySections(pane);

@@ -82,6 +82,9 @@ struct Lexer {
   }
 
   void BodyStep(char c) {
+    // The body is carried in a "(* *)" comment: a "*)" of the code ("(void*)p") would end
+    // it there and leave the rest as Pascal code. A blank keeps the two apart.
+    if (c == ')' && !word.empty() && word.back() == '*') word += ' ';
     if (ctx.InString) {
       word += c;
       if (c == '"') {
