@@ -104,6 +104,10 @@ TEST(ConstExpressionTest, LongValueWrapsAtSeventyNineCharacters) {
   ASSERT_EQ(first.size(), 79u);
   // The rest goes on after eight blanks; each piece brings its own leading blank.
   EXPECT_EQ(body, (V{"const", first, std::string(9, ' ') + c + " or D );"}));
+  // A value that fails after the wrap shows its error line only, not the half written.
+  Fixture bad;
+  EXPECT_EQ(bad.Body("#define LONG (" + a + " | " + b + " | " + c + " | D E)\n"),
+            (V{"const", "// Error :  #define LONG ( " + a + " | " + b + " | " + c + " | D E )"}));
 }
 
 TEST(ConstExpressionTest, WrapIsCheckedAfterEachOperandOnly) {

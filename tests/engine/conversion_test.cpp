@@ -374,6 +374,29 @@ TEST(ConversionTest, CompileReadyOutput) {
       {"#define CLOSE_IT }\nstruct S;\ntypedef int (WINAPI *CB)(struct S *p);\n",
        {"// Error :  #define CLOSE_IT }", "type", "", "  CB =  function (var p): Integer; stdcall;"},
        1},
+      // A record whose fields a macro declares gets them, and its closing brace.
+      {"#define FIELDS int a; int b;\ntypedef struct _S {\n  FIELDS\n} S;\n",
+       {"// Error :  #define FIELDS Integer a ; Integer b ;", "type", "  p_S = ^S;", "  S = record",
+        "\ta\t: Integer;", "\tb\t: Integer;", "  end;", "  _S\t= S;"},
+       1},
+      // A routine named like a record in another letter case; sizeof of a type; an alias of
+      // a record in another letter case is a type.
+      {"typedef struct tagCC { int a; } CC;\nint WINAPI Cc(int n);\n"
+       "#define N (8 - sizeof(CC))\n#define cc_alias cc\n",
+       {"type", "  p_CC = ^CC;", "  CC = record", "\ta\t: Integer;", "  end;", "  tagCC\t= CC;",
+        "  function Cc_(n: Integer): Integer; stdcall; external 'x.dll' name 'Cc';", "const",
+        "  N\t= ( 8 - SizeOf(CC) );", "type", "  cc_alias\t= cc;"},
+       0},
+      // The branch for C++ that declares a COM interface is the one compiled.
+      {"#if defined(__cplusplus) && !defined(CINTERFACE)\n"
+       "MIDL_INTERFACE(\"b3e7c340-ef97-11ce-9bc9-00aa00608e01\")\nIFoo : public IUnknown\n{\n"
+       "  virtual int WINAPI F(int a) = 0;\n};\n#else\ntypedef struct IFooVtbl { int x; } IFooVtbl;\n"
+       "#endif\n",
+       {"{$IF True }\t// {$IF Defined(__cplusplus) and (not Defined(CINTERFACE)) }", "type",
+        "  IFoo = interface ( IUnknown )", "\t['{b3e7c340-ef97-11ce-9bc9-00aa00608e01}']",
+        "    function F(a: Integer): Integer; stdcall;", "  end;", "{$ELSE}", "type",
+        "  p_IFooVtbl = ^IFooVtbl;", "  IFooVtbl = record", "\tx\t: Integer;", "  end;", "{$IFEND}"},
+       0},
   };
   for (const Case& c : cases) {
     Fixture fx;

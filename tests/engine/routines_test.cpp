@@ -329,6 +329,10 @@ TEST_F(RoutinesTest, BodiesBecomeComments) {
   EXPECT_EQ(Body("MACRO_X(a) void h(void) {\n  return;\n} X, *PX;\n"),
             (V{"// Error :   function MACRO_X(Para0: a): Integer; stdcall; void h ( void ) ",
                "(* {", "  return;", "// Error :  } *)", "//  X , *PX ;"}));
+  // A cast's "*)" would end the comment inside the body and leave the rest as code.
+  EXPECT_EQ(Body("int f(void *p)\n{\n  return *(int*)p + (char*)\"*)\";\n}"),
+            (V{"  function f(var p): Integer; stdcall;\t(* {",
+               "  return *(int* )p + (char* )\"* )\";", "} *)"}));
 }
 
 TEST_F(RoutinesTest, BodyLeftOpenInsideARecord) {
