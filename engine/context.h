@@ -58,6 +58,9 @@ class SourceQueue {
     lines_[i] = owned_.emplace_back(std::move(line));
   }
 
+  // Keeps a text for the lines of a selection.
+  std::string_view Own(std::string text) { return owned_.emplace_back(std::move(text)); }
+
   // Replaces the lines by a selection of them (views of the file or of texts owned here).
   void Select(std::deque<std::string_view> lines) { lines_ = std::move(lines); }
 

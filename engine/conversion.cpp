@@ -138,6 +138,22 @@ void WriteTail(ConversionContext& ctx) {
 // Compiler-ready: a "const", "type" or "var" header with no declaration under it (its
 // statement became an error line, or a conditional directive follows) is no Pascal; such
 // headers are taken out once the unit is complete.
+// Compiler-ready: a variant part whose variants all became error lines has nothing after
+// its "case": the line stays as a comment, and the record is empty.
+void CommentEmptyVariantParts(OutputPane& pane) {
+  for (int i = 0; i < pane.Count(); ++i) {
+    if (pane.Line(i) != "\tcase Integer of") continue;
+    bool variant = false;
+    int j = i + 1;
+    for (; j < pane.Count() && pane.Line(j) != "  end;" && !variant; ++j) {
+      const std::string_view text = SkipBlanks(pane.Line(j));
+      variant = !text.empty() && std::isdigit(static_cast<unsigned char>(text.front()));
+    }
+    if (!variant) pane.Replace(i, "//\tcase Integer of");
+    i = j - 1;
+  }
+}
+
 void DropEmptySections(OutputPane& pane) {
   auto isHeader = [](std::string_view l) { return l == "const" || l == "type" || l == "var"; };
   auto endsSection = [&](std::string_view l) {
@@ -213,9 +229,14 @@ void RenameCaseTwinFields(OutputPane& pane) {
       open = false;
       continue;
     }
-    std::size_t p = line.find_first_not_of('\t');
-    if (p == 0 || p == std::string_view::npos || line.find("\t: ") == std::string_view::npos)
+    // Fields of a variant part stand after a tab and two blanks, or after "\tN: (".
+    std::size_t p = line.find_first_not_of("\t ");
+    if (p == 0 || line[0] != '\t' || p == std::string_view::npos ||
+        line.find("\t: ") == std::string_view::npos)
       continue;
+    if (const std::size_t open = line.find(": ("); open != std::string_view::npos &&
+        line.find_first_not_of("0123456789", p) == open)
+      p = open + 3;
     std::string text(line);
     bool changed = false;
     // "a, b\t: T;": each name up to the colon.
@@ -960,6 +981,77 @@ void WriteApplicationError(ConversionContext& ctx) {
   ++ctx.ErrorCount;
 }
 
+// Compiler-ready: the branches of "#ifdef __WIDL__" (and of "#ifndef __WIDL__" after its
+// #else) are for the IDL compiler, never for C: winnt.h opens a record there and another
+// one in the #else. Their lines become comments, so that the rules do not join the two. A
+// branch where a block comment opens and does not close on its line is left as it is.
+void CommentIdlCompilerBranches(ConversionContext& ctx) {
+  auto directive = [](std::string_view line) -> std::string_view {
+    line = SkipBlanks(line);
+    if (line.empty() || line.front() != '#') return {};
+    return SkipBlanks(line.substr(1));
+  };
+  // +1: the first branch is the IDL compiler's; -1: the branches after the first are.
+  auto widlKind = [](std::string_view d) {
+    std::string text;
+    for (char c : d)
+      if (c != ' ' && c != '\t') text += c;
+    if (text.find("/*") != std::string::npos) text.erase(text.find("/*"));
+    if (text == "ifdef__WIDL__" || text == "ifdefined(__WIDL__)") return 1;
+    if (text == "ifndef__WIDL__" || text == "if!defined(__WIDL__)") return -1;
+    return 0;
+  };
+  auto& src = ctx.SourceLines;
+  // Whether a block comment opens in the lines of the conditional that starts at `from`
+  // and is still open at the end of its line.
+  auto openComment = [&](std::size_t from) {
+    int depth = 0;
+    for (std::size_t j = from; j < src.size(); ++j) {
+      const std::string_view d = directive(src[j]);
+      if (StartsWith(d, "if")) ++depth;
+      if (StartsWith(d, "endif") && --depth == 0) return false;
+      const std::size_t open = src[j].rfind("/*");
+      if (open != std::string_view::npos && src[j].find("*/", open) == std::string_view::npos)
+        return true;
+    }
+    return true;
+  };
+  struct Open {
+    int Kind;
+    bool First = true;
+  };
+  std::vector<Open> open;
+  // Whether the first n open conditionals are in a branch for the IDL compiler.
+  auto commenting = [&](std::size_t n) {
+    for (std::size_t k = 0; k < n && k < open.size(); ++k)
+      if ((open[k].Kind == 1 && open[k].First) || (open[k].Kind == -1 && !open[k].First))
+        return true;
+    return false;
+  };
+  std::deque<std::string_view> kept;
+  for (std::size_t i = 0; i < src.size(); ++i) {
+    const std::string_view line = src[i];
+    const std::string_view d = directive(line);
+    bool comment = false;
+    // A directive counts in the conditionals around its own.
+    if (StartsWith(d, "if")) {
+      comment = commenting(open.size());
+      const int kind = comment ? 0 : widlKind(d);
+      open.push_back({kind != 0 && openComment(i) ? 0 : kind});
+    } else if (StartsWith(d, "el") && !open.empty()) {
+      open.back().First = false;
+      comment = commenting(open.size() - 1);
+    } else if (StartsWith(d, "endif") && !open.empty()) {
+      open.pop_back();
+      comment = commenting(open.size());
+    } else {
+      comment = commenting(open.size());
+    }
+    kept.push_back(comment ? src.Own("// " + std::string(line)) : line);
+  }
+  src.Select(std::move(kept));
+}
+
 void PrepareSource(ConversionContext& ctx) {
   ctx.InterfaceNames = ctx.Defs.InterfaceNames;
   ctx.ClassNames = ctx.Defs.ClassNames;
@@ -1018,6 +1110,7 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
   } else {
     for (std::string_view line : SplitLineViews(bytes)) ctx.SourceLines.push_back_view(line);
   }
+  if (options.CompileReady) CommentIdlCompilerBranches(ctx);
   PrepareSource(ctx);
   ConversionResult result;
   RunLineLoop(ctx, result.Failures);
@@ -1030,6 +1123,7 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
     TakeInterfaceBranches(pane);
     UnknownTypeLines(ctx).Run();
     ResolveForwardPointers(ctx);
+    CommentEmptyVariantParts(pane);
     DropEmptySections(pane);
     RenameCaseTwinFields(pane);
   }

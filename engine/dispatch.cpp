@@ -209,6 +209,18 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
       }
     }
   }
+  // Compiler-ready: a comment between a record's name and its "{" («typedef struct _X
+  // /* c */ {») goes after the "{", where the head rules keep it.
+  if (ctx.Options.CompileReady && k > 4 &&
+      (t.Is(0, "typedef") || t.Is(0, "struct") || t.Is(0, "union") || t.Is(0, "enum"))) {
+    for (int i = 2; i + 1 < k && i < 4; ++i)
+      if (IsCommentToken(t.Text(i)) && t.Is(i + 1, "{")) {
+        const std::string comment = t.Text(i);
+        t.Delete(i);
+        t.Insert(i + 1, comment);
+        break;
+      }
+  }
   if (k == 2 && t.Is(0, "}") && StartsWith(t.Text(1), "#")) {
     WriteLine(ctx, "// }");
     t.Delete(0);

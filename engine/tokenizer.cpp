@@ -381,6 +381,8 @@ struct Lexer {
                !(doubleByte && IsLeadByte(static_cast<unsigned char>(line[end]), codePage)))
           ++end;
         if (end > i) {
+          // A "*)" of the C comment's text would end the Pascal comment there.
+          if (line[i] == ')' && !word.empty() && word.back() == '*') word += ' ';
           word.append(line, i, end - i);
           Consume(end - i);
         } else {

@@ -218,6 +218,36 @@ std::string ResolveStars(const ConversionContext& ctx, const std::string& s, boo
   return pointerOf() + std::string(static_cast<std::size_t>(levels - 2), '*');
 }
 
+namespace {
+
+// Compiler-ready: C's operators in an array bound («[(N >> 1) + 1]»), in Pascal's words.
+std::string PascalBound(const std::string& index) {
+  std::string out;
+  for (std::size_t i = 0; i < index.size(); ++i) {
+    const char c = index[i];
+    const char next = i + 1 < index.size() ? index[i + 1] : '\0';
+    if ((c == '>' && next == '>') || (c == '<' && next == '<')) {
+      out += c == '>' ? " shr " : " shl ";
+      ++i;
+    } else if (c == '|') {
+      out += " or ";
+    } else if (c == '&') {
+      out += " and ";
+    } else if (c == '/') {
+      out += " div ";
+    } else if (c == '%') {
+      out += " mod ";
+    } else if (c == '~') {
+      out += "not ";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string ArrayDims(const ConversionContext& ctx, const std::string& d, std::string& bounds) {
   const int codePage = ctx.Options.CodePage;
   std::size_t open = std::string::npos;
@@ -236,6 +266,7 @@ std::string ArrayDims(const ConversionContext& ctx, const std::string& d, std::s
   for (std::size_t i = open; i < d.size(); ++i) {
     char c = d[i];
     if (c == ']') {
+      if (ctx.Options.CompileReady) index = PascalBound(index);
       if (!bounds.empty() && bounds.back() == ']')
         bounds.back() = ',';
       else

@@ -397,6 +397,17 @@ TEST(ConversionTest, CompileReadyOutput) {
         "    function F(a: Integer): Integer; stdcall;", "  end;", "{$ELSE}", "type",
         "  p_IFooVtbl = ^IFooVtbl;", "  IFooVtbl = record", "\tx\t: Integer;", "  end;", "{$IFEND}"},
        0},
+      // The IDL compiler's branch is a comment; a comment before a record's "{"; C operators
+      // in a bound; fields of a variant part told apart by case; a variant part left empty.
+      {"#ifdef __WIDL__\ntypedef struct _W {\n#else\ntypedef union _W {\n#endif\n"
+       "  int Handler; int handler[(2 >> 1) + 1];\n} W;\n"
+       "typedef union _R /* c */ {\n  struct {\n    int a : 7;\n  } s;\n} R;\n",
+       {"{$IF Defined(__WIDL__) }", "// typedef struct _W {", "{$ELSE}", "type", "  W = record",
+        "\tcase Integer of", "{$IFEND}", "\t0: (Handler\t: Integer);",
+        "\t1: (handler_\t: array[0..(2 shr 1)] of Integer);", "  end;", "  _W\t= W;",
+        "type", "  R = record\t(* c *)", "//\tcase Integer of", "// Error :  struct {",
+        "// Error :  Integer a : 7 ;", "// Error :  } s ;", "  end;", "  _R\t= R;"},
+       3},
   };
   for (const Case& c : cases) {
     Fixture fx;

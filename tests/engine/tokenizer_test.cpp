@@ -82,6 +82,8 @@ TEST_F(TokenizerTest, BlockCommentAcrossLines) {
   EXPECT_EQ(Tokens(ctx, {"  two  "}), (V{"  two  "}));
   EXPECT_EQ(Tokens(ctx, {"three */ int b;"}), (V{"three *)", "int", "b", ";"}));
   EXPECT_FALSE(ctx.InBlockComment);
+  // A "*)" in the C comment's text would end the Pascal comment early.
+  EXPECT_EQ(Tokens(ctx, {"/* f(LONG *); */ int c;"}), (V{"(* f(LONG * ); *)", "int", "c", ";"}));
 }
 
 TEST_F(TokenizerTest, StringAndBracketStayOpenAcrossLines) {
