@@ -728,6 +728,50 @@ class UnknownTypeLines {
 // units it includes declare are looked up among the other converted units (IsKnownName),
 // whose units then join the uses clause. C headers often use what only their includer
 // brought in. Field and parameter names (followed by ":") and Pascal's words are passed over.
+// Calls f(p, end) for every word of the line's code: outside comments ("(*" comments go on
+// over lines), directives and strings; numbers are no words.
+template <class F>
+void ForEachCodeWord(const std::string& line, bool& comment, F&& f) {
+  std::size_t p = 0;
+  while (p < line.size()) {
+    if (comment) {
+      const std::size_t close = line.find("*)", p);
+      if (close == std::string::npos) return;
+      comment = false;
+      p = close + 2;
+      continue;
+    }
+    const char c = line[p];
+    if (c == '/' && p + 1 < line.size() && line[p + 1] == '/') return;
+    if (c == '(' && p + 1 < line.size() && line[p + 1] == '*') {
+      comment = true;
+      p += 2;
+      continue;
+    }
+    if (c == '{' || c == '\'') {  // directives and strings
+      const std::size_t close = line.find(c == '{' ? '}' : '\'', p + 1);
+      if (close == std::string::npos) return;
+      p = close + 1;
+      continue;
+    }
+    if (c == '$' || std::isdigit(static_cast<unsigned char>(c))) {
+      ++p;
+      while (p < line.size() && std::isalnum(static_cast<unsigned char>(line[p]))) ++p;
+      continue;
+    }
+    if (!(std::isalpha(static_cast<unsigned char>(c)) || c == '_')) {
+      ++p;
+      continue;
+    }
+    std::size_t end = p;
+    while (end < line.size() &&
+           (std::isalnum(static_cast<unsigned char>(line[end])) || line[end] == '_'))
+      ++end;
+    f(p, end);
+    p = end;
+  }
+}
+
 void FindNamesOfOtherUnits(ConversionContext& ctx) {
   static const std::unordered_set<std::string> kWords = {
       "abstract", "array",     "begin",    "cdecl",   "class",    "const",   "end",
@@ -742,51 +786,11 @@ void FindNamesOfOtherUnits(ConversionContext& ctx) {
       "PStgMedium",  "PTypeAttr",   "PTypeDesc",     "PVarDesc"};
   bool comment = false;
   bool constants = false;  // a constant's value was checked when it was written
-  for (int i = 11; i < ctx.Pane.Count(); ++i) {
+  for (int i = kUsesLine + 1; i < ctx.Pane.Count(); ++i) {
     const std::string line = ctx.Pane.Line(i);  // a copy: look-ups do not change the pane
     if (line == "const" || line == "type" || line == "var") constants = line == "const";
     if (constants && !comment) continue;
-    std::size_t p = 0;
-    while (p < line.size()) {
-      if (comment) {
-        const std::size_t close = line.find("*)", p);
-        if (close == std::string::npos) break;
-        comment = false;
-        p = close + 2;
-        continue;
-      }
-      const char c = line[p];
-      if (c == '/' && p + 1 < line.size() && line[p + 1] == '/') break;
-      if (c == '(' && p + 1 < line.size() && line[p + 1] == '*') {
-        comment = true;
-        p += 2;
-        continue;
-      }
-      if (c == '{') {  // directives
-        const std::size_t close = line.find('}', p);
-        if (close == std::string::npos) break;
-        p = close + 1;
-        continue;
-      }
-      if (c == '\'') {
-        const std::size_t close = line.find('\'', p + 1);
-        if (close == std::string::npos) break;
-        p = close + 1;
-        continue;
-      }
-      if (c == '$' || std::isdigit(static_cast<unsigned char>(c))) {
-        ++p;
-        while (p < line.size() && std::isalnum(static_cast<unsigned char>(line[p]))) ++p;
-        continue;
-      }
-      if (!(std::isalpha(static_cast<unsigned char>(c)) || c == '_')) {
-        ++p;
-        continue;
-      }
-      std::size_t end = p;
-      while (end < line.size() &&
-             (std::isalnum(static_cast<unsigned char>(line[end])) || line[end] == '_'))
-        ++end;
+    ForEachCodeWord(line, comment, [&](std::size_t p, std::size_t end) {
       std::size_t after = end;
       while (after < line.size() && (line[after] == ' ' || line[after] == '\t')) ++after;
       const bool named = after < line.size() && line[after] == ':' &&
@@ -801,8 +805,45 @@ void FindNamesOfOtherUnits(ConversionContext& ctx) {
           ctx.UsesOle = true;
       }
       if (!named && !kWords.contains(AsciiLowerCopy(word))) IsKnownName(ctx, word);
-      p = end;
-    }
+    });
+  }
+}
+
+// Compiler-ready: a unit of the uses clause named like a name it declares (hstring.h's
+// HSTRING) hides that name: the compiler reads the word as the unit's. Where this unit does
+// not declare the name itself, it is written qualified ("hstring.HSTRING").
+void QualifyNamesLikeUnits(ConversionContext& ctx) {
+  OutputPane& pane = ctx.Pane;
+  if (pane.Count() <= kUsesLine) return;
+  std::unordered_map<std::string, std::string> units;  // lower case -> as in the uses line
+  const std::string uses = pane.Line(kUsesLine);
+  for (std::size_t p = uses.find(' '); p != std::string::npos && p < uses.size();) {
+    std::size_t end = uses.find_first_of(",;", p);
+    if (end == std::string::npos) end = uses.size();
+    std::string unit(SkipBlanks(std::string_view(uses).substr(p, end - p)));
+    if (!unit.empty() && unit.front() == '&') unit.erase(0, 1);
+    if (!unit.empty()) units.emplace(AsciiLowerCopy(unit), unit);
+    p = end + 1;
+  }
+  bool comment = false;
+  for (int i = kUsesLine + 1; i < pane.Count(); ++i) {
+    const std::string line = pane.Line(i);
+    std::string text;
+    std::size_t copied = 0;
+    ForEachCodeWord(line, comment, [&](std::size_t p, std::size_t end) {
+      const std::string key = AsciiLowerCopy(std::string_view(line).substr(p, end - p));
+      const auto unit = units.find(key);
+      if (unit == units.end() || (p > 0 && line[p - 1] == '.') ||
+          (end < line.size() && line[end] == '.') || ctx.DeclaredIn.contains(key))
+        return;
+      std::string declaredBy;
+      if (!FoundInOtherUnit(ctx, key, &declaredBy) || !EqualsIgnoreCase(declaredBy, unit->second))
+        return;
+      text.append(line, copied, p - copied);
+      (text += unit->second) += '.';
+      copied = p;
+    });
+    if (copied > 0) pane.Replace(i, text + line.substr(copied));
   }
 }
 
@@ -1120,6 +1161,7 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
   }
   WriteTail(ctx);
   if (options.CompileReady) {
+    QualifyNamesLikeUnits(ctx);
     TakeInterfaceBranches(pane);
     UnknownTypeLines(ctx).Run();
     ResolveForwardPointers(ctx);

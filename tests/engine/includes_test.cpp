@@ -609,5 +609,19 @@ TEST_F(IncludesTest, CachesAreLookedForInEachFolderAndWrittenToOne) {
   EXPECT_FALSE(fs::exists(dir / "user/d.tqc"));
 }
 
+TEST_F(IncludesTest, CompilerReadyQualifiesANameThatItsUnitHides) {
+  // hstring.h declares HSTRING: in a unit that uses the unit hstring, the word is the unit's.
+  fx.Options.CompileReady = true;
+  auto has = [](const V& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  fx.Convert("typedef void *HSTRING;\n", dir / "hstring.h");
+  EXPECT_TRUE(has(fx.Convert("#include <hstring.h>\nvoid f(HSTRING s);\n", dir / "b.h"),
+                  "  procedure f(s: hstring.HSTRING); cdecl; external 'b.dll' name 'f';"));
+  // The unit that declares the name keeps it as it is.
+  EXPECT_TRUE(has(fx.Convert("typedef void *HSTRING;\nvoid g(HSTRING s);\n", dir / "hstring.h"),
+                  "  procedure g(s: HSTRING); cdecl; external 'hstring.dll' name 'g';"));
+}
+
 }  // namespace
 }  // namespace tqc
