@@ -153,6 +153,16 @@ void GlueCasts(ConversionContext& ctx) {
       changed = true;
     }
   }
+  // Pascal has no arithmetic on enumeration members: in an operation they count as numbers.
+  bool operation = false;
+  for (int i = 2; i < t.Count(); ++i) {
+    const std::string& tok = t.Text(i);
+    operation = operation || tok == "|" || tok == "&" || tok == "+" || tok == "-" ||
+                tok == "<<" || tok == ">>" || StartsWith(tok, "*");
+  }
+  for (int i = 2; operation && i < t.Count(); ++i)
+    if (ctx.EnumMembers.contains(AsciiLowerCopy(t.Text(i))))
+      t.SetText(i, "Integer(" + t.Text(i) + ")");
 }
 
 }  // namespace

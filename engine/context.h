@@ -158,6 +158,7 @@ struct ConversionContext {
   DeclarationPaths DeclaredIn, DeclaredRoutines;
   std::vector<std::string> DeclaredOrder;  // the keys of DeclaredIn as first declared
   std::unordered_set<std::string> RecordNames;  // names closing braces declared (lower case)
+  std::unordered_set<std::string> EnumMembers;  // the unit's enumeration members (lower case)
   TStringList2 KnownNames;  // names declared by the included units ([NAME], lower case)
   // Compiler-ready: macros whose value is a list of declarations («#define X_FIELDS DWORD a;
   // HICON b;»), by name, with the macros they use written out: a record that names one gets

@@ -11,7 +11,9 @@ namespace tqc {
 
 std::string ConvertNumber(std::string_view token) {
   std::string s(token);
-  if (!s.empty() && (s[0] == '-' || (s[0] >= '0' && s[0] <= '9'))) {
+  // Only a number loses its suffix: "-UD_MAXVAL" is a name with a sign.
+  const std::size_t digit = !s.empty() && s[0] == '-' ? 1 : 0;
+  if (digit < s.size() && s[digit] >= '0' && s[digit] <= '9') {
     char last = s.back();
     if (last == 'L' || last == 'l' || last == 'U' || last == 'u')
       s.pop_back();
@@ -87,7 +89,8 @@ std::optional<int> ResolveValue(const ConversionContext& ctx, std::string_view t
 std::string ConvertEnumOperand(const ConversionContext& ctx, std::string_view token) {
   std::string s(token);
   if (StartsWithIgnoreCase(s, "0x")) s = "$" + s.substr(2);
-  if (!s.empty() && (s[0] == '$' || s[0] == '-' || (s[0] >= '0' && s[0] <= '9'))) {
+  const std::size_t digit = !s.empty() && s[0] == '-' ? 1 : 0;  // "-NAME" is no number
+  if (digit < s.size() && (s[0] == '$' || (s[digit] >= '0' && s[digit] <= '9'))) {
     char last = s.back();
     if (last == 'L' || last == 'l' || last == 'U' || last == 'u' ||
         (s[0] != '$' && (last == 'F' || last == 'f')))

@@ -55,7 +55,52 @@ const std::string& Item(const std::vector<std::string>& t, int i) {
 bool IsCharLiteral(const std::string& s) { return s.size() == 3 && s[0] == '\'' && s[2] == '\''; }
 
 // The value of an enumeration member starting at token j; `next` is the token after it.
+// C's operators of an enumeration value in Pascal spelling (none for any other token).
+const char* EnumJoint(const std::string& o) {
+  if (o == "+") return " + ";
+  if (o == "-") return " - ";
+  if (o == "|") return " or ";
+  if (o == "&") return " and ";
+  if (o == "<<") return " shl ";
+  if (o == ">>") return " shr ";
+  return nullptr;
+}
+
+// Compiler-ready: a value with parentheses around its operations («((A | B) | C)»), each
+// operand and operator in Pascal spelling and the parentheses kept. Empty when a token is
+// none of these (a macro call), and for a value without parentheses.
+std::string ParenthesizedEnumValue(const ConversionContext& ctx, const std::vector<std::string>& t,
+                                   int j, int& next) {
+  std::string value;
+  int depth = 0;
+  bool parens = false;
+  int k = j;
+  for (; k < static_cast<int>(t.size()); ++k) {
+    const std::string& tok = Item(t, k);
+    if (depth == 0 && (tok == "," || tok == "}" || IsEnumComment(tok))) break;
+    if (tok == "(" || tok == ")") {
+      depth += tok == "(" ? 1 : -1;
+      if (depth < 0) return {};
+      parens = true;
+      value += tok;
+    } else if (const char* joint = EnumJoint(tok)) {
+      value += joint;
+    } else if (IsName(tok) || std::isdigit(static_cast<unsigned char>(tok[0])) ||
+               (tok.size() > 1 && tok[0] == '-' && std::isdigit(static_cast<unsigned char>(tok[1])))) {
+      value += ConvertEnumOperand(ctx, tok);
+    } else {
+      return {};
+    }
+  }
+  if (!parens || depth != 0 || value.empty()) return {};
+  next = k;
+  return value;
+}
+
 std::string EnumValue(const ConversionContext& ctx, std::vector<std::string>& t, int j, int& next) {
+  if (ctx.Options.CompileReady) {
+    if (std::string value = ParenthesizedEnumValue(ctx, t, j, next); !value.empty()) return value;
+  }
   // (x), (a op b) and (a *b) lose their parentheses.
   if (Item(t, j) == "(") {
     int close = -1;
@@ -86,19 +131,10 @@ std::string EnumValue(const ConversionContext& ctx, std::vector<std::string>& t,
   const std::string& op = Item(t, j + 1);
   if (ctx.Options.CompileReady) {
     // A chain of operators ("A | B | C"), each in Pascal spelling.
-    auto joint = [](const std::string& o) -> const char* {
-      if (o == "+") return " + ";
-      if (o == "-") return " - ";
-      if (o == "|") return " or ";
-      if (o == "&") return " and ";
-      if (o == "<<") return " shl ";
-      if (o == ">>") return " shr ";
-      return nullptr;
-    };
     std::string value = ConvertEnumOperand(ctx, a);
     next = j + 1;
-    while (next + 1 < static_cast<int>(t.size()) && joint(Item(t, next))) {
-      (value += joint(Item(t, next))) += ConvertEnumOperand(ctx, Item(t, next + 1));
+    while (next + 1 < static_cast<int>(t.size()) && EnumJoint(Item(t, next))) {
+      (value += EnumJoint(Item(t, next))) += ConvertEnumOperand(ctx, Item(t, next + 1));
       next += 2;
     }
     if (next > j + 1) return value;
@@ -410,7 +446,10 @@ RuleResult TranslateEnumMembers(ConversionContext& ctx, Statement& st, int start
     if (tok == "}") return CloseEnum(ctx, st, t, i, form, line, commaAt);
     commaAt = -1;
     ctx.EnumCommaLine = -1;
-    if (ctx.Options.CompileReady) FirstDeclaration(ctx, tok);
+    if (ctx.Options.CompileReady) {
+      FirstDeclaration(ctx, tok);
+      ctx.EnumMembers.insert(AsciiLowerCopy(tok));
+    }
     if (Item(t, i + 1) == "=" && i + 2 < static_cast<int>(t.size())) {
       int next = i + 2;
       const std::string value = EnumValue(ctx, t, i + 2, next);

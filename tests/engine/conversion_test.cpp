@@ -397,6 +397,11 @@ TEST(ConversionTest, CompileReadyOutput) {
         "    function F(a: Integer): Integer; stdcall;", "  end;", "{$ELSE}", "type",
         "  p_IFooVtbl = ^IFooVtbl;", "  IFooVtbl = record", "\tx\t: Integer;", "  end;", "{$IFEND}"},
        0},
+      // Enumeration members count as numbers in operations, with the parentheses kept.
+      {"enum E { A = 1, B = 2, C = ((A | B) | 4) };\n#define ALL (A | B)\n#define ONE (A)\n",
+       {"type", "  E = ( A\t= 1, B\t= 2, C\t= ((Integer(A) or Integer(B)) or 4) );", "const",
+        "  ALL\t= ( Integer(A) or Integer(B) );", "  ONE\t= ( A );"},
+       0},
       // The IDL compiler's branch is a comment; a comment before a record's "{"; C operators
       // in a bound; fields of a variant part told apart by case; a variant part left empty.
       {"#ifdef __WIDL__\ntypedef struct _W {\n#else\ntypedef union _W {\n#endif\n"

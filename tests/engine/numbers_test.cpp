@@ -23,6 +23,8 @@ TEST(NumbersTest, ConvertNumber) {
       {"2.5f", "2.5"},    {"-5L", "-5"},    {"5l", "5"},        {"10UL", "10U"},
       {"10u", "10"},      {"010", "010"},   {"-0x10", "-0x10"}, {"1e5", "1e5"},
       {"FOO", "FOO"},     {"FOOL", "FOOL"}, {"'abc'", "'abc'"}, {"", ""},
+      {"-UD_MAXVAL", "-UD_MAXVAL"},          // a name with a sign keeps its last letter
+      {"-", "-"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(ConvertNumber(in), out) << in;
 }
@@ -85,6 +87,7 @@ TEST(NumbersTest, ConvertEnumOperand) {
       {"-3", "-3"},
       {"$1F", "$1F"},
       {"FLAG_A", "Integer(FLAG_A)"},
+      {"-FLAG_L", "Integer(-FLAG_L)"},  // a name with a sign keeps its last letter
       {"MAX_PATH", "MAX_PATH"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(ConvertEnumOperand(ctx, in), out) << in;
