@@ -116,7 +116,7 @@ void GlueCasts(ConversionContext& ctx) {
     if (!EqualsIgnoreCase(std::string_view(word).substr(star ? 1 : 0), "sizeof") ||
         !t.Is(i + 1, "(") || !t.Is(i + 3, ")") ||
         !(IsKnownTypeName(ctx, t.Text(i + 2)) ||
-          ctx.RecordNames.contains(AsciiLowerCopy(t.Text(i + 2)))))
+          ctx.DeclaredTypes.contains(AsciiLowerCopy(t.Text(i + 2)))))
       continue;
     t.SetText(i, (star ? "*SizeOf(" : "SizeOf(") + t.Text(i + 2) + ")");
     for (int k = i + 3; k > i; --k) t.Delete(k);
@@ -194,8 +194,13 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
   TStringList2& tokens = ctx.TokenList;
   if (ctx.Options.CompileReady) {
     GlueCasts(ctx);
-    // A value that names what no unit declares would stop the compiler.
-    if (HasUnknownName(ctx, 2)) {
+    // A cast that is left (to a routine type: Pascal has no constant of one), or a value
+    // that names what no unit declares, would stop the compiler.
+    bool cast = false;
+    for (int i = 2; i + 3 < tokens.Count() && !cast; ++i)
+      cast = tokens.Is(i, "(") && tokens.Is(i + 2, ")") &&
+             ctx.DeclaredTypes.contains(AsciiLowerCopy(tokens.Text(i + 1)));
+    if (cast || HasUnknownName(ctx, 2)) {
       st.Outcome = 0;
       return;
     }

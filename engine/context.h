@@ -157,7 +157,8 @@ struct ConversionContext {
       std::unordered_map<std::string, std::vector<std::vector<std::pair<int, int>>>>;
   DeclarationPaths DeclaredIn, DeclaredRoutines;
   std::vector<std::string> DeclaredOrder;  // the keys of DeclaredIn as first declared
-  std::unordered_set<std::string> RecordNames;  // names closing braces declared (lower case)
+  // Types the unit declares with a closing brace or as routine types (lower case).
+  std::unordered_set<std::string> DeclaredTypes;
   std::unordered_set<std::string> EnumMembers;  // the unit's enumeration members (lower case)
   TStringList2 KnownNames;  // names declared by the included units ([NAME], lower case)
   // Compiler-ready: macros whose value is a list of declarations («#define X_FIELDS DWORD a;

@@ -365,6 +365,29 @@ void ResolveForwardPointers(ConversionContext& ctx) {
 // compiler at the first such name. Each such line becomes an error line, so the unit compiles
 // and the user sees what is missing. Only the places where Pascal expects a type are read:
 // aliases, fields, variables, parameters and results; a pointer may point ahead.
+// Whether a line stands in a branch no compiler takes ("#if 0": {$IF False }).
+class DeadBranches {
+ public:
+  bool Dead(std::string_view line) {
+    if (StartsWith(line, "{$IFEND") || StartsWith(line, "{$ENDIF")) {
+      if (depth_ > 0) --depth_;
+      return depth_ > 0;
+    }
+    if (StartsWith(line, "{$ELSE")) {
+      if (depth_ == 1) depth_ = 0;  // the other branch is taken
+      return depth_ > 0;
+    }
+    if (StartsWith(line, "{$IF")) {
+      if (depth_ > 0 || StartsWith(line, "{$IF False")) ++depth_;
+      return depth_ > 0;
+    }
+    return depth_ > 0;
+  }
+
+ private:
+  int depth_ = 0;
+};
+
 class UnknownTypeLines {
  public:
   explicit UnknownTypeLines(ConversionContext& ctx) : ctx_(ctx), pane_(ctx.Pane) {}
@@ -372,8 +395,10 @@ class UnknownTypeLines {
   void Run() {
     uses_ = AsciiLowerCopy(ctx_.UsesExtra) + ",";  // final by now: ", name" per unit
     CommentTableRecords();
+    DeadBranches dead;
     for (int i = 0; i < pane_.Count(); ++i) {
       const std::string_view line = pane_.Line(i);
+      if (dead.Dead(line)) continue;
       const std::string_view name = DeclaredOnLine(line);
       if (!name.empty()) own_.insert(AsciiLowerCopy(name));
       for (std::string_view head : {"  function ", "  procedure "}) {
@@ -553,6 +578,52 @@ class UnknownTypeLines {
         // what the type mapping makes of "unsigned int/long/char"
         "uint",    "ulong",   "uchar"};
     if (kPascal.contains(key)) return true;
+    // Names of the tables that neither the Windows nor the ActiveX unit declares (shell
+    // interfaces, C++ classes, LP... pointers to interfaces): only a converted unit can.
+    static const std::unordered_set<std::string_view> kNotInPascalUnits = {
+      "CArchive", "CBitmap", "CBrush", "CButton", "CClientDC", "CCmdTarget", "CCmdUI",
+      "CComboBox", "CControlBar", "CDC", "CDataExchange", "CDialog", "CDialogBar",
+      "CDocTemplate", "CDocument", "CEdit", "CEditView", "CException", "CFile", "CFont",
+      "CFormView", "CFrameWnd", "CGdiObject", "CImageList", "CListBox", "CListCtrl", "CListView",
+      "CMDIChildWnd", "CMDIFrameWnd", "CMenu", "CMultiDocTemplate", "CObject", "CPaintDC",
+      "CPalette", "CPen", "CPropertyPage", "CPropertySheet", "CRgn", "CScrollBar", "CScrollView",
+      "CSingleDocTemplate", "CSplitterWnd", "CStatic", "CStatusBar", "CStdioFile", "CTabCtrl",
+      "CToolBar", "CTreeCtrl", "CTreeView", "CView", "CWinApp", "CWinThread", "CWindowDC",
+      "CWnd", "IAgileObject", "IBindStatusCallback", "IBinding", "IClientSecurity",
+      "IContextMenu", "IContextMenu2", "IContextMenu3", "IDispatchEx", "IEnumIDList",
+      "IExtractIconA", "IExtractIconW", "IFileDialog", "IFileOpenDialog", "IFileSaveDialog",
+      "IInspectable", "IInternetSecurityManager", "IModalWindow", "IPersistPropertyBag2",
+      "IPropertyBag2", "IPropertyStore", "IQueryInfo", "IServerSecurity", "IShellBrowser",
+      "IShellExtInit", "IShellFolder", "IShellFolder2", "IShellIcon", "IShellItem",
+      "IShellItemArray", "IShellLinkA", "IShellLinkW", "IShellPropSheetExt", "IShellView",
+      "IShellView2", "IWebBrowser2", "LPADVISESINK", "LPADVISESINK2", "LPBC", "LPBINDCTX",
+      "LPBINDING", "LPBINDSTATUSCALLBACK", "LPBSTR", "LPCLASSFACTORY", "LPCLASSFACTORY2",
+      "LPCONNECTIONPOINT", "LPCONNECTIONPOINTCONTAINER", "LPCONTEXTMENU", "LPCONTEXTMENU2",
+      "LPCONTEXTMENU3", "LPCREATEERRORINFO", "LPCREATETYPEINFO", "LPCREATETYPEINFO2",
+      "LPCREATETYPELIB", "LPCREATETYPELIB2", "LPDATAADVISEHOLDER", "LPDATAOBJECT", "LPDISPATCH",
+      "LPDROPSOURCE", "LPDROPTARGET", "LPENUMCONNECTIONPOINTS", "LPENUMCONNECTIONS",
+      "LPENUMFORMATETC", "LPENUMIDLIST", "LPENUMMONIKER", "LPENUMOLEVERB", "LPENUMSTATDATA",
+      "LPENUMSTATSTG", "LPENUMSTRING", "LPENUMUNKNOWN", "LPENUMVARIANT", "LPERRORINFO",
+      "LPERRORLOG", "LPEXCEPINFO", "LPEXTERNALCONNECTION", "LPEXTRACTICONA", "LPEXTRACTICONW",
+      "LPFONT", "LPFONTDISP", "LPGLOBALINTERFACETABLE", "LPLOCKBYTES", "LPMALLOC", "LPMARSHAL",
+      "LPMESSAGEFILTER", "LPMONIKER", "LPNMHDR", "LPOLEADVISEHOLDER", "LPOLECACHE",
+      "LPOLECACHE2", "LPOLECACHECONTROL", "LPOLECLIENTSITE", "LPOLECONTAINER", "LPOLECONTROL",
+      "LPOLECONTROLSITE", "LPOLEINPLACEACTIVEOBJECT", "LPOLEINPLACEFRAME", "LPOLEINPLACEOBJECT",
+      "LPOLEINPLACESITE", "LPOLEINPLACEUIWINDOW", "LPOLEITEMCONTAINER", "LPOLELINK",
+      "LPOLEOBJECT", "LPOLEWINDOW", "LPPARSEDISPLAYNAME", "LPPERPROPERTYBROWSING", "LPPERSIST",
+      "LPPERSISTFILE", "LPPERSISTPROPERTYBAG", "LPPERSISTSTORAGE", "LPPERSISTSTREAM",
+      "LPPERSISTSTREAMINIT", "LPPICTURE", "LPPICTUREDISP", "LPPROPERTYBAG", "LPPROPERTYBAG2",
+      "LPPROPERTYNOTIFYSINK", "LPPROPERTYPAGE", "LPPROPERTYPAGE2", "LPPROPERTYPAGESITE",
+      "LPPROPERTYSETSTORAGE", "LPPROVIDECLASSINFO", "LPPROVIDECLASSINFO2", "LPPSFACTORYBUFFER",
+      "LPRECORDINFO", "LPROOTSTORAGE", "LPRPCCHANNELBUFFER", "LPRPCPROXYBUFFER",
+      "LPRPCSTUBBUFFER", "LPRUNNINGOBJECTTABLE", "LPSERVICEPROVIDER", "LPSHELLBROWSER",
+      "LPSHELLEXTINIT", "LPSHELLFOLDER", "LPSHELLICON", "LPSHELLPROPSHEETEXT", "LPSHELLVIEW",
+      "LPSPECIFYPROPERTYPAGES", "LPSTDMARSHALINFO", "LPSTORAGE", "LPSTREAM",
+      "LPSUPPORTERRORINFO", "LPTYPECOMP", "LPTYPEINFO", "LPTYPEINFO2", "LPTYPELIB", "LPTYPELIB2",
+      "LPUNKNOWN", "LPVARIANT", "LPVARIANTARG", "LPVIEWOBJECT", "LPVIEWOBJECT2",
+      "LPWAVEFORMATEX", "PCreateStructA", "PCreateStructW", "PElemDesc", "PFLOAT", "PInAddr",
+      "PROPERTYKEY", "PSockAddr"};
+    if (kNotInPascalUnits.contains(name)) return DeclaredByUsedUnit(name);
     const DefinitionTables& d = ctx_.Defs;
     // A pointer type of the tables to a record this unit declares itself: the Windows or
     // ActiveX unit's pointer (where it has one) points to its own record, not this one.
@@ -565,12 +636,14 @@ class UnknownTypeLines {
         d.InterfaceNames.Contains(name) || d.ClassNames.Contains(name) ||
         d.ConstNames.Contains(name))
       return true;
-    // Declared by another unit: known when that unit made it into the uses clause (one
-    // that leads back to this unit cannot).
-    std::string unit;
-    if (FoundInOtherUnit(ctx_, name, &unit)) {
-      return uses_.find(" " + AsciiLowerCopy(unit) + ",") != std::string::npos;
-    }
+    return DeclaredByUsedUnit(name);
+  }
+
+  // Declared by another unit that made it into the uses clause (one that leads back to this
+  // unit cannot).
+  bool DeclaredByUsedUnit(const std::string& name) {
+    for (const std::string& unit : OtherUnitsDeclaring(ctx_, name))
+      if (uses_.find(" " + AsciiLowerCopy(unit) + ",") != std::string::npos) return true;
     return false;
   }
 
@@ -606,6 +679,21 @@ class UnknownTypeLines {
     }
     for (const std::string& t : types)
       if (!t.empty() && !Known(t)) return false;
+    // The names in an array's bounds ("array[0..N-1] of T") must be declared too.
+    const std::size_t open = code.find("array[");
+    const std::size_t close = open == std::string::npos ? open : code.find(']', open);
+    for (std::size_t p = open + 6; close != std::string::npos && p < close;) {
+      if (!std::isalpha(static_cast<unsigned char>(code[p])) && code[p] != '_') {
+        ++p;
+        continue;
+      }
+      std::size_t end = p;
+      while (end < close && IsWordChar(code[end])) ++end;
+      const std::string name = code.substr(p, end - p);
+      const std::string key = AsciiLowerCopy(name);
+      if (own_.contains(key) ? !declared_.contains(key) : !IsKnownName(ctx_, name)) return false;
+      p = end;
+    }
     return true;
   }
 

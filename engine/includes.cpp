@@ -252,7 +252,8 @@ ParsedIncludeCache ParseIncludeCache(std::string_view bytes) {
 
 void NameIndex::Add(const std::string& unit, const ParsedIncludeCache& c) {
   auto add = [&](const std::string& name) {
-    units_.try_emplace(AsciiLowerCopy(name), unit);
+    std::vector<std::string>& units = units_[AsciiLowerCopy(name)];
+    if (std::find(units.begin(), units.end(), unit) == units.end()) units.push_back(unit);
   };
   for (const auto& [name, value] : c.Types)
     if (name == value) add(name);
@@ -283,6 +284,11 @@ void NameIndex::Build(const std::vector<std::string>& dirs, IncludeCacheMemo* me
 }
 
 const std::string* NameIndex::UnitOf(const std::string& lowerName) const {
+  auto it = units_.find(lowerName);
+  return it == units_.end() || it->second.empty() ? nullptr : &it->second.front();
+}
+
+const std::vector<std::string>* NameIndex::UnitsOf(const std::string& lowerName) const {
   auto it = units_.find(lowerName);
   return it == units_.end() ? nullptr : &it->second;
 }

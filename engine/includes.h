@@ -56,10 +56,12 @@ class NameIndex {
   // Adds the names of one cache (a cache just written): names indexed before keep their unit.
   void Add(const std::string& unit, const ParsedIncludeCache& cache);
   const std::string* UnitOf(const std::string& lowerName) const;
+  // Every unit that declares the name, the first as UnitOf gives it (null when none does).
+  const std::vector<std::string>* UnitsOf(const std::string& lowerName) const;
 
  private:
   bool built_ = false;
-  std::unordered_map<std::string, std::string> units_;
+  std::unordered_map<std::string, std::vector<std::string>> units_;
 };
 
 // "<cacheDir>/<name>.tqc".

@@ -70,7 +70,7 @@ std::string SimpleValueLine(ConversionContext& ctx, const std::string& name,
     value = valueToken;
   } else if (ctx.Options.CompileReady &&
              (IsKnownTypeName(ctx, valueToken) ||
-              ctx.RecordNames.contains(AsciiLowerCopy(valueToken)))) {
+              ctx.DeclaredTypes.contains(AsciiLowerCopy(valueToken)))) {
     // A macro that names a type is a type to the compiler, and to the lines after it.
     SwitchSection(ctx, Section::Type);
     LearnTypeName(ctx, name);

@@ -40,7 +40,7 @@ constexpr const char* kCrLf = "\r\n";
 void LearnDeclaredType(ConversionContext& ctx, const std::string& name) {
   if (!ctx.Options.CompileReady || name.empty()) return;
   FirstDeclaration(ctx, name);
-  ctx.RecordNames.insert(AsciiLowerCopy(name));
+  ctx.DeclaredTypes.insert(AsciiLowerCopy(name));
   LearnTypeName(ctx, name);
 }
 
@@ -548,6 +548,10 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
     }
     // Bit fields, strings, directives and operators are no declarators.
     if (!IsName(name)) return ErrorFrom(st, 0);
+    // Compiler-ready: a variable named like a type of the unit in another letter case
+    // («ABPROVIDERINIT ABProviderInit;») is named apart.
+    if (ctx.Options.CompileReady && !structOpen && !unionOpen && !ctx.InInterface)
+      while (DeclaredAlready(ctx, name)) name += '_';
     if (haveGroup && g.Bounds == group.Bounds && g.Pointer == group.Pointer &&
         g.DoublePointer == group.DoublePointer) {
       text += ", " + DeclaredName(name);

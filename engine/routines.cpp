@@ -283,7 +283,8 @@ class ParameterWriter {
     switch (form_) {
       case ParameterListForm::Prototype:
       case ParameterListForm::MethodImpl:
-        if (!StartsWith(At(i + 1), "*")) ++i;
+        // "(void)", not "(void *p" nor a routine-type parameter "(void (*cb)(int)".
+        if (!StartsWith(At(i + 1), "*") && !AtIs(i + 1, "(")) ++i;
         break;
       case ParameterListForm::Constructor:
         if (AtIs(i + 1, ")")) ++i;
@@ -293,8 +294,30 @@ class ParameterWriter {
     }
   }
 
+  // The type token of the first routine-type parameter ("T ( *N ) ( ... )") from `i` on, or
+  // -1. It is split off before any parameter is read: reading one changes its tokens, and the
+  // statement is rebuilt from them.
+  int FirstRoutineTypeParameter(int i) {
+    if (!Prototype()) return -1;
+    bool paramStart = true;
+    for (int depth = 0; i < t_.Count() && depth >= 0; ++i) {
+      const std::string& tok = t_.Text(i);
+      if (depth == 0 && paramStart && tok != "const" && tok != "struct" && tok != "union" &&
+          tok != "enum") {
+        paramStart = false;
+        if (AtIs(i + 1, "(") && StartsWith(At(i + 2), "*") && AtIs(i + 3, ")") && AtIs(i + 4, "("))
+          return i;
+      }
+      if (tok == "(") ++depth;
+      if (tok == ")") --depth;
+      if (depth == 0 && tok == ",") paramStart = true;
+    }
+    return -1;
+  }
+
   ParameterListEnd Walk(int i) {
     SkipVoidList(i);
+    if (const int split = FirstRoutineTypeParameter(i); split >= 0) return SplitFunctionPointer(split);
     bool constFlag = false;
     int start = -1;  // the first token of the parameter being read
     while (i < t_.Count() - 1 && !t_.Is(i, ")")) {
@@ -337,8 +360,13 @@ class ParameterWriter {
     const std::string starName = t_.Text(ti + 2);
     if (!StartsWith(starName, "*")) return Error(ti);
     const std::string n = starName.substr(1);
-    std::string text = "typedef " + t_.Text(ti) + " *T" + n;
-    t_.SetText(ti, "T" + n);
+    // Compiler-ready: two routines with a parameter of one name («fCallback» of an ANSI and a
+    // wide routine) would declare one type twice; the later one is named apart.
+    std::string typeName = "T" + n;
+    if (ctx_.Options.CompileReady)
+      while (DeclaredAlready(ctx_, typeName)) typeName += '_';
+    std::string text = "typedef " + t_.Text(ti) + " *" + typeName;
+    t_.SetText(ti, typeName);
     t_.SetText(ti + 1, n);
     t_.Delete(ti + 2);  // the star-name
     t_.Delete(ti + 2);  // its ")"
@@ -451,7 +479,8 @@ class ParameterWriter {
       while (cur < t_.Count() && !AtIs(cur, ",") && !AtIs(cur, ")")) {
         const std::string& v = t_.Text(cur++);
         if (!value.empty()) value += " ";
-        value += IsComment(v) ? "(* " + v + " *)" : v;
+        // A C number or NULL is no Pascal value ("= 0xffffffff").
+        value += IsComment(v) ? "(* " + v + " *)" : ConvertConstOperand(v, ctx_.Options.CompileReady);
       }
     }
     if (form_ != ParameterListForm::Constructor && IsComment(At(cur))) comment = t_.Text(cur++);
@@ -644,6 +673,11 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
   if (ctx.RoutineTypedef) {
     SwitchSection(ctx, Section::Type);
     line = "  " + pascalName + " =" + head;
+    // Compiler-ready: a type declared again stays a comment.
+    if (ctx.Options.CompileReady) {
+      if (!FirstDeclaration(ctx, name)) line.insert(0, "// ");
+      ctx.DeclaredTypes.insert(AsciiLowerCopy(name));
+    }
     // A plain routine type is already a pointer in Pascal, so "T *" of it means T itself;
     // a pointer-to-routine typedef is not.
     if (!starName && !ctx.FuncNames.Contains(name)) {
@@ -659,9 +693,6 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
   // Compiler-ready: every routine of the unit is bound to the DLL in its declaration (a
   // routine without a body or binding is an unsolved forward declaration).
   const bool bindHere = ctx.Options.CompileReady && !ctx.RoutineTypedef && !ctx.InInterface;
-  // A routine declared again (a prototype, then its inline body) stays a comment: C has no
-  // overloads, Pascal would take the two for one routine declared twice.
-  if (bindHere && !FirstRoutineDeclaration(ctx, name)) line.insert(0, "// ");
   const ParameterListEnd end =
       WriteParameterList(ctx, nameIdx + 2, ParameterListForm::Prototype, line);
   switch (end.End) {
@@ -683,6 +714,10 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
         // The DLL's file name itself: the constant stands in the implementation part.
         AskDllOnce(ctx);
         line += " external '" + PascalQuoted(ctx.DllFile) + "' name '" + name + "';";
+        // A routine declared again (a prototype, then its inline body) stays a comment: C
+        // has no overloads, Pascal would take the two for one routine declared twice. (A
+        // list split for a routine-type parameter is read again: that is no second one.)
+        if (!FirstRoutineDeclaration(ctx, name)) line.insert(0, "// ");
       }
       break;
     case ParameterListEnd::Kind::Unclosed:

@@ -349,8 +349,10 @@ bool FirstRoutineDeclaration(ConversionContext& ctx, std::string_view name) {
   return FirstIn(ctx, ctx.DeclaredRoutines, nullptr, name);
 }
 
-bool FoundInOtherUnit(ConversionContext& ctx, std::string_view name, std::string* unitOut) {
-  if (!ctx.Options.CompileReady) return false;
+namespace {
+
+// The index of the names of all caches, built on first use.
+NameIndex& Names(ConversionContext& ctx) {
   NameIndex* index = nullptr;
   if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
     index = &memo->Names();
@@ -359,8 +361,24 @@ bool FoundInOtherUnit(ConversionContext& ctx, std::string_view name, std::string
     index = ctx.OwnNameIndex.get();
   }
   if (!index->Built()) index->Build(ctx.Options.CacheDirs, ctx.Options.CacheMemo);
+  return *index;
+}
+
+}  // namespace
+
+std::vector<std::string> OtherUnitsDeclaring(ConversionContext& ctx, std::string_view name) {
+  std::vector<std::string> units;
+  if (!ctx.Options.CompileReady) return units;
+  if (const auto* all = Names(ctx).UnitsOf(AsciiLowerCopy(name)))
+    for (const std::string& unit : *all)
+      if (!EqualsIgnoreCase(unit, ctx.UnitName)) units.push_back(unit);
+  return units;
+}
+
+bool FoundInOtherUnit(ConversionContext& ctx, std::string_view name, std::string* unitOut) {
+  if (!ctx.Options.CompileReady) return false;
   const std::string key = AsciiLowerCopy(name);
-  const std::string* unit = index->UnitOf(key);
+  const std::string* unit = Names(ctx).UnitOf(key);
   if (!unit || EqualsIgnoreCase(*unit, ctx.UnitName)) return false;
   if (unitOut) *unitOut = *unit;
   if (std::find(ctx.FoundUses.begin(), ctx.FoundUses.end(), *unit) == ctx.FoundUses.end())

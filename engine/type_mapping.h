@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "context.h"
 
@@ -52,6 +53,9 @@ bool FirstDeclaration(ConversionContext& ctx, std::string_view name);
 bool DeclaredAlready(const ConversionContext& ctx, std::string_view name);
 // The same for routines, which are no names a constant's value may refer to.
 bool FirstRoutineDeclaration(ConversionContext& ctx, std::string_view name);
+
+// Compiler-ready: the other units whose caches declare the name (none in the other modes).
+std::vector<std::string> OtherUnitsDeclaring(ConversionContext& ctx, std::string_view name);
 
 // Compiler-ready: whether a name in a value can be referred to: declared by this unit or by
 // the units it includes, a known constant or type, or a word of Pascal's expressions.

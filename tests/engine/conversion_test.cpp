@@ -397,6 +397,34 @@ TEST(ConversionTest, CompileReadyOutput) {
         "    function F(a: Integer): Integer; stdcall;", "  end;", "{$ELSE}", "type",
         "  p_IFooVtbl = ^IFooVtbl;", "  IFooVtbl = record", "\tx\t: Integer;", "  end;", "{$IFEND}"},
        0},
+      // A routine with a routine-type parameter is read again after the split: it is still
+      // bound. A default value is a Pascal number.
+      {"int WINAPI Q(int a, void (*fCb)(int x));\n"
+       "MIDL_INTERFACE(\"b3e7c340-ef97-11ce-9bc9-00aa00608e02\")\nIBar : public IUnknown\n{\n"
+       "  virtual int WINAPI Wait(int ms = 0xffffffff) = 0;\n};\n",
+       {"type", "  TfCb = procedure (x: Integer); cdecl;",
+        "  function Q(a: Integer; fCb: TfCb): Integer; stdcall; external 'x.dll' name 'Q';",
+        "type", "  IBar = interface ( IUnknown )", "\t['{b3e7c340-ef97-11ce-9bc9-00aa00608e02}']",
+        "    function Wait(ms: Integer = $ffffffff): Integer; stdcall;", "  end;"},
+       0},
+      // Names apart: a variable named like a type, two routine types of one parameter name.
+      // No constant of a routine type; no declaration from a branch no compiler takes; no
+      // field whose bound names what is not declared.
+      {"typedef int (WINAPI ABPI)(int a);\nABPI AbPi;\n"
+       "int WINAPI Q(void *p, void (*fCb)(int x));\nint WINAPI QW(void *p, void (*fCb)(void *x));\n"
+       "typedef void (*SIGFN)(int);\n#define SIG_DFL (SIGFN)0\n#if 0\ntypedef int PF;\n#endif\n"
+       "void f(PF p);\n#define N UNKNOWN_X\ntypedef struct S { int a[N]; } S;\n",
+       {"type", "  ABPI =  function (a: Integer): Integer; stdcall;", "var", "\tAbPi_\t: ABPI;",
+        "type", "  TfCb = procedure (x: Integer); cdecl;",
+        "  function Q(var p; fCb: TfCb): Integer; stdcall; external 'x.dll' name 'Q';", "type",
+        "  TfCb_ = procedure (var x); cdecl;",
+        "  function QW(var p; fCb: TfCb_): Integer; stdcall; external 'x.dll' name 'QW';", "type",
+        "  SIGFN = procedure (Para0: Integer); cdecl;", "// Error :  #define SIG_DFL ( SIGFN ) 0",
+        "{$IF False }", "  PF\t= Integer;", "{$IFEND}",
+        "// Error : procedure f(p: PF); cdecl; external 'x.dll' name 'f';",
+        "// Error :  #define N UNKNOWN_X", "type", "  p_S = ^S;", "  S = record",
+        "// Error : a\t: array[0..N-1] of Integer;", "  end;"},
+       4},
       // Enumeration members count as numbers in operations, with the parentheses kept.
       {"enum E { A = 1, B = 2, C = ((A | B) | 4) };\n#define ALL (A | B)\n#define ONE (A)\n",
        {"type", "  E = ( A\t= 1, B\t= 2, C\t= ((Integer(A) or Integer(B)) or 4) );", "const",

@@ -471,6 +471,12 @@ TEST_F(RoutinesTest, FunctionPointerParametersInsideTypedefsAndWithComments) {
   EXPECT_EQ(Body("void f(int (*cb)(int /* c */), // hook\n int n);"),
             (V{"type", "  Tcb =  function (Para0: Integer (* c *) ): Integer; stdcall;",
                "  procedure f(cb: Tcb; (* hook *)", "\t n: Integer); stdcall;"}));
+  // A pointer before the routine-type parameter keeps its star; "void (*cb)" first is no
+  // "(void)" list.
+  EXPECT_EQ(Body("void f(int *p, void (*cb)(int));\nvoid g(void (*cb)(int));"),
+            (V{"type", "  Tcb = procedure (Para0: Integer); stdcall;",
+               "  procedure f(var p: Integer; cb: Tcb); stdcall;", "type",
+               "  Tcb = procedure (Para0: Integer); stdcall;", "  procedure g(cb: Tcb); stdcall;"}));
 }
 
 TEST_F(RoutinesTest, ConstAndVarNeverTogether) {
