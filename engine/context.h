@@ -165,6 +165,8 @@ struct ConversionContext {
   // HICON b;»), by name, with the macros they use written out: a record that names one gets
   // the declarations as its fields.
   std::unordered_map<std::string, std::vector<std::string>> FieldMacros;
+  int ExpandedLines = 0;          // lines ahead in SourceLines that a macro gave
+  bool ReadingExpansion = false;  // the line read last is one of them
   // Units found through the name index (not included) that declare names the unit uses.
   std::vector<std::string> FoundUses;
   std::unique_ptr<NameIndex> OwnNameIndex;  // when no memo of the run holds one

@@ -1053,6 +1053,8 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
   while (!ctx.SourceLines.empty()) {
     ctx.CurrentLine.assign(ctx.SourceLines.front());  // keeps the buffer of the last line
     ctx.SourceLines.pop_front();
+    ctx.ReadingExpansion = ctx.ExpandedLines > 0;
+    if (ctx.ExpandedLines > 0) --ctx.ExpandedLines;
     if (ctx.Pending && !continued && StartsDirective(ctx)) FlushPending(ctx);
     if (!ctx.Pending) {
       ctx.TokenList.Clear();

@@ -379,6 +379,12 @@ TEST(ConversionTest, CompileReadyOutput) {
        {"// Error :  #define FIELDS Integer a ; Integer b ;", "type", "  p_S = ^S;", "  S = record",
         "\ta\t: Integer;", "\tb\t: Integer;", "  end;", "  _S\t= S;"},
        1},
+      // Macros that lead back to themselves are written out once on each path.
+      {"#define A B a;\n#define B C b;\n#define C A c;\ntypedef struct _T {\n  C\n} T;\n",
+       {"// Error :  #define A B a ;", "// Error :  #define B C b ;", "// Error :  #define C A c ;",
+        "type", "  p_T = ^T;", "  T = record", "// Error : b\t: C;", "// Error :  a ;",
+        "// Error :  c ;", "  end;", "  _T\t= T;"},
+       6},
       // A routine named like a record in another letter case; sizeof of a type; an alias of
       // a record in another letter case is a type.
       {"typedef struct tagCC { int a; } CC;\nint WINAPI Cc(int n);\n"
