@@ -131,18 +131,18 @@ std::optional<std::string> CompilerCondition(const TStringList2& t, std::string&
 enum class Branch { Opens, Next, Closes };
 void EnterBranch(ConversionContext& ctx, Branch b) {
   if (b == Branch::Opens)
-    ctx.CondPath.emplace_back(++ctx.CondCounter, 0);
-  else if (ctx.CondPath.empty())
+    ctx.ReadyState.CondPath.emplace_back(++ctx.ReadyState.CondCounter, 0);
+  else if (ctx.ReadyState.CondPath.empty())
     ctx.CurrentSection = Section::None;  // an unbalanced directive: nothing is sure
   else if (b == Branch::Next)
-    ++ctx.CondPath.back().second;
+    ++ctx.ReadyState.CondPath.back().second;
   else
-    ctx.CondPath.pop_back();
+    ctx.ReadyState.CondPath.pop_back();
   // The last header counts here only when it stands in this branch or around it. (A new
   // header is not written without need: it would end the type section, and with it the
   // pointer types waiting there for the record they point to.)
-  const auto& at = ctx.SectionPath;
-  const auto& here = ctx.CondPath;
+  const auto& at = ctx.ReadyState.SectionPath;
+  const auto& here = ctx.ReadyState.CondPath;
   if (at.size() > here.size() || !std::equal(at.begin(), at.end(), here.begin()))
     ctx.CurrentSection = Section::None;
 }
@@ -179,9 +179,9 @@ RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
   } else {
     return RuleResult::Declined;
   }
-  if (ctx.Options.CompileReady) EnterBranch(ctx, opens ? Branch::Opens : Branch::Next);
+  if (ctx.Ready.TracksBranches()) EnterBranch(ctx, opens ? Branch::Opens : Branch::Next);
 
-  if (ctx.Options.CompileReady) {
+  if (ctx.Ready.WritesCompilerConditions()) {
     std::string comment;
     if (std::optional<std::string> e = CompilerCondition(t, comment)) {
       st.Built += *e + " }";
@@ -269,7 +269,7 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
           st.Outcome = 2;
       }
     }
-    if (ctx.Options.CompileReady) {
+    if (ctx.Ready.WritesCompilerConditions()) {
       // {$IF} form: a compiler takes {$ELSEIF} (from #elif) only after {$IF}.
       ctx.CondStack.push_back({true, true});
       EnterBranch(ctx, Branch::Opens);
@@ -288,7 +288,7 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
   const bool endif = t0 == "#endif";
   if (!endif && t0 != "#else") return RuleResult::Declined;
   const ConversionContext::OpenConditional top = TopOfCondStack(ctx);
-  if (ctx.Options.CompileReady) EnterBranch(ctx, endif ? Branch::Closes : Branch::Next);
+  if (ctx.Ready.TracksBranches()) EnterBranch(ctx, endif ? Branch::Closes : Branch::Next);
   if (endif) {
     st.Built = top.ClosesWithIfend ? "{$IFEND}" : "{$ENDIF}";
     ctx.CondStack.pop_back();

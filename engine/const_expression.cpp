@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "compile_ready/declarations.h"
 #include "dispatch.h"
 #include "failure.h"
 #include "numbers.h"
@@ -116,7 +117,7 @@ void GlueCasts(ConversionContext& ctx) {
     if (!EqualsIgnoreCase(std::string_view(word).substr(star ? 1 : 0), "sizeof") ||
         !t.Is(i + 1, "(") || !t.Is(i + 3, ")") ||
         !(IsKnownTypeName(ctx, t.Text(i + 2)) ||
-          ctx.DeclaredTypes.contains(AsciiLowerCopy(t.Text(i + 2)))))
+          ctx.ReadyState.DeclaredTypes.contains(AsciiLowerCopy(t.Text(i + 2)))))
       continue;
     t.SetText(i, (star ? "*SizeOf(" : "SizeOf(") + t.Text(i + 2) + ")");
     for (int k = i + 3; k > i; --k) t.Delete(k);
@@ -126,7 +127,8 @@ void GlueCasts(ConversionContext& ctx) {
     for (int i = 2; i + 3 < t.Count(); ++i) {
       if (!t.Is(i, "(") || !t.Is(i + 2, ")")) continue;
       // A cast of a parenthesized value goes: a constant takes the type of its value.
-      if (t.Is(i + 3, "(") && (IsKnownTypeName(ctx, t.Text(i + 1)) || t.Text(i + 1).ends_with("*"))) {
+      if (t.Is(i + 3, "(") &&
+          (IsKnownTypeName(ctx, t.Text(i + 1)) || t.Text(i + 1).ends_with("*"))) {
         for (int k = 0; k < 3; ++k) t.Delete(i);
         changed = true;
         continue;
@@ -157,11 +159,11 @@ void GlueCasts(ConversionContext& ctx) {
   bool operation = false;
   for (int i = 2; i < t.Count(); ++i) {
     const std::string& tok = t.Text(i);
-    operation = operation || tok == "|" || tok == "&" || tok == "+" || tok == "-" ||
-                tok == "<<" || tok == ">>" || StartsWith(tok, "*");
+    operation = operation || tok == "|" || tok == "&" || tok == "+" || tok == "-" || tok == "<<" ||
+                tok == ">>" || StartsWith(tok, "*");
   }
   for (int i = 2; operation && i < t.Count(); ++i)
-    if (ctx.EnumMembers.contains(AsciiLowerCopy(t.Text(i))))
+    if (ctx.ReadyState.EnumMembers.contains(AsciiLowerCopy(t.Text(i))))
       t.SetText(i, "Integer(" + t.Text(i) + ")");
 }
 
@@ -180,7 +182,8 @@ bool HasUnknownName(ConversionContext& ctx, int first) {
         continue;
       }
       std::size_t end = p;
-      while (end < tok.size() && (std::isalnum(static_cast<unsigned char>(tok[end])) || tok[end] == '_'))
+      while (end < tok.size() &&
+             (std::isalnum(static_cast<unsigned char>(tok[end])) || tok[end] == '_'))
         ++end;
       if (!std::isdigit(c) && !IsKnownName(ctx, std::string_view(tok).substr(p, end - p), false))
         return true;
@@ -192,14 +195,14 @@ bool HasUnknownName(ConversionContext& ctx, int first) {
 
 void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
   TStringList2& tokens = ctx.TokenList;
-  if (ctx.Options.CompileReady) {
+  if (ctx.Ready.RefusesUnknownValues()) {
     GlueCasts(ctx);
     // A cast that is left (to a routine type: Pascal has no constant of one), or a value
     // that names what no unit declares, would stop the compiler.
     bool cast = false;
     for (int i = 2; i + 3 < tokens.Count() && !cast; ++i)
       cast = tokens.Is(i, "(") && tokens.Is(i + 2, ")") &&
-             ctx.DeclaredTypes.contains(AsciiLowerCopy(tokens.Text(i + 1)));
+             ctx.ReadyState.DeclaredTypes.contains(AsciiLowerCopy(tokens.Text(i + 1)));
     if (cast || HasUnknownName(ctx, 2)) {
       st.Outcome = 0;
       return;
@@ -277,7 +280,7 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
       continue;
     }
     if (i + 1 < n) {
-      const std::string c = ConvertConstOperand(t, ctx.Options.CompileReady);
+      const std::string c = ConvertConstOperand(t, ctx.Ready.TranslatesValueOperators());
       const std::string u = tokens.Text(i + 1);
       if (u == ")") {
         line += " " + c;
@@ -331,7 +334,7 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
         fold.FoldState = -1;
       }
     } else {
-      line += " " + ConvertConstOperand(t, ctx.Options.CompileReady);
+      line += " " + ConvertConstOperand(t, ctx.Ready.TranslatesValueOperators());
       fold.FoldState = -1;
     }
   }

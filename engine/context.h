@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "compile_ready/stage.h"
 #include "host.h"
 #include "includes.h"
 #include "options.h"
@@ -72,7 +73,7 @@ class SourceQueue {
 struct ConversionContext {
   ConversionContext(DefinitionTables& defs, const ConversionOptions& options, OutputPane& pane,
                     ConversionHost& host)
-      : Defs(defs), Options(options), Pane(pane), Host(host) {}
+      : Defs(defs), Options(options), Pane(pane), Host(host), Ready(options.CompileReady) {}
 
   DefinitionTables& Defs;  // the program's tables; only SkipWords grows during a conversion
   const ConversionOptions& Options;
@@ -82,7 +83,7 @@ struct ConversionContext {
   // Form-level fields of one conversion.
   std::string UnitName;
   std::string DllName;
-  std::string DllFile;  // the DLL's file name as the user gave it (empty after Cancel)
+  std::string DllFile;      // the DLL's file name as the user gave it (empty after Cancel)
   std::string InputPath;    // full path of the file being converted
   std::string CurrentLine;  // the input line being processed, exactly as read
   bool IDispatchSeen = false;
@@ -147,29 +148,11 @@ struct ConversionContext {
     bool Written;
   };
   std::vector<OpenConditional> CondStack;
-  // Compiler-ready: the branch of every open conditional (a number per conditional and the
-  // branch within it), and for each name declared (in lower case) the branches it was
-  // declared in: a name declared again where both can count is left out the second time.
-  std::vector<std::pair<int, int>> CondPath;
-  std::vector<std::pair<int, int>> SectionPath;  // CondPath where the last header was written
-  int CondCounter = 0;
-  using DeclarationPaths =
-      std::unordered_map<std::string, std::vector<std::vector<std::pair<int, int>>>>;
-  DeclarationPaths DeclaredIn, DeclaredRoutines;
-  std::vector<std::string> DeclaredOrder;  // the keys of DeclaredIn as first declared
-  // Types the unit declares with a closing brace or as routine types (lower case).
-  std::unordered_set<std::string> DeclaredTypes;
-  std::unordered_set<std::string> EnumMembers;  // the unit's enumeration members (lower case)
   TStringList2 KnownNames;  // names declared by the included units ([NAME], lower case)
-  // Compiler-ready: macros whose value is a list of declarations («#define X_FIELDS DWORD a;
-  // HICON b;»), by name, with the macros they use written out: a record that names one gets
-  // the declarations as its fields.
-  std::unordered_map<std::string, std::vector<std::string>> FieldMacros;
-  int ExpandedLines = 0;          // lines ahead in SourceLines that a macro gave
-  bool ReadingExpansion = false;  // the line read last is one of them
-  // Units found through the name index (not included) that declare names the unit uses.
-  std::vector<std::string> FoundUses;
-  std::unique_ptr<NameIndex> OwnNameIndex;  // when no memo of the run holds one
+
+  // The compiler-ready stage: the rules' questions to it, and what they record for it.
+  CompileReadyStage Ready;
+  CompileReadyState ReadyState;
 
   // Interfaces and classes.
   bool InInterface = false;
@@ -180,6 +163,7 @@ struct ConversionContext {
   TStringList2 ForwardNames, ForwardTexts;
 
   // Unit assembly.
+  int UsesLineIndex = 10;  // the pane line of "uses"
   std::string UsesExtra;
   Section CurrentSection = Section::None;
   bool SectionReopen = false;

@@ -55,6 +55,9 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
                              const ConversionOptions& options, ConversionHost& host,
                              OutputPane& pane);
 
+// Writes the uses line of the unit (line UsesLineIndex) from what the conversion found.
+void WriteUsesLine(ConversionContext& ctx);
+
 // The source pre-pass: interface and class names registered ahead of use, and the
 // __cplusplus resolution when that option is on.
 void PrepareSource(ConversionContext& ctx);

@@ -149,8 +149,8 @@ RuleResult TypedefRetry(ConversionContext& ctx, Statement& st) {
 void AppendFieldMacro(const ConversionContext& ctx, const std::vector<std::string>& value,
                       std::vector<std::string>& visiting, std::vector<std::string>& out) {
   for (const std::string& tok : value) {
-    const auto inner = ctx.FieldMacros.find(tok);
-    if (inner == ctx.FieldMacros.end() ||
+    const auto inner = ctx.ReadyState.FieldMacros.find(tok);
+    if (inner == ctx.ReadyState.FieldMacros.end() ||
         std::find(visiting.begin(), visiting.end(), tok) != visiting.end()) {
       out.push_back(tok);
       continue;
@@ -165,11 +165,11 @@ bool ExpandFieldMacro(ConversionContext& ctx) {
   TStringList2& t = ctx.TokenList;
   // Lines that came from a macro are not read as macros again: a macro that leads back to
   // itself would never end.
-  if (!ctx.Options.CompileReady || ctx.ReadingExpansion ||
+  if (!ctx.Ready.ExpandsFieldMacros() || ctx.ReadyState.ReadingExpansion ||
       (ctx.OpenStructLine == -1 && ctx.OpenUnionLine == -1))
     return false;
-  const auto macro = ctx.FieldMacros.find(t.Text(0));
-  if (macro == ctx.FieldMacros.end()) return false;
+  const auto macro = ctx.ReadyState.FieldMacros.find(t.Text(0));
+  if (macro == ctx.ReadyState.FieldMacros.end()) return false;
   std::vector<std::string> visiting{macro->first}, tokens;
   AppendFieldMacro(ctx, macro->second, visiting, tokens);
   std::vector<std::string> lines(1);
@@ -178,10 +178,11 @@ bool ExpandFieldMacro(ConversionContext& ctx) {
     (lines.back() += ' ') += tok;
     if (tok == "{" || tok == ";") lines.emplace_back();
   }
-  for (int i = 1; i < t.Count(); ++i) (lines.back() += ' ') += AsSource(t.Text(i), i + 1 == t.Count());
+  for (int i = 1; i < t.Count(); ++i)
+    (lines.back() += ' ') += AsSource(t.Text(i), i + 1 == t.Count());
   if (lines.back().empty()) lines.pop_back();
   for (auto line = lines.rbegin(); line != lines.rend(); ++line) ctx.SourceLines.push_front(*line);
-  ctx.ExpandedLines = static_cast<int>(lines.size());
+  ctx.ReadyState.ExpandedLines = static_cast<int>(lines.size());
   t.Clear();
   ctx.Pending = false;
   return true;
@@ -234,7 +235,7 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
   }
   // Compiler-ready: a comment between a record's name and its "{" («typedef struct _X
   // /* c */ {») goes after the "{", where the head rules keep it.
-  if (ctx.Options.CompileReady && k > 4 &&
+  if (ctx.Ready.MovesCommentsIntoRecordHeads() && k > 4 &&
       (t.Is(0, "typedef") || t.Is(0, "struct") || t.Is(0, "union") || t.Is(0, "enum"))) {
     for (int i = 2; i + 1 < k && i < 4; ++i)
       if (IsCommentToken(t.Text(i)) && t.Is(i + 1, "{")) {
@@ -249,8 +250,7 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
     t.Delete(0);
     k = t.Count();
   }
-  if (k > 4 && t.Is(0, "__declspec") && t.Is(1, "(") && t.Is(2, "dllexport") &&
-      t.Is(3, ")")) {
+  if (k > 4 && t.Is(0, "__declspec") && t.Is(1, "(") && t.Is(2, "dllexport") && t.Is(3, ")")) {
     for (int i = 0; i < 4; ++i) t.Delete(0);
     t.Insert(0, "_export");
     k = t.Count();
@@ -272,15 +272,14 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
   if (ctx.SkippingBlock) {
     st.Outcome = 0;
     const int n = t.Count();
-    const bool endsBlock =
-        (n >= 2 && t.Is(n - 2, "}") && t.Is(n - 1, ";")) ||
-        (t.Is(0, "}") && (t.Is(n - 1, ";") || (n >= 2 && t.Is(n - 2, ";"))));
+    const bool endsBlock = (n >= 2 && t.Is(n - 2, "}") && t.Is(n - 1, ";")) ||
+                           (t.Is(0, "}") && (t.Is(n - 1, ";") || (n >= 2 && t.Is(n - 2, ";"))));
     if (endsBlock) ctx.SkippingBlock = false;
     return RuleResult::Epilogue;
   }
 
-  if (auto r = tryRules({TranslateExternC, TranslateGuid, TranslateInclude, TranslateUndef,
-                         TranslateDefine});
+  if (auto r = tryRules(
+          {TranslateExternC, TranslateGuid, TranslateInclude, TranslateUndef, TranslateDefine});
       r != RuleResult::Declined)
     return r;
 

@@ -89,9 +89,9 @@ auto ListsOf(Holder& c) {
 
 template <class Holder>
 CacheTargets TargetsOf(Holder& c) {
-  return {c.TypeNames,  c.TypeValues,     c.PointeeTypes,   c.PointerTypes, c.MakeNames,
-          c.MakeValues, c.IncludedCaches, c.InterfaceNames, c.ClassNames,   c.FuncNames,
-          c.KnownNames};
+  return {c.TypeNames,  c.TypeValues, c.PointeeTypes,   c.PointerTypes,
+          c.MakeNames,  c.MakeValues, c.IncludedCaches, c.InterfaceNames,
+          c.ClassNames, c.FuncNames,  c.KnownNames};
 }
 
 // Appends a parsed cache to the lists. [INC] names not queued before in this conversion
@@ -375,8 +375,6 @@ RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
   return RuleResult::Epilogue;
 }
 
-namespace {
-
 // The [INC] names of the cache named `name` in the first folder that holds it; null when no
 // folder holds one.
 std::shared_ptr<const ParsedIncludeCache> FindCache(const ConversionContext& ctx,
@@ -392,68 +390,12 @@ std::shared_ptr<const ParsedIncludeCache> FindCache(const ConversionContext& ctx
   return nullptr;
 }
 
-}  // namespace
-
-void SettleCompilerUses(ConversionContext& ctx) {
-  // The units reached from the included headers, breadth first, with their [INC] links.
-  std::vector<std::string> names;
-  std::unordered_map<std::string, int> index;
-  std::vector<std::vector<int>> links;
-  std::vector<bool> converted;
-  auto node = [&](const std::string& name) {
-    auto [it, added] = index.emplace(name, static_cast<int>(names.size()));
-    if (added) names.push_back(name);
-    return it->second;
-  };
-  for (const auto& e : ctx.IncludeNames.Entries()) node(e.Text);
-  const int direct = static_cast<int>(names.size());
-  for (const std::string& unit : ctx.FoundUses) node(unit);
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    std::shared_ptr<const ParsedIncludeCache> cache = FindCache(ctx, names[i]);
-    converted.push_back(cache != nullptr);
-    links.emplace_back();
-    if (!cache) continue;
-    for (const std::string& inc : cache->Includes) {
-      const int to = node(inc);
-      links[i].push_back(to);
-    }
-  }
-  // The units that lead back to this one.
-  const std::size_t n = names.size();
-  std::vector<std::vector<int>> back(n);
-  for (std::size_t i = 0; i < n; ++i)
-    for (int to : links[i]) back[static_cast<std::size_t>(to)].push_back(static_cast<int>(i));
-  std::vector<bool> leadsBack(n, false);
-  std::vector<int> todo;
-  if (auto self = index.find(ctx.UnitName); self != index.end()) {
-    leadsBack[static_cast<std::size_t>(self->second)] = true;
-    todo.push_back(self->second);
-  }
-  while (!todo.empty()) {
-    const int at = todo.back();
-    todo.pop_back();
-    for (int from : back[static_cast<std::size_t>(at)]) {
-      if (leadsBack[static_cast<std::size_t>(from)]) continue;
-      leadsBack[static_cast<std::size_t>(from)] = true;
-      todo.push_back(from);
-    }
-  }
-  TStringList2 included;
-  ctx.UsesExtra.clear();
-  for (std::size_t i = 0; i < n; ++i) {
-    if (!converted[i] || leadsBack[i]) continue;
-    ctx.UsesExtra += ", " + names[i];
-    if (static_cast<int>(i) < direct) included.Add(names[i]);
-  }
-  ctx.IncludeNames = std::move(included);
-}
-
 bool IncludeCacheNeeded(const ConversionContext& ctx) {
   // The program's own interface and class names count: a header that adds nothing still
   // gets its (empty) cache then.
   return !(ctx.NewTypeIdx.empty() && ctx.NewPointerIdx.empty() && ctx.NewMakeIdx.empty() &&
            ctx.InterfaceNames.Empty() && ctx.ClassNames.Empty() && ctx.IncludeNames.Empty() &&
-           ctx.NewFuncIdx.empty() && ctx.DeclaredOrder.empty());
+           ctx.NewFuncIdx.empty() && ctx.ReadyState.DeclaredOrder.empty());
 }
 
 std::string BuildIncludeCache(const ConversionContext& ctx) {
@@ -461,9 +403,9 @@ std::string BuildIncludeCache(const ConversionContext& ctx) {
   // Compiler-ready: the names the unit declares, in lower case, so that the units that
   // include it know what they may refer to. Before [TYPE], where a reader that does not
   // know the section passes the lines over.
-  if (!ctx.DeclaredOrder.empty()) {
+  if (!ctx.ReadyState.DeclaredOrder.empty()) {
     AddEntry(out, "[NAME]");
-    for (const std::string& name : ctx.DeclaredOrder) AddEntry(out, name);
+    for (const std::string& name : ctx.ReadyState.DeclaredOrder) AddEntry(out, name);
   }
   AddEntry(out, "[TYPE]");
   for (int i : ctx.NewTypeIdx) AddEntry(out, ctx.TypeNames.Text(i) + "," + ctx.TypeValues.Text(i));

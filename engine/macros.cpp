@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "compile_ready/declarations.h"
 #include "numbers.h"
 #include "records.h"
 #include "rules.h"
@@ -49,7 +50,7 @@ std::uint32_t Bits(int value) { return static_cast<std::uint32_t>(value); }
 
 // Compiler-ready: the value (from token 2 on) names what no unit declares.
 bool UnknownValue(ConversionContext& ctx) {
-  if (!ctx.Options.CompileReady) return false;
+  if (!ctx.Ready.RefusesUnknownValues()) return false;
   // A brace, bracket or separator alone ("#define RpcEndExcept }") is no value.
   const std::string& v = ctx.Tok(2);
   if (v.empty() || std::string_view("{}[];,=").find(v.front()) != std::string_view::npos)
@@ -68,16 +69,16 @@ std::string SimpleValueLine(ConversionContext& ctx, const std::string& name,
       ctx.InterfaceNames.Add(name);
     }
     value = valueToken;
-  } else if (ctx.Options.CompileReady &&
+  } else if (ctx.Ready.MacrosNamingTypesAreTypes() &&
              (IsKnownTypeName(ctx, valueToken) ||
-              ctx.DeclaredTypes.contains(AsciiLowerCopy(valueToken)))) {
+              ctx.ReadyState.DeclaredTypes.contains(AsciiLowerCopy(valueToken)))) {
     // A macro that names a type is a type to the compiler, and to the lines after it.
     SwitchSection(ctx, Section::Type);
     LearnTypeName(ctx, name);
     value = valueToken;
   } else {
     SwitchSection(ctx, Section::Const);
-    value = ConvertConstOperand(valueToken, ctx.Options.CompileReady);
+    value = ConvertConstOperand(valueToken, ctx.Ready.TranslatesValueOperators());
   }
   RecordConstant(ctx, name, value);
   return "  " + DeclaredName(name) + "\t= " + value + ";";
@@ -101,7 +102,7 @@ RuleResult IdentityMacro(ConversionContext& ctx, Statement& st) {
 // #define NAME ( ( T ) V ): a Pascal type cast.
 RuleResult CastConstant(ConversionContext& ctx, Statement& st) {
   std::string type = ctx.Tok(4);
-  if (ctx.Options.CompileReady) {
+  if (ctx.Ready.RefusesUnknownValues()) {
     // A pointer cast names the Pascal pointer type ("(void *)0" is Pointer(0)).
     if (type.ends_with("*")) {
       type.pop_back();
@@ -112,7 +113,7 @@ RuleResult CastConstant(ConversionContext& ctx, Statement& st) {
   }
   SwitchSection(ctx, Section::Const);
   const std::string name = ctx.Tok(1);
-  const std::string v = ConvertConstOperand(ctx.Tok(6), ctx.Options.CompileReady);
+  const std::string v = ConvertConstOperand(ctx.Tok(6), ctx.Ready.TranslatesValueOperators());
   RecordConstant(ctx, name, v);
   return BuiltLine(st, "  " + DeclaredName(name) + "\t= " + type + "(" + v + ");");
 }
@@ -362,14 +363,14 @@ void LearnFieldMacro(ConversionContext& ctx) {
   for (int i = 2; i < n; ++i) {
     const std::string& tok = ctx.Tok(i);
     if (IsCommentToken(tok)) continue;
-    if (auto used = ctx.FieldMacros.find(tok); used != ctx.FieldMacros.end())
+    if (auto used = ctx.ReadyState.FieldMacros.find(tok); used != ctx.ReadyState.FieldMacros.end())
       value.insert(value.end(), used->second.begin(), used->second.end());
     else
       value.push_back(tok);
   }
   if (value.empty() || value.back() != ";") return;
   if (std::find(value.begin(), value.end(), ctx.Tok(1)) != value.end()) return;
-  ctx.FieldMacros[ctx.Tok(1)] = std::move(value);
+  ctx.ReadyState.FieldMacros[ctx.Tok(1)] = std::move(value);
 }
 
 }  // namespace
@@ -378,25 +379,27 @@ RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
   if (ctx.TokCount() == 0 || !ctx.TokenList.Is(0, "#define")) return RuleResult::Declined;
   // Compiler-ready: a macro whose name the tables replace or drop (a type, a decoration
   // word) would declare that word again; it stays a comment.
-  if (ctx.Options.CompileReady && !ctx.DefineName.empty() &&
+  if (ctx.Ready.KeepsMacrosOutOfDeclarations() && !ctx.DefineName.empty() &&
       (ctx.TokCount() < 2 || ctx.Tok(1) != ctx.DefineName)) {
     st.Outcome = kWriteComment;
     return RuleResult::Epilogue;
   }
   // Compiler-ready: a constant inside a record's fields would end the record; it stays a
   // comment there.
-  if (ctx.Options.CompileReady && (ctx.OpenStructLine != -1 || ctx.OpenUnionLine != -1)) {
+  if (ctx.Ready.KeepsMacrosOutOfDeclarations() &&
+      (ctx.OpenStructLine != -1 || ctx.OpenUnionLine != -1)) {
     st.Outcome = kWriteComment;
     return RuleResult::Epilogue;
   }
-  if (ctx.Options.CompileReady) LearnFieldMacro(ctx);
+  if (ctx.Ready.ExpandsFieldMacros()) LearnFieldMacro(ctx);
   const RuleResult r = TranslateDefineShape(ctx, st);
   // Compiler-ready: a macro defined again (after #undef, or in another conditional) keeps
   // the first declaration; the later one stays visible as a comment.
-  if (ctx.Options.CompileReady && r == RuleResult::Epilogue && st.Outcome == kWriteBuilt &&
+  if (ctx.Ready.DeclaresOnce() && r == RuleResult::Epilogue && st.Outcome == kWriteBuilt &&
       StartsWith(st.Built, "  ")) {
     const std::size_t tab = st.Built.find('\t');
-    if (tab != std::string::npos && !FirstDeclaration(ctx, std::string_view(st.Built).substr(2, tab - 2)))
+    if (tab != std::string::npos &&
+        !FirstDeclaration(ctx, std::string_view(st.Built).substr(2, tab - 2)))
       st.Built.insert(0, "// ");
   }
   return r;

@@ -5,6 +5,7 @@
 // kept in the context; records_bodies.cpp puts the name in front when the body closes.
 #include "records.h"
 
+#include "compile_ready/declarations.h"
 #include "rules.h"
 #include "type_mapping.h"
 
@@ -45,7 +46,7 @@ void RegisterPointerType(ConversionContext& ctx, const std::string& p, const std
 // name is one the type tables give (the tokens already show the table's Pascal type, which
 // would be declared again) or was declared before where both can count.
 std::string TypeLine(ConversionContext& ctx, const std::string& name, std::string line) {
-  if (!ctx.Options.CompileReady) return line;
+  if (!ctx.Ready.DeclaresOnce()) return line;
   if (ctx.Defs.TypeValues.Contains(name) || !FirstDeclaration(ctx, name)) return "// " + line;
   LearnTypeName(ctx, name);
   return line;
@@ -126,7 +127,7 @@ RuleResult TypedConstant(ConversionContext& ctx, Statement& st) {
   }
   std::string value = t.Text(5);
   if ((type == "PWChar" || type == "PWideChar") && StartsWith(value, "L")) value.erase(0, 1);
-  if (ctx.Options.CompileReady) FirstDeclaration(ctx, name);
+  if (ctx.Ready.DeclaresOnce()) FirstDeclaration(ctx, name);
   std::string line = "  " + DeclaredName(name) + "\t: " + type + "\t= " + value + ";";
   if (t.Count() == 8) line += "\t" + t.Text(7);
   return WriteBuilt(st, line);
@@ -211,7 +212,8 @@ std::string SingleTypedefLine(ConversionContext& ctx, const std::string& a, cons
   }
   // An open array ("[]" arrives as "*name"; "[0]" or a bound of -1 here) has no bounds.
   if (StartsWith(bounds, "[0..-1]") || StartsWith(bounds, "[0..-1,")) bounds.clear();
-  return TypeLine(ctx, name, "  " + DeclaredName(name) + "\t= array" + bounds + " of " + element + ";");
+  return TypeLine(ctx, name,
+                  "  " + DeclaredName(name) + "\t= array" + bounds + " of " + element + ";");
 }
 
 // typedef struct A D ; (also union, and enum without a body).
@@ -300,7 +302,7 @@ RuleResult TranslateDeclaration(ConversionContext& ctx, Statement& st) {
   }
   if (k == 3 && t0 == "interface" && t.Is(2, ";")) {
     SwitchSection(ctx, Section::Type);
-    if (ctx.Options.CompileReady) SwitchSection(ctx, Section::Type);
+    if (ctx.Ready.WritesSectionHeaders()) SwitchSection(ctx, Section::Type);
     return WriteBuilt(st, "  " + t.Text(1) + " = interface;");
   }
   if ((k == 7 || k == 8) && t0 == "static" && t.Is(1, "const") && t.Is(4, "=") && t.Is(6, ";"))
@@ -321,7 +323,7 @@ RuleResult TranslateTypedef(ConversionContext& ctx, Statement& st) {
       ctx.NewInterfaceIdx.push_back(ctx.InterfaceNames.Count());
       ctx.InterfaceNames.Add(name);
     }
-    if (ctx.Options.CompileReady) SwitchSection(ctx, Section::Type);
+    if (ctx.Ready.WritesSectionHeaders()) SwitchSection(ctx, Section::Type);
     return WriteBuilt(st, "  " + name + (ctx.Options.OleMode ? " = class;" : " = interface;"));
   }
   if (t1 == "enum") return TypedefEnum(ctx, st);

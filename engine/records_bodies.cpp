@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "compile_ready/declarations.h"
 #include "numbers.h"
 #include "records.h"
 #include "rules.h"
@@ -38,9 +39,9 @@ constexpr const char* kCrLf = "\r\n";
 // Compiler-ready: a name a closing brace declares is a known type, and it counts as declared
 // (a routine named like it in another letter case must be named apart).
 void LearnDeclaredType(ConversionContext& ctx, const std::string& name) {
-  if (!ctx.Options.CompileReady || name.empty()) return;
+  if (!ctx.Ready.DeclaresOnce() || name.empty()) return;
   FirstDeclaration(ctx, name);
-  ctx.DeclaredTypes.insert(AsciiLowerCopy(name));
+  ctx.ReadyState.DeclaredTypes.insert(AsciiLowerCopy(name));
   LearnTypeName(ctx, name);
 }
 
@@ -86,7 +87,8 @@ std::string ParenthesizedEnumValue(const ConversionContext& ctx, const std::vect
     } else if (const char* joint = EnumJoint(tok)) {
       value += joint;
     } else if (IsName(tok) || std::isdigit(static_cast<unsigned char>(tok[0])) ||
-               (tok.size() > 1 && tok[0] == '-' && std::isdigit(static_cast<unsigned char>(tok[1])))) {
+               (tok.size() > 1 && tok[0] == '-' &&
+                std::isdigit(static_cast<unsigned char>(tok[1])))) {
       value += ConvertEnumOperand(ctx, tok);
     } else {
       return {};
@@ -98,7 +100,7 @@ std::string ParenthesizedEnumValue(const ConversionContext& ctx, const std::vect
 }
 
 std::string EnumValue(const ConversionContext& ctx, std::vector<std::string>& t, int j, int& next) {
-  if (ctx.Options.CompileReady) {
+  if (ctx.Ready.TranslatesValueOperators()) {
     if (std::string value = ParenthesizedEnumValue(ctx, t, j, next); !value.empty()) return value;
   }
   // (x), (a op b) and (a *b) lose their parentheses.
@@ -129,7 +131,7 @@ std::string EnumValue(const ConversionContext& ctx, std::vector<std::string>& t,
     return std::string("$") + hex;
   }
   const std::string& op = Item(t, j + 1);
-  if (ctx.Options.CompileReady) {
+  if (ctx.Ready.TranslatesValueOperators()) {
     // A chain of operators ("A | B | C"), each in Pascal spelling.
     std::string value = ConvertEnumOperand(ctx, a);
     next = j + 1;
@@ -189,7 +191,7 @@ RuleResult CloseEnum(ConversionContext& ctx, Statement& st, const std::vector<st
   // Compiler-ready: "} NAME, *PNAME;" declares the pointer and alias types after the enum
   // (an error line there would leave the enumeration's parenthesis open).
   std::string more;
-  if (ctx.Options.CompileReady && semi < 0 && form != EnumScan::PlainHead &&
+  if (ctx.Ready.OrdersRecordDeclarations() && semi < 0 && form != EnumScan::PlainHead &&
       IsName(Item(t, i + 1)) && Item(t, i + 2) == ",") {
     int j = i + 3;
     std::string lines;
@@ -275,8 +277,8 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
   WriteLine(ctx, end);
   // Compiler-ready: pointer types written before the record name its tag; the tag, declared
   // as the record's alias in the same section, resolves them.
-  if (ctx.Options.CompileReady && !pointerOnly && !tag.empty() && !EqualsIgnoreCase(tag, name) &&
-      FirstDeclaration(ctx, tag)) {
+  if (ctx.Ready.OrdersRecordDeclarations() && !pointerOnly && !tag.empty() &&
+      !EqualsIgnoreCase(tag, name) && FirstDeclaration(ctx, tag)) {
     WriteLine(ctx, "  " + DeclaredName(tag) + "\t= " + name + ";");
     LearnTypeName(ctx, tag);
   }
@@ -288,7 +290,7 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
       line = "  " + DeclaredName(d.substr(1)) + "\t= ^" + name + ";";
     } else {
       line = "  " + DeclaredName(d) + "\t= " + name + ";";
-      if (ctx.Options.CompileReady) {
+      if (ctx.Ready.OrdersRecordDeclarations()) {
         // An alias needs the record declared before it.
         WriteLine(ctx, line);
         continue;
@@ -446,9 +448,9 @@ RuleResult TranslateEnumMembers(ConversionContext& ctx, Statement& st, int start
     if (tok == "}") return CloseEnum(ctx, st, t, i, form, line, commaAt);
     commaAt = -1;
     ctx.EnumCommaLine = -1;
-    if (ctx.Options.CompileReady) {
+    if (ctx.Ready.DeclaresOnce()) {
       FirstDeclaration(ctx, tok);
-      ctx.EnumMembers.insert(AsciiLowerCopy(tok));
+      ctx.ReadyState.EnumMembers.insert(AsciiLowerCopy(tok));
     }
     if (Item(t, i + 1) == "=" && i + 2 < static_cast<int>(t.size())) {
       int next = i + 2;
@@ -550,7 +552,7 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
     if (!IsName(name)) return ErrorFrom(st, 0);
     // Compiler-ready: a variable named like a type of the unit in another letter case
     // («ABPROVIDERINIT ABProviderInit;») is named apart.
-    if (ctx.Options.CompileReady && !structOpen && !unionOpen && !ctx.InInterface)
+    if (ctx.Ready.DeclaresOnce() && !structOpen && !unionOpen && !ctx.InInterface)
       while (DeclaredAlready(ctx, name)) name += '_';
     if (haveGroup && g.Bounds == group.Bounds && g.Pointer == group.Pointer &&
         g.DoublePointer == group.DoublePointer) {

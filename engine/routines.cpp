@@ -8,6 +8,7 @@
 #include <cctype>
 #include <vector>
 
+#include "compile_ready/declarations.h"
 #include "numbers.h"
 #include "records.h"
 #include "rules.h"
@@ -317,7 +318,8 @@ class ParameterWriter {
 
   ParameterListEnd Walk(int i) {
     SkipVoidList(i);
-    if (const int split = FirstRoutineTypeParameter(i); split >= 0) return SplitFunctionPointer(split);
+    if (const int split = FirstRoutineTypeParameter(i); split >= 0)
+      return SplitFunctionPointer(split);
     bool constFlag = false;
     int start = -1;  // the first token of the parameter being read
     while (i < t_.Count() - 1 && !t_.Is(i, ")")) {
@@ -363,7 +365,7 @@ class ParameterWriter {
     // Compiler-ready: two routines with a parameter of one name («fCallback» of an ANSI and a
     // wide routine) would declare one type twice; the later one is named apart.
     std::string typeName = "T" + n;
-    if (ctx_.Options.CompileReady)
+    if (ctx_.Ready.DeclaresOnce())
       while (DeclaredAlready(ctx_, typeName)) typeName += '_';
     std::string text = "typedef " + t_.Text(ti) + " *" + typeName;
     t_.SetText(ti, typeName);
@@ -474,13 +476,16 @@ class ParameterWriter {
     if (!unnamed) pname = DeclaredName(t_.Text(cur++));
     // Compiler-ready: a "name" that is a type ("long long" read as a type and a name) would
     // hide the type; the parameter is numbered like an unnamed one.
-    if (ctx_.Options.CompileReady && !pname.empty() && IsKnownTypeName(ctx_, pname)) pname.clear();
+    if (ctx_.Ready.NumbersParametersNamedLikeTypes() && !pname.empty() &&
+        IsKnownTypeName(ctx_, pname))
+      pname.clear();
     if (defaults && StartsWith(At(cur), "=")) {
       while (cur < t_.Count() && !AtIs(cur, ",") && !AtIs(cur, ")")) {
         const std::string& v = t_.Text(cur++);
         if (!value.empty()) value += " ";
         // A C number or NULL is no Pascal value ("= 0xffffffff").
-        value += IsComment(v) ? "(* " + v + " *)" : ConvertConstOperand(v, ctx_.Options.CompileReady);
+        value += IsComment(v) ? "(* " + v + " *)"
+                              : ConvertConstOperand(v, ctx_.Ready.TranslatesValueOperators());
       }
     }
     if (form_ != ParameterListForm::Constructor && IsComment(At(cur))) comment = t_.Text(cur++);
@@ -494,7 +499,7 @@ class ParameterWriter {
     if (pname.empty()) pname = "Para" + std::to_string(counter_++);
     // Compiler-ready: a parameter by reference to a type not declared so far (C's forward
     // "struct X;") is untyped; a compiler needs the type before the routine.
-    const bool unknownTarget = byRef && ctx_.Options.CompileReady && IsName(resolved) &&
+    const bool unknownTarget = byRef && ctx_.Ready.UntypesUnknownPointers() && IsName(resolved) &&
                                !IsKnownName(ctx_, resolved);
     if (untyped || unknownTarget || (resolved == "Pointer" && ptype != "Pointer")) {
       // An untyped parameter; a const one stays const (a "const var" is no Pascal).
@@ -666,7 +671,7 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
   // Compiler-ready: a routine named like a type or constant of the unit in another letter
   // case («ChooseColorW» after the record CHOOSECOLORW) would declare it again; the routine
   // takes a "_" and is still bound to its own name.
-  if (ctx.Options.CompileReady && !ctx.RoutineTypedef && !ctx.InInterface)
+  if (ctx.Ready.DeclaresOnce() && !ctx.RoutineTypedef && !ctx.InInterface)
     while (DeclaredAlready(ctx, pascalName)) pascalName += '_';
 
   std::string line, routineHead;
@@ -674,9 +679,9 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
     SwitchSection(ctx, Section::Type);
     line = "  " + pascalName + " =" + head;
     // Compiler-ready: a type declared again stays a comment.
-    if (ctx.Options.CompileReady) {
+    if (ctx.Ready.DeclaresOnce()) {
       if (!FirstDeclaration(ctx, name)) line.insert(0, "// ");
-      ctx.DeclaredTypes.insert(AsciiLowerCopy(name));
+      ctx.ReadyState.DeclaredTypes.insert(AsciiLowerCopy(name));
     }
     // A plain routine type is already a pointer in Pascal, so "T *" of it means T itself;
     // a pointer-to-routine typedef is not.
@@ -692,7 +697,7 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
 
   // Compiler-ready: every routine of the unit is bound to the DLL in its declaration (a
   // routine without a body or binding is an unsolved forward declaration).
-  const bool bindHere = ctx.Options.CompileReady && !ctx.RoutineTypedef && !ctx.InInterface;
+  const bool bindHere = ctx.Ready.BindsEveryRoutine() && !ctx.RoutineTypedef && !ctx.InInterface;
   const ParameterListEnd end =
       WriteParameterList(ctx, nameIdx + 2, ParameterListForm::Prototype, line);
   switch (end.End) {

@@ -2,6 +2,7 @@
 // Declined when the statement is not its own. Rule code lives in one file per family.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,11 +39,10 @@ RuleResult TranslateGuid(ConversionContext& ctx, Statement& st);
 // Includes and the include cache.
 RuleResult TranslateInclude(ConversionContext& ctx, Statement& st);
 bool IncludeCacheNeeded(const ConversionContext& ctx);
-// Compiler-ready: the uses clause names every unit the included headers lead to (Pascal
-// shows a unit only the names of the units it uses itself), each one that has been converted
-// (has a cache) and does not lead back to this unit, which would be a circular reference.
-// IncludeNames keeps the included headers whose units are used.
-void SettleCompilerUses(ConversionContext& ctx);
+// The include cache named `name` (a header's file name without its extension) from the first
+// cache folder that holds it; null when none does.
+std::shared_ptr<const ParsedIncludeCache> FindCache(const ConversionContext& ctx,
+                                                    const std::string& name);
 // Builds the cache text (CR LF lines) of the conversion.
 std::string BuildIncludeCache(const ConversionContext& ctx);
 // Writes the cache file; returns false (and the reason) when it could not be written.
@@ -65,7 +65,6 @@ RuleResult TranslateInterfaceOrClass(ConversionContext& ctx, Statement& st);
 RuleResult TranslatePrototype(ConversionContext& ctx, Statement& st);
 
 // IDL pre-conversion: the lines of an .idl file as header lines.
-std::vector<std::string> ConvertIdl(const std::vector<std::string>& idlLines,
-                                    ConversionHost& host);
+std::vector<std::string> ConvertIdl(const std::vector<std::string>& idlLines, ConversionHost& host);
 
 }  // namespace tqc

@@ -161,7 +161,7 @@ std::string PointerTypeOf(const ConversionContext& ctx, const std::string& t) {
   int i = ctx.PointeeTypes.FindExact(t);
   if (i >= 0) return ctx.PointerTypes.Text(i);
   // Compiler-ready: a pointer type that no unit has declared (so far) is an untyped pointer.
-  if (ctx.Options.CompileReady && !IsKnownTypeName(ctx, "p_" + t)) return "Pointer";
+  if (ctx.Ready.UntypesUnknownPointers() && !IsKnownTypeName(ctx, "p_" + t)) return "Pointer";
   return "p_" + t;
 }
 
@@ -266,7 +266,7 @@ std::string ArrayDims(const ConversionContext& ctx, const std::string& d, std::s
   for (std::size_t i = open; i < d.size(); ++i) {
     char c = d[i];
     if (c == ']') {
-      if (ctx.Options.CompileReady) index = PascalBound(index);
+      if (ctx.Ready.TranslatesValueOperators()) index = PascalBound(index);
       if (!bounds.empty() && bounds.back() == ']')
         bounds.back() = ',';
       else
@@ -300,109 +300,6 @@ void LearnTypeName(ConversionContext& ctx, const std::string& name) {
   ctx.TypeValues.Add(name);
 }
 
-namespace {
-
-using Path = std::vector<std::pair<int, int>>;
-
-// Whether one of the paths can count together with the current branch: two branches of one
-// conditional never do; anything else may.
-bool CountsWithHere(const ConversionContext& ctx, const std::vector<Path>& paths) {
-  const Path& here = ctx.CondPath;
-  for (const Path& there : paths) {
-    bool exclusive = false;
-    for (std::size_t k = 0; k < there.size() && k < here.size(); ++k) {
-      if (there[k].first != here[k].first) break;
-      if (there[k].second != here[k].second) {
-        exclusive = true;
-        break;
-      }
-    }
-    if (!exclusive) return true;
-  }
-  return false;
-}
-
-bool FirstIn(ConversionContext& ctx, ConversionContext::DeclarationPaths& map,
-             std::vector<std::string>* order, std::string_view name) {
-  if (!name.empty() && name.front() == '&') name.remove_prefix(1);
-  const std::string key = AsciiLowerCopy(name);
-  auto [slot, added] = map.try_emplace(key);
-  if (added && order) order->push_back(key);
-  auto& paths = slot->second;
-  if (CountsWithHere(ctx, paths)) return false;
-  paths.push_back(ctx.CondPath);
-  return true;
-}
-
-}  // namespace
-
-bool FirstDeclaration(ConversionContext& ctx, std::string_view name) {
-  return FirstIn(ctx, ctx.DeclaredIn, &ctx.DeclaredOrder, name);
-}
-
-bool DeclaredAlready(const ConversionContext& ctx, std::string_view name) {
-  const auto slot = ctx.DeclaredIn.find(AsciiLowerCopy(name));
-  return slot != ctx.DeclaredIn.end() && CountsWithHere(ctx, slot->second);
-}
-
-bool FirstRoutineDeclaration(ConversionContext& ctx, std::string_view name) {
-  return FirstIn(ctx, ctx.DeclaredRoutines, nullptr, name);
-}
-
-namespace {
-
-// The index of the names of all caches, built on first use.
-NameIndex& Names(ConversionContext& ctx) {
-  NameIndex* index = nullptr;
-  if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
-    index = &memo->Names();
-  } else {
-    if (!ctx.OwnNameIndex) ctx.OwnNameIndex = std::make_unique<NameIndex>();
-    index = ctx.OwnNameIndex.get();
-  }
-  if (!index->Built()) index->Build(ctx.Options.CacheDirs, ctx.Options.CacheMemo);
-  return *index;
-}
-
-}  // namespace
-
-std::vector<std::string> OtherUnitsDeclaring(ConversionContext& ctx, std::string_view name) {
-  std::vector<std::string> units;
-  if (!ctx.Options.CompileReady) return units;
-  if (const auto* all = Names(ctx).UnitsOf(AsciiLowerCopy(name)))
-    for (const std::string& unit : *all)
-      if (!EqualsIgnoreCase(unit, ctx.UnitName)) units.push_back(unit);
-  return units;
-}
-
-bool FoundInOtherUnit(ConversionContext& ctx, std::string_view name, std::string* unitOut) {
-  if (!ctx.Options.CompileReady) return false;
-  const std::string key = AsciiLowerCopy(name);
-  const std::string* unit = Names(ctx).UnitOf(key);
-  if (!unit || EqualsIgnoreCase(*unit, ctx.UnitName)) return false;
-  if (unitOut) *unitOut = *unit;
-  if (std::find(ctx.FoundUses.begin(), ctx.FoundUses.end(), *unit) == ctx.FoundUses.end())
-    ctx.FoundUses.push_back(*unit);
-  return true;
-}
-
-bool IsKnownName(ConversionContext& ctx, std::string_view name, bool otherUnits) {
-  // Words of Pascal's expressions and its own types, which no header declares.
-  static constexpr std::string_view kPascal[] = {
-      "and",     "div",      "false",    "mod",   "nil",      "not",       "or",       "shl",
-      "shr",     "sizeof",   "true",     "xor",   "pointer",  "integer",   "cardinal", "byte",
-      "word",    "longint",  "longword", "int64", "uint64",   "shortint",  "smallint", "char",
-      "ansichar", "widechar", "boolean", "pchar", "pwidechar", "nativeint", "nativeuint",
-      "single",  "double",   "extended"};
-  const std::string key = AsciiLowerCopy(name);
-  for (std::string_view w : kPascal)
-    if (key == w) return true;
-  const std::string text(name);
-  return ctx.DeclaredIn.contains(key) || ctx.KnownNames.Contains(key) ||
-         ctx.ConstNames.Contains(text) || IsKnownTypeName(ctx, text) ||
-         (otherUnits && FoundInOtherUnit(ctx, name));
-}
-
 void SwitchSection(ConversionContext& ctx, Section kind) {
   if (!ctx.SectionReopen && kind == ctx.CurrentSection) return;
   const char* text = kind == Section::Const ? "const" : kind == Section::Var ? "var" : "type";
@@ -411,7 +308,7 @@ void SwitchSection(ConversionContext& ctx, Section kind) {
   ctx.Pane.MarkRange(pos, std::string_view(text).size(), TextStyle::Bold);
   ctx.CurrentSection = kind;
   ctx.SectionReopen = false;
-  if (ctx.Options.CompileReady) ctx.SectionPath = ctx.CondPath;
+  if (ctx.Ready.TracksBranches()) ctx.ReadyState.SectionPath = ctx.ReadyState.CondPath;
 }
 
 }  // namespace tqc

@@ -171,7 +171,17 @@ bool ParseTableInteger(std::string_view s, int& value) {
 }
 
 void ReadTypText(DefinitionTables& t, std::string_view bytes) {
-  enum { None, Type, Pointer, Interface, Class, Const, ConstType } section = None;
+  enum {
+    None,
+    Type,
+    Pointer,
+    Interface,
+    Class,
+    Const,
+    ConstType,
+    ConvertedOnly,
+    ActiveX
+  } section = None;
   for (const std::string& line : SplitLines(bytes)) {
     if (IsCommentOrEmpty(line)) continue;
     if (line == "[TYPE]")
@@ -186,6 +196,10 @@ void ReadTypText(DefinitionTables& t, std::string_view bytes) {
       section = Const;
     else if (line == "[CONST TYPE]")
       section = ConstType;
+    else if (line == "[CONVERTED ONLY]")
+      section = ConvertedOnly;
+    else if (line == "[ACTIVEX TYPE]")
+      section = ActiveX;
     else if (line[0] == '[')
       section = None;
     else {
@@ -219,6 +233,12 @@ void ReadTypText(DefinitionTables& t, std::string_view bytes) {
             t.ConstTypeNames.Add(items[0]);
             t.ConstTypeValues.Add(items[1]);
           }
+          break;
+        case ConvertedOnly:
+          if (items.size() == 1) t.ConvertedOnlyNames.Add(items[0]);
+          break;
+        case ActiveX:
+          if (items.size() == 1) t.ActiveXNames.Add(items[0]);
           break;
         case None:
           break;

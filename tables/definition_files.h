@@ -22,6 +22,9 @@ struct DefinitionTables {
   TStringList2 InterfaceNames, ClassNames;
   TStringList2 ConstNames;  // tag = value
   TStringList2 ConstTypeNames, ConstTypeValues;
+  // Names the Pascal compiler's own Windows and ActiveX units do not declare, and types its
+  // ActiveX unit does declare (the compiler-ready mode's view of the units it uses).
+  TStringList2 ConvertedOnlyNames, ActiveXNames;
   // tqc.def, and the active records (base + one user file)
   TStringList2 BaseReplacementNames, BaseReplacementTemplates, BaseReplacementPointers;
   TStringList2 ReplacementNames, ReplacementTemplates, ReplacementPointers;

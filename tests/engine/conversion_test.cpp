@@ -66,6 +66,18 @@ TEST(ConversionTest, EmptyHeaderGivesExactlyTheEmptyUnit) {
   EXPECT_EQ(pane.Ranges(), bold);
 }
 
+// A line break in the file name neither splits the banner nor moves the uses line.
+TEST(ConversionTest, FileNameWithLineBreakKeepsTheHead) {
+  Fixture fx;
+  RecordingHost host;
+  OutputPane pane;
+  ConvertText("/some/dir/x\ny.h", "", BannerDate{2026, 12, 1}, fx.Defs, fx.Options, host, pane);
+  V expected = kEmptyUnit;
+  expected[2] = "//   Source : x y.h (01 Dec 2026)";
+  expected[4] = "unit x_y;";
+  EXPECT_EQ(pane.Lines(), expected);
+}
+
 TEST(ConversionTest, SavedTextEndsEveryLineWithCrLf) {
   Fixture fx;
   fx.Convert("");
@@ -447,6 +459,12 @@ TEST(ConversionTest, CompileReadyOutput) {
         "type", "  R = record\t(* c *)", "//\tcase Integer of", "// Error :  struct {",
         "// Error :  Integer a : 7 ;", "// Error :  } s ;", "  end;", "  _R\t= R;"},
        3},
+      // A comment after a record's head or after a pointer type hides neither: fields told
+      // apart by case, a pointer to a record no unit declares.
+      {"typedef struct _R /* c */ {\n int Y;\n int y;\n} R;\ntypedef struct S *PS; /* c */\n",
+       {"type", "  p_R = ^R;", "  R = record\t(* c *)", "\tY\t: Integer;", "\ty_\t: Integer;",
+        "  end;", "  _R\t= R;", "  PS\t= Pointer;\t(* c *)"},
+       0},
   };
   for (const Case& c : cases) {
     Fixture fx;

@@ -1,0 +1,118 @@
+// The declaration registry of the compiler-ready stage and the index of the names of the other
+// converted units.
+#include "compile_ready/declarations.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "context.h"
+#include "includes.h"
+#include "type_mapping.h"
+
+namespace tqc {
+
+namespace {
+
+using Path = std::vector<std::pair<int, int>>;
+
+// Whether one of the paths can count together with the current branch: two branches of one
+// conditional never do; anything else may.
+bool CountsWithHere(const ConversionContext& ctx, const std::vector<Path>& paths) {
+  const Path& here = ctx.ReadyState.CondPath;
+  for (const Path& there : paths) {
+    bool exclusive = false;
+    for (std::size_t k = 0; k < there.size() && k < here.size(); ++k) {
+      if (there[k].first != here[k].first) break;
+      if (there[k].second != here[k].second) {
+        exclusive = true;
+        break;
+      }
+    }
+    if (!exclusive) return true;
+  }
+  return false;
+}
+
+bool FirstIn(ConversionContext& ctx, CompileReadyState::DeclarationPaths& map,
+             std::vector<std::string>* order, std::string_view name) {
+  if (!name.empty() && name.front() == '&') name.remove_prefix(1);
+  const std::string key = AsciiLowerCopy(name);
+  auto [slot, added] = map.try_emplace(key);
+  if (added && order) order->push_back(key);
+  auto& paths = slot->second;
+  if (CountsWithHere(ctx, paths)) return false;
+  paths.push_back(ctx.ReadyState.CondPath);
+  return true;
+}
+
+}  // namespace
+
+bool FirstDeclaration(ConversionContext& ctx, std::string_view name) {
+  return FirstIn(ctx, ctx.ReadyState.DeclaredIn, &ctx.ReadyState.DeclaredOrder, name);
+}
+
+bool DeclaredAlready(const ConversionContext& ctx, std::string_view name) {
+  const auto slot = ctx.ReadyState.DeclaredIn.find(AsciiLowerCopy(name));
+  return slot != ctx.ReadyState.DeclaredIn.end() && CountsWithHere(ctx, slot->second);
+}
+
+bool FirstRoutineDeclaration(ConversionContext& ctx, std::string_view name) {
+  return FirstIn(ctx, ctx.ReadyState.DeclaredRoutines, nullptr, name);
+}
+
+namespace {
+
+// The index of the names of all caches, built on first use.
+NameIndex& Names(ConversionContext& ctx) {
+  NameIndex* index = nullptr;
+  if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
+    index = &memo->Names();
+  } else {
+    if (!ctx.ReadyState.OwnNameIndex) ctx.ReadyState.OwnNameIndex = std::make_shared<NameIndex>();
+    index = ctx.ReadyState.OwnNameIndex.get();
+  }
+  if (!index->Built()) index->Build(ctx.Options.CacheDirs, ctx.Options.CacheMemo);
+  return *index;
+}
+
+}  // namespace
+
+std::vector<std::string> OtherUnitsDeclaring(ConversionContext& ctx, std::string_view name) {
+  std::vector<std::string> units;
+  if (!ctx.Ready.LooksInOtherUnits()) return units;
+  if (const auto* all = Names(ctx).UnitsOf(AsciiLowerCopy(name)))
+    for (const std::string& unit : *all)
+      if (!EqualsIgnoreCase(unit, ctx.UnitName)) units.push_back(unit);
+  return units;
+}
+
+bool FoundInOtherUnit(ConversionContext& ctx, std::string_view name, std::string* unitOut) {
+  if (!ctx.Ready.LooksInOtherUnits()) return false;
+  const std::string key = AsciiLowerCopy(name);
+  const std::string* unit = Names(ctx).UnitOf(key);
+  if (!unit || EqualsIgnoreCase(*unit, ctx.UnitName)) return false;
+  if (unitOut) *unitOut = *unit;
+  if (std::find(ctx.ReadyState.FoundUses.begin(), ctx.ReadyState.FoundUses.end(), *unit) ==
+      ctx.ReadyState.FoundUses.end())
+    ctx.ReadyState.FoundUses.push_back(*unit);
+  return true;
+}
+
+bool IsKnownName(ConversionContext& ctx, std::string_view name, bool otherUnits) {
+  // Words of Pascal's expressions and its own types, which no header declares.
+  static constexpr std::string_view kPascal[] = {
+      "and",       "div",       "false",      "mod",      "nil",      "not",     "or",
+      "shl",       "shr",       "sizeof",     "true",     "xor",      "pointer", "integer",
+      "cardinal",  "byte",      "word",       "longint",  "longword", "int64",   "uint64",
+      "shortint",  "smallint",  "char",       "ansichar", "widechar", "boolean", "pchar",
+      "pwidechar", "nativeint", "nativeuint", "single",   "double",   "extended"};
+  const std::string key = AsciiLowerCopy(name);
+  for (std::string_view w : kPascal)
+    if (key == w) return true;
+  const std::string text(name);
+  return ctx.ReadyState.DeclaredIn.contains(key) || ctx.KnownNames.Contains(key) ||
+         ctx.ConstNames.Contains(text) || IsKnownTypeName(ctx, text) ||
+         (otherUnits && FoundInOtherUnit(ctx, name));
+}
+
+}  // namespace tqc
