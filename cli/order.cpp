@@ -74,8 +74,7 @@ std::vector<Included> IncludedBaseNames(const std::string& path) {
     const std::string_view text = SkipBlanks(line);
     // The closing brace of an extern "C" block declares nothing either.
     const bool code = !text.empty() && text.front() != '#' && !text.starts_with("//") &&
-                      !text.starts_with("/*") && !text.starts_with("*") &&
-                      !text.starts_with("}");
+                      !text.starts_with("/*") && !text.starts_with("*") && !text.starts_with("}");
     if (code) {
       trailingFrom = names.size() + (text.starts_with("import ") ? 1 : 0);
       declares = declares || !text.starts_with("extern ");
@@ -86,14 +85,20 @@ std::vector<Included> IncludedBaseNames(const std::string& path) {
   };
   std::vector<char> piece(65536);
   while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
-    std::string_view rest(piece.data(), static_cast<std::size_t>(in.gcount()));
-    while (!rest.empty()) {
-      const std::size_t eol = std::min(rest.find('\n'), rest.find('\r'));  // each a memchr
-      const std::string_view part = rest.substr(0, eol);
+    const std::string_view text(piece.data(), static_cast<std::size_t>(in.gcount()));
+    // The next LF and the next CR of the piece, each looked for again only once passed: a
+    // file with LF line ends has no CR, and looking for one at every line would read the
+    // rest of the piece each time.
+    std::size_t lf = text.find('\n'), cr = text.find('\r');
+    for (std::size_t at = 0; at < text.size();) {
+      if (lf != std::string_view::npos && lf < at) lf = text.find('\n', at);
+      if (cr != std::string_view::npos && cr < at) cr = text.find('\r', at);
+      const std::size_t eol = std::min(lf, cr);
+      const std::string_view part = text.substr(at, eol == std::string_view::npos ? eol : eol - at);
       if (line.size() < kLineStart) line.append(part.substr(0, kLineStart - line.size()));
       if (eol == std::string_view::npos) break;
       endLine();
-      rest.remove_prefix(eol + 1);
+      at = eol + 1;
     }
   }
   endLine();
@@ -154,8 +159,7 @@ std::vector<int> Components(const std::vector<std::vector<int>>& deps, int& coun
 
 }  // namespace
 
-std::vector<std::string> OrderBaseFirst(const std::vector<std::string>& files,
-                                        bool trailingAfter) {
+std::vector<std::string> OrderBaseFirst(const std::vector<std::string>& files, bool trailingAfter) {
   const int n = static_cast<int>(files.size());
   // Matched by base name ignoring case, as Windows file names are.
   std::unordered_map<std::string, std::vector<int>> byName;
@@ -172,7 +176,8 @@ std::vector<std::string> OrderBaseFirst(const std::vector<std::string>& files,
       auto it = byName.find(inc.Name);
       if (it == byName.end()) continue;
       if (trailingAfter && !inc.Trailing && it->second.size() == 1 && it->second[0] != i) {
-        if (previous >= 0 && previous != it->second[0]) siblings.emplace_back(previous, it->second[0]);
+        if (previous >= 0 && previous != it->second[0])
+          siblings.emplace_back(previous, it->second[0]);
         previous = it->second[0];
       }
       // A header included at the very end continues its includer: it comes after it.

@@ -250,10 +250,28 @@ ParsedIncludeCache ParseIncludeCache(std::string_view bytes) {
   return c;
 }
 
+int NameIndex::UnitNumber(const std::string& unit) {
+  auto [it, added] = unitNumbers_.try_emplace(unit, static_cast<int>(unitNames_.size()));
+  if (added) unitNames_.push_back(unit);
+  return it->second;
+}
+
 void NameIndex::Add(const std::string& unit, const ParsedIncludeCache& c) {
+  const int number = UnitNumber(unit);
   auto add = [&](const std::string& name) {
-    std::vector<std::string>& units = units_[AsciiLowerCopy(name)];
-    if (std::find(units.begin(), units.end(), unit) == units.end()) units.push_back(unit);
+    lower_.assign(name);
+    for (char& ch : lower_) ch = AsciiLower(ch);
+    auto it = units_.find(std::string_view(lower_));
+    if (it == units_.end()) {
+      it = units_.emplace(std::string_view(keys_.emplace_back(lower_)), Declarers{}).first;
+    }
+    Declarers& d = it->second;
+    if (d.First < 0) {
+      d.First = number;
+    } else if (d.First != number &&
+               std::find(d.Others.begin(), d.Others.end(), number) == d.Others.end()) {
+      d.Others.push_back(number);
+    }
   };
   for (const auto& [name, value] : c.Types)
     if (name == value) add(name);
@@ -283,14 +301,18 @@ void NameIndex::Build(const std::vector<std::string>& dirs, IncludeCacheMemo* me
   }
 }
 
-const std::string* NameIndex::UnitOf(const std::string& lowerName) const {
+const std::string* NameIndex::UnitOf(std::string_view lowerName) const {
   auto it = units_.find(lowerName);
-  return it == units_.end() || it->second.empty() ? nullptr : &it->second.front();
+  return it == units_.end() ? nullptr : &unitNames_[static_cast<std::size_t>(it->second.First)];
 }
 
-const std::vector<std::string>* NameIndex::UnitsOf(const std::string& lowerName) const {
+std::vector<std::string> NameIndex::UnitsOf(std::string_view lowerName) const {
+  std::vector<std::string> out;
   auto it = units_.find(lowerName);
-  return it == units_.end() ? nullptr : &it->second;
+  if (it == units_.end()) return out;
+  out.push_back(unitNames_[static_cast<std::size_t>(it->second.First)]);
+  for (int n : it->second.Others) out.push_back(unitNames_[static_cast<std::size_t>(n)]);
+  return out;
 }
 
 std::shared_ptr<const ParsedIncludeCache> IncludeCacheMemo::Get(const std::string& path) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,7 +25,7 @@ struct ParsedIncludeCache {
   std::vector<std::pair<std::string, std::string>> Types, Makes;
   std::vector<PointerEntry> Pointers;
   std::vector<std::string> Interfaces, Classes, Funcs;
-  std::vector<std::string> Names;  // [NAME]: names declared by the unit (compiler-ready)
+  std::vector<std::string> Names;     // [NAME]: names declared by the unit (compiler-ready)
   std::vector<std::string> Includes;  // [INC] names that may be read (inside "inc" only)
 };
 
@@ -55,13 +56,25 @@ class NameIndex {
   bool Built() const { return built_; }
   // Adds the names of one cache (a cache just written): names indexed before keep their unit.
   void Add(const std::string& unit, const ParsedIncludeCache& cache);
-  const std::string* UnitOf(const std::string& lowerName) const;
-  // Every unit that declares the name, the first as UnitOf gives it (null when none does).
-  const std::vector<std::string>* UnitsOf(const std::string& lowerName) const;
+  const std::string* UnitOf(std::string_view lowerName) const;
+  // Every unit that declares the name, the first as UnitOf gives it (empty when none does).
+  std::vector<std::string> UnitsOf(std::string_view lowerName) const;
 
  private:
+  // The units that declare one name, by number: most names have one.
+  struct Declarers {
+    int First = -1;
+    std::vector<int> Others;
+  };
+  int UnitNumber(const std::string& unit);
   bool built_ = false;
-  std::unordered_map<std::string, std::vector<std::string>> units_;
+  std::vector<std::string> unitNames_;
+  std::unordered_map<std::string, int> unitNumbers_;
+  // Keyed by views of the lower-case names kept in keys_ (a deque: its texts never move). A
+  // batch indexes hundreds of thousands of names; each is stored once.
+  std::unordered_map<std::string_view, Declarers> units_;
+  std::deque<std::string> keys_;
+  std::string lower_;  // the name being added, in lower case
 };
 
 // "<cacheDir>/<name>.tqc".

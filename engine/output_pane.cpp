@@ -24,7 +24,6 @@ std::vector<std::string> SplitPaneText(std::string_view text) {
 void OutputPane::Clear() {
   lines_.clear();
   ranges_.clear();
-  rangesInLineOrder_ = true;
   textLength_ = 0;
 }
 
@@ -76,7 +75,7 @@ int OutputPane::Add(std::string&& text) {
 void OutputPane::InsertOne(int index, std::string line) {
   textLength_ += line.size() + 1;
   lines_.insert(lines_.begin() + index, std::move(line));
-  auto from = rangesInLineOrder_ ? FirstRangeAt(index) : ranges_.begin();
+  auto from = FirstRangeAt(index);
   for (auto it = from; it != ranges_.end(); ++it)
     if (it->Line >= index) ++it->Line;
 }
@@ -93,10 +92,8 @@ void OutputPane::Replace(int index, std::string text) {
   textLength_ += text.size();
   lines_[i] = std::move(text);
   const int len = static_cast<int>(lines_[i].size());
-  auto from = rangesInLineOrder_ ? FirstRangeAt(index) : ranges_.begin();
-  auto to = rangesInLineOrder_ ? std::find_if(from, ranges_.end(),
-                                              [&](const StyleRange& r) { return r.Line > index; })
-                               : ranges_.end();
+  auto from = FirstRangeAt(index);
+  auto to = std::find_if(from, ranges_.end(), [&](const StyleRange& r) { return r.Line > index; });
   bool emptied = false;
   for (auto it = from; it != to; ++it) {
     if (it->Line != index) continue;
@@ -136,8 +133,17 @@ void OutputPane::MarkLine(int line, int column, int length, TextStyle style) {
   int len = static_cast<int>(lines_[i].size());
   if (column >= len) return;
   length = std::min(length, len - column);
-  if (!ranges_.empty() && ranges_.back().Line > line) rangesInLineOrder_ = false;
-  ranges_.push_back(StyleRange{line, column, length, style});
+  const StyleRange range{line, column, length, style};
+  // Ranges stay in line order (a range of a line above the last one, as a later pass marks
+  // an error line, goes after the other ranges of its line), so that the ranges of a line
+  // are found by binary search.
+  if (ranges_.empty() || ranges_.back().Line <= line) {
+    ranges_.push_back(range);
+    return;
+  }
+  ranges_.insert(std::upper_bound(ranges_.begin(), ranges_.end(), line,
+                                  [](int l, const StyleRange& r) { return l < r.Line; }),
+                 range);
 }
 
 void OutputPane::MarkRange(std::size_t position, std::size_t length, TextStyle style) {

@@ -58,13 +58,10 @@ class OutputPane {
   void InsertOne(int index, std::string line);
 
   std::vector<std::string> lines_;
-  // The first range whose line is at least `line`; valid while ranges_ is in line order.
+  // The first range whose line is at least `line`.
   std::vector<StyleRange>::iterator FirstRangeAt(int line);
 
-  std::vector<StyleRange> ranges_;
-  // Ranges almost always arrive in line order; while they do, the ranges of a line are found
-  // by binary search instead of a walk over every range of the unit.
-  bool rangesInLineOrder_ = true;
+  std::vector<StyleRange> ranges_;  // in line order
   std::size_t textLength_ = 0;
 };
 

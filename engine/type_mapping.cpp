@@ -285,7 +285,7 @@ std::string ArrayDims(const ConversionContext& ctx, const std::string& d, std::s
   return d.substr(0, open);
 }
 
-bool IsKnownTypeName(const ConversionContext& ctx, const std::string& name) {
+bool IsKnownTypeName(const ConversionContext& ctx, std::string_view name) {
   // A pointee is no declaration (C declares pointers to types it never defines), except
   // the Pascal types the tables point to.
   return ctx.TypeValues.Contains(name) || ctx.PointerTypes.Contains(name) ||

@@ -39,7 +39,7 @@ std::string ArrayDims(const ConversionContext& ctx, const std::string& declarato
 
 // Whether a name is known as a type: a Pascal type of the type tables, a pointer type, a
 // routine type, an interface or class.
-bool IsKnownTypeName(const ConversionContext& ctx, const std::string& name);
+bool IsKnownTypeName(const ConversionContext& ctx, std::string_view name);
 
 // Makes a declared name a known type for the rest of the conversion and for the units that
 // include this one (an entry mapping the name to itself, kept in the include cache).

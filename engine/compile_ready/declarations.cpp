@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_set>
 
 #include "context.h"
 #include "includes.h"
@@ -80,39 +81,44 @@ NameIndex& Names(ConversionContext& ctx) {
 std::vector<std::string> OtherUnitsDeclaring(ConversionContext& ctx, std::string_view name) {
   std::vector<std::string> units;
   if (!ctx.Ready.LooksInOtherUnits()) return units;
-  if (const auto* all = Names(ctx).UnitsOf(AsciiLowerCopy(name)))
-    for (const std::string& unit : *all)
-      if (!EqualsIgnoreCase(unit, ctx.UnitName)) units.push_back(unit);
+  units = Names(ctx).UnitsOf(AsciiLowerCopy(name));
+  std::erase_if(units,
+                [&](const std::string& unit) { return EqualsIgnoreCase(unit, ctx.UnitName); });
   return units;
 }
 
-bool FoundInOtherUnit(ConversionContext& ctx, std::string_view name, std::string* unitOut) {
+namespace {
+
+// FoundInOtherUnit of a name already in lower case.
+bool FoundLowerInOtherUnit(ConversionContext& ctx, const std::string& key, std::string* unitOut) {
   if (!ctx.Ready.LooksInOtherUnits()) return false;
-  const std::string key = AsciiLowerCopy(name);
   const std::string* unit = Names(ctx).UnitOf(key);
   if (!unit || EqualsIgnoreCase(*unit, ctx.UnitName)) return false;
   if (unitOut) *unitOut = *unit;
-  if (std::find(ctx.ReadyState.FoundUses.begin(), ctx.ReadyState.FoundUses.end(), *unit) ==
-      ctx.ReadyState.FoundUses.end())
-    ctx.ReadyState.FoundUses.push_back(*unit);
+  auto& found = ctx.ReadyState.FoundUses;
+  if (std::find(found.begin(), found.end(), *unit) == found.end()) found.push_back(*unit);
   return true;
+}
+
+}  // namespace
+
+bool FoundInOtherUnit(ConversionContext& ctx, std::string_view name, std::string* unitOut) {
+  return FoundLowerInOtherUnit(ctx, AsciiLowerCopy(name), unitOut);
 }
 
 bool IsKnownName(ConversionContext& ctx, std::string_view name, bool otherUnits) {
   // Words of Pascal's expressions and its own types, which no header declares.
-  static constexpr std::string_view kPascal[] = {
+  static const std::unordered_set<std::string_view> kPascal = {
       "and",       "div",       "false",      "mod",      "nil",      "not",     "or",
       "shl",       "shr",       "sizeof",     "true",     "xor",      "pointer", "integer",
       "cardinal",  "byte",      "word",       "longint",  "longword", "int64",   "uint64",
       "shortint",  "smallint",  "char",       "ansichar", "widechar", "boolean", "pchar",
       "pwidechar", "nativeint", "nativeuint", "single",   "double",   "extended"};
   const std::string key = AsciiLowerCopy(name);
-  for (std::string_view w : kPascal)
-    if (key == w) return true;
-  const std::string text(name);
+  if (kPascal.contains(key)) return true;
   return ctx.ReadyState.DeclaredIn.contains(key) || ctx.KnownNames.Contains(key) ||
-         ctx.ConstNames.Contains(text) || IsKnownTypeName(ctx, text) ||
-         (otherUnits && FoundInOtherUnit(ctx, name));
+         ctx.ConstNames.Contains(name) || IsKnownTypeName(ctx, name) ||
+         (otherUnits && FoundLowerInOtherUnit(ctx, key, nullptr));
 }
 
 }  // namespace tqc

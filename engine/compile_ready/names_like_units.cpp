@@ -3,6 +3,7 @@
 // the name itself, it is written qualified ("hstring.HSTRING").
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "compile_ready/declarations.h"
 #include "compile_ready/passes.h"
@@ -24,13 +25,25 @@ void QualifyNamesLikeUnits(ConversionContext& ctx, UnitModel& model) {
     if (!unit.empty()) units.emplace(AsciiLowerCopy(unit), unit);
     p = end + 1;
   }
+  // Only a unit that declares a name like its own can hide one.
+  std::erase_if(units, [&](const auto& unit) {
+    std::string declaredBy;
+    return !FoundInOtherUnit(ctx, unit.first, &declaredBy) ||
+           !EqualsIgnoreCase(declaredBy, unit.second);
+  });
   if (units.empty()) return;
+  std::vector<bool> lengths;  // the lengths of the names left, to pass most words at once
+  for (const auto& unit : units) {
+    if (lengths.size() <= unit.first.size()) lengths.resize(unit.first.size() + 1);
+    lengths[unit.first.size()] = true;
+  }
   for (int i = model.First(); i < model.Count(); ++i) {
-    const std::string line = model.Text(i);
+    const std::string& line = model.Text(i);
     std::string text;
     std::size_t copied = 0;
     bool comment = model.CommentAtStart(i);
     ForEachCodeWord(line, comment, [&](std::size_t p, std::size_t end) {
+      if (end - p >= lengths.size() || !lengths[end - p]) return;
       const std::string key = AsciiLowerCopy(std::string_view(line).substr(p, end - p));
       const auto unit = units.find(key);
       if (unit == units.end() || (p > 0 && line[p - 1] == '.') ||

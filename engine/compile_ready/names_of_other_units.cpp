@@ -6,6 +6,8 @@
 // are constants, whose values were checked when they were written. A name the ActiveX unit
 // declares makes the unit use it.
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "compile_ready/declarations.h"
@@ -21,28 +23,35 @@ void FindNamesOfOtherUnits(ConversionContext& ctx, UnitModel& model) {
       "external", "function", "interface", "name",    "of",    "packed", "pascal",  "procedure",
       "record",   "register", "safecall",  "stdcall", "type",  "var",    "varargs", "virtual",
       "case",     "out",      "string",    "set",     "file",  "to",     "object",  "in"};
+  // A word is looked up once per unit: what a look-up finds does not change within the unit.
+  enum : unsigned char { kOleChecked = 1, kLookedUp = 2 };
+  std::unordered_map<std::string_view, unsigned char> done;
   bool constants = false;
   for (int i = model.First(); i < model.Count(); ++i) {
     bool comment = model.CommentAtStart(i);
     if (model.Kind(i) == LineKind::SectionHeader) constants = model.Code(i) == "const";
     if (constants && !comment) continue;
-    const std::string line = model.Text(i);  // a copy: look-ups do not change the unit
+    const std::string& line = model.Text(i);  // look-ups do not change the unit
     ForEachCodeWord(line, comment, [&](std::size_t p, std::size_t end) {
       std::size_t after = end;
       while (after < line.size() && (line[after] == ' ' || line[after] == '\t')) ++after;
       const bool named = after < line.size() && line[after] == ':' &&
                          !(after + 1 < line.size() && line[after + 1] == '=');
-      const std::string word = line.substr(p, end - p);
+      const std::string_view word(line.data() + p, end - p);
+      unsigned char& state = done[word];
       // The tables' COM interfaces are declared by the ActiveX unit, and so are some of the
       // Pascal types they write.
-      if (!ctx.UsesOle) {
+      if (!ctx.UsesOle && !(state & kOleChecked)) {
         const int ptr = ctx.Defs.PointerTypes.FindExact(word);
         if (ctx.Defs.InterfaceNames.Contains(word) || ctx.Defs.ActiveXNames.Contains(word) ||
             (ptr >= 0 && ptr < ctx.Defs.PointeeTypes.Count() &&
              ctx.Defs.PointeeTypes.Tag(ptr) == 1))
           ctx.UsesOle = true;
       }
-      if (!named && !kWords.contains(AsciiLowerCopy(word))) IsKnownName(ctx, word);
+      state |= kOleChecked;
+      if (named || (state & kLookedUp)) return;
+      state |= kLookedUp;
+      if (!kWords.contains(AsciiLowerCopy(word))) IsKnownName(ctx, word);
     });
   }
 }

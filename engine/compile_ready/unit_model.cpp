@@ -219,13 +219,19 @@ void UnitModel::RemoveLines(const std::vector<bool>& drop) {
   pane_.RemoveLines(drop);
   std::vector<Line> kept;
   kept.reserve(lines_.size());
-  for (std::size_t i = 0; i < lines_.size() && i < drop.size(); ++i)
-    if (!drop[i]) kept.push_back(std::move(lines_[i]));
+  int reread = -1;  // the first kept line whose comment state may have changed
+  for (std::size_t i = 0; i < lines_.size() && i < drop.size(); ++i) {
+    if (!drop[i]) {
+      kept.push_back(std::move(lines_[i]));
+    } else if (reread < 0 && lines_[i].CommentAtStart != lines_[i].CommentAtEnd) {
+      reread = static_cast<int>(kept.size());  // it opened or closed a "(*" comment
+    }
+  }
   lines_ = std::move(kept);
   structured_ = false;
-  // A removed line may have opened or closed a comment: the lines are read again.
-  bool comment = false;
-  for (int i = First(); i < Count(); ++i) {
+  if (reread < 0 || reread >= Count()) return;
+  bool comment = reread > First() && lines_[static_cast<std::size_t>(reread - 1)].CommentAtEnd;
+  for (int i = std::max(reread, First()); i < Count(); ++i) {
     Read(i, comment);
     comment = lines_[static_cast<std::size_t>(i)].CommentAtEnd;
   }

@@ -49,8 +49,8 @@ TEST(ConversionTest, EmptyHeaderGivesExactlyTheEmptyUnit) {
   Fixture fx;
   RecordingHost host;
   OutputPane pane;
-  auto r = ConvertText("/some/dir/x.h", "", BannerDate{2026, 12, 1}, fx.Defs, fx.Options, host,
-                       pane);
+  auto r =
+      ConvertText("/some/dir/x.h", "", BannerDate{2026, 12, 1}, fx.Defs, fx.Options, host, pane);
   EXPECT_EQ(pane.Lines(), kEmptyUnit);
   EXPECT_EQ(r.ErrorCount, 0);
   EXPECT_EQ(r.UnitName, "x");
@@ -59,9 +59,9 @@ TEST(ConversionTest, EmptyHeaderGivesExactlyTheEmptyUnit) {
   const std::vector<StyleRange> bold = {
       {4, 0, 4, TextStyle::Bold},    // unit
       {8, 0, 9, TextStyle::Bold},    // interface
+      {10, 0, 4, TextStyle::Bold},   // uses (in line order, though marked last)
       {13, 0, 14, TextStyle::Bold},  // implementation
       {15, 0, 3, TextStyle::Bold},   // end
-      {10, 0, 4, TextStyle::Bold},   // uses
   };
   EXPECT_EQ(pane.Ranges(), bold);
 }
@@ -150,23 +150,28 @@ TEST(ConversionTest, DispatchFrame) {
        "/* note */ #line 5\n",
        {"// Error :  #line 5"}},
       {"closing brace before a directive", "} #line\n", {"// }", "// Error :  #line"}},
-      {"struct tag of a plain declaration is dropped", "struct tagA a;\n",
-       {"var", "\ta\t: tagA;"}},
-      {"struct with a body keeps its tag", "struct tagA { int x; } a;\n",
+      {"struct tag of a plain declaration is dropped", "struct tagA a;\n", {"var", "\ta\t: tagA;"}},
+      {"struct with a body keeps its tag",
+       "struct tagA { int x; } a;\n",
        {"type", "  p_a = ^a;", "  a = record", "\tx\t: int;", "  end;"}},
-      {"dllexport becomes one export word", "__declspec ( dllexport ) int f(void)\n",
+      {"dllexport becomes one export word",
+       "__declspec ( dllexport ) int f(void)\n",
        {"// Error :  _export int f ( void )"}},
       {"continuation lines make one statement", "#line \\\n 10\n", {"// Error :  #line 10"}},
-      {"a backslash glued to a word continues the line too", "#line X\\\n10\n",
+      {"a backslash glued to a word continues the line too",
+       "#line X\\\n10\n",
        {"// Error :  #line X 10"}},
-      {"typedef retry without parentheses", "typedef int FOO BAR;\n",
+      {"typedef retry without parentheses",
+       "typedef int FOO BAR;\n",
        {"// Error :  typedef int FOO BAR ;"}},
       {"typedef with a public base starts a skipped block",
        "typedef struct A : public B { int x; };\nint y;\n",
        {"// Error :  typedef struct A : public B { int x ; } ;", "// Error :  int y ;"}},
-      {"statement unfinished at the end of the file is still shown", "int a\n",
+      {"statement unfinished at the end of the file is still shown",
+       "int a\n",
        {"// Error :  int a"}},
-      {"continuation up to the end of the file is still shown", "#line \\\n",
+      {"continuation up to the end of the file is still shown",
+       "#line \\\n",
        {"// Error :  #line"}},
       // What follows the end of a statement on its line is the next statement.
       {"prototypes that share a line",
@@ -200,9 +205,9 @@ TEST(ConversionTest, DispatchFrame) {
 
 TEST(ConversionTest, StatementWithoutSemicolonDoesNotSwallowTheNextDirective) {
   Fixture fx;
-  EXPECT_EQ(fx.Body("#ifdef A\nMACRO_CALL(X, 1)\n#endif\n#line 3\n"),
-            (V{"{$IFDEF A}", "// Error :  MACRO_CALL ( X , 1 )", "{$ENDIF}",
-               "// Error :  #line 3"}));
+  EXPECT_EQ(
+      fx.Body("#ifdef A\nMACRO_CALL(X, 1)\n#endif\n#line 3\n"),
+      (V{"{$IFDEF A}", "// Error :  MACRO_CALL ( X , 1 )", "{$ENDIF}", "// Error :  #line 3"}));
   // A continued directive line still joins the next line, and a pending "}" keeps its
   // directive.
   Fixture fy;
@@ -359,14 +364,15 @@ TEST(ConversionTest, CompileReadyOutput) {
   const Case cases[] = {
       // A macro called in a condition has no value: its error line, then a stand-in.
       {"#if WINAPI_FAMILY_PARTITION(WINAPI_PARTITION_APP)\n#endif\n",
-       {"// Error :  #if WINAPI_FAMILY_PARTITION ( WINAPI_PARTITION_APP )", "{$IF True}", "{$IFEND}"},
+       {"// Error :  #if WINAPI_FAMILY_PARTITION ( WINAPI_PARTITION_APP )", "{$IF True}",
+        "{$IFEND}"},
        1},
       // Names in conditions only count when declared.
       {"#if X > 1\n#endif\n", {"{$IF (Declared(X) and (X > 1)) }", "{$IFEND}"}, 0},
       // C tells fields apart by case, Pascal does not.
       {"typedef struct { int Y; int x; int y; } C;\n",
-       {"type", "  p_C = ^C;", "  C = record", "\tY\t: Integer;", "\tx\t: Integer;", "\ty_\t: Integer;",
-        "  end;"},
+       {"type", "  p_C = ^C;", "  C = record", "\tY\t: Integer;", "\tx\t: Integer;",
+        "\ty_\t: Integer;", "  end;"},
        0},
       // A type that no unit declares makes the routine an error line; the others are bound.
       {"int WINAPI f(UNKNOWN_T a);\nint WINAPI g(int a);\n",
@@ -384,7 +390,8 @@ TEST(ConversionTest, CompileReadyOutput) {
        0},
       // A brace is no value; a pointer to a record declared later is untyped.
       {"#define CLOSE_IT }\nstruct S;\ntypedef int (WINAPI *CB)(struct S *p);\n",
-       {"// Error :  #define CLOSE_IT }", "type", "", "  CB =  function (var p): Integer; stdcall;"},
+       {"// Error :  #define CLOSE_IT }", "type", "",
+        "  CB =  function (var p): Integer; stdcall;"},
        1},
       // A record whose fields a macro declares gets them, and its closing brace.
       {"#define FIELDS int a; int b;\ntypedef struct _S {\n  FIELDS\n} S;\n",
@@ -408,12 +415,14 @@ TEST(ConversionTest, CompileReadyOutput) {
       // The branch for C++ that declares a COM interface is the one compiled.
       {"#if defined(__cplusplus) && !defined(CINTERFACE)\n"
        "MIDL_INTERFACE(\"b3e7c340-ef97-11ce-9bc9-00aa00608e01\")\nIFoo : public IUnknown\n{\n"
-       "  virtual int WINAPI F(int a) = 0;\n};\n#else\ntypedef struct IFooVtbl { int x; } IFooVtbl;\n"
+       "  virtual int WINAPI F(int a) = 0;\n};\n#else\ntypedef struct IFooVtbl { int x; } "
+       "IFooVtbl;\n"
        "#endif\n",
        {"{$IF True }\t// {$IF Defined(__cplusplus) and (not Defined(CINTERFACE)) }", "type",
         "  IFoo = interface ( IUnknown )", "\t['{b3e7c340-ef97-11ce-9bc9-00aa00608e01}']",
         "    function F(a: Integer): Integer; stdcall;", "  end;", "{$ELSE}", "type",
-        "  p_IFooVtbl = ^IFooVtbl;", "  IFooVtbl = record", "\tx\t: Integer;", "  end;", "{$IFEND}"},
+        "  p_IFooVtbl = ^IFooVtbl;", "  IFooVtbl = record", "\tx\t: Integer;", "  end;",
+        "{$IFEND}"},
        0},
       // A routine with a routine-type parameter is read again after the split: it is still
       // bound. A default value is a Pascal number.
@@ -421,8 +430,8 @@ TEST(ConversionTest, CompileReadyOutput) {
        "MIDL_INTERFACE(\"b3e7c340-ef97-11ce-9bc9-00aa00608e02\")\nIBar : public IUnknown\n{\n"
        "  virtual int WINAPI Wait(int ms = 0xffffffff) = 0;\n};\n",
        {"type", "  TfCb = procedure (x: Integer); cdecl;",
-        "  function Q(a: Integer; fCb: TfCb): Integer; stdcall; external 'x.dll' name 'Q';",
-        "type", "  IBar = interface ( IUnknown )", "\t['{b3e7c340-ef97-11ce-9bc9-00aa00608e02}']",
+        "  function Q(a: Integer; fCb: TfCb): Integer; stdcall; external 'x.dll' name 'Q';", "type",
+        "  IBar = interface ( IUnknown )", "\t['{b3e7c340-ef97-11ce-9bc9-00aa00608e02}']",
         "    function Wait(ms: Integer = $ffffffff): Integer; stdcall;", "  end;"},
        0},
       // Names apart: a variable named like a type, two routine types of one parameter name.
@@ -432,16 +441,29 @@ TEST(ConversionTest, CompileReadyOutput) {
        "int WINAPI Q(void *p, void (*fCb)(int x));\nint WINAPI QW(void *p, void (*fCb)(void *x));\n"
        "typedef void (*SIGFN)(int);\n#define SIG_DFL (SIGFN)0\n#if 0\ntypedef int PF;\n#endif\n"
        "void f(PF p);\n#define N UNKNOWN_X\ntypedef struct S { int a[N]; } S;\n",
-       {"type", "  ABPI =  function (a: Integer): Integer; stdcall;", "var", "\tAbPi_\t: ABPI;",
-        "type", "  TfCb = procedure (x: Integer); cdecl;",
-        "  function Q(var p; fCb: TfCb): Integer; stdcall; external 'x.dll' name 'Q';", "type",
+       {"type",
+        "  ABPI =  function (a: Integer): Integer; stdcall;",
+        "var",
+        "\tAbPi_\t: ABPI;",
+        "type",
+        "  TfCb = procedure (x: Integer); cdecl;",
+        "  function Q(var p; fCb: TfCb): Integer; stdcall; external 'x.dll' name 'Q';",
+        "type",
         "  TfCb_ = procedure (var x); cdecl;",
-        "  function QW(var p; fCb: TfCb_): Integer; stdcall; external 'x.dll' name 'QW';", "type",
-        "  SIGFN = procedure (Para0: Integer); cdecl;", "// Error :  #define SIG_DFL ( SIGFN ) 0",
-        "{$IF False }", "  PF\t= Integer;", "{$IFEND}",
+        "  function QW(var p; fCb: TfCb_): Integer; stdcall; external 'x.dll' name 'QW';",
+        "type",
+        "  SIGFN = procedure (Para0: Integer); cdecl;",
+        "// Error :  #define SIG_DFL ( SIGFN ) 0",
+        "{$IF False }",
+        "  PF\t= Integer;",
+        "{$IFEND}",
         "// Error : procedure f(p: PF); cdecl; external 'x.dll' name 'f';",
-        "// Error :  #define N UNKNOWN_X", "type", "  p_S = ^S;", "  S = record",
-        "// Error : a\t: array[0..N-1] of Integer;", "  end;"},
+        "// Error :  #define N UNKNOWN_X",
+        "type",
+        "  p_S = ^S;",
+        "  S = record",
+        "// Error : a\t: array[0..N-1] of Integer;",
+        "  end;"},
        4},
       // Enumeration members count as numbers in operations, with the parentheses kept.
       {"enum E { A = 1, B = 2, C = ((A | B) | 4) };\n#define ALL (A | B)\n#define ONE (A)\n",
@@ -455,8 +477,8 @@ TEST(ConversionTest, CompileReadyOutput) {
        "typedef union _R /* c */ {\n  struct {\n    int a : 7;\n  } s;\n} R;\n",
        {"{$IF Defined(__WIDL__) }", "// typedef struct _W {", "{$ELSE}", "type", "  W = record",
         "\tcase Integer of", "{$IFEND}", "\t0: (Handler\t: Integer);",
-        "\t1: (handler_\t: array[0..(2 shr 1)] of Integer);", "  end;", "  _W\t= W;",
-        "type", "  R = record\t(* c *)", "//\tcase Integer of", "// Error :  struct {",
+        "\t1: (handler_\t: array[0..(2 shr 1)] of Integer);", "  end;", "  _W\t= W;", "type",
+        "  R = record\t(* c *)", "//\tcase Integer of", "// Error :  struct {",
         "// Error :  Integer a : 7 ;", "// Error :  } s ;", "  end;", "  _R\t= R;"},
        3},
       // A comment after a record's head or after a pointer type hides neither: fields told

@@ -32,7 +32,11 @@ struct Model {
   void Mark(int line, int column, int length, TextStyle style) {
     const int len = static_cast<int>(Lines[static_cast<std::size_t>(line)].size());
     if (column < 0 || length <= 0 || column >= len) return;
-    Ranges.push_back(StyleRange{line, column, std::min(length, len - column), style});
+    // In line order; the ranges of one line in the order they were marked.
+    const StyleRange r{line, column, std::min(length, len - column), style};
+    Ranges.insert(std::find_if(Ranges.begin(), Ranges.end(),
+                               [&](const StyleRange& o) { return o.Line > line; }),
+                  r);
   }
 };
 
@@ -86,11 +90,11 @@ TEST(OutputPaneTest, ReplacingALineClipsAndDropsOnlyItsOwnRanges) {
   pane.MarkLine(1, 4, 2, TextStyle::Red);
   pane.MarkLine(1, 0, 6, TextStyle::Bold);
   pane.Replace(1, "gh");
-  EXPECT_EQ(pane.Ranges(), (std::vector<StyleRange>{{0, 1, 4, TextStyle::Bold},
-                                                    {1, 0, 2, TextStyle::Bold}}));
+  EXPECT_EQ(pane.Ranges(),
+            (std::vector<StyleRange>{{0, 1, 4, TextStyle::Bold}, {1, 0, 2, TextStyle::Bold}}));
   pane.Insert(0, "new\r\nlines");
-  EXPECT_EQ(pane.Ranges(), (std::vector<StyleRange>{{2, 1, 4, TextStyle::Bold},
-                                                    {3, 0, 2, TextStyle::Bold}}));
+  EXPECT_EQ(pane.Ranges(),
+            (std::vector<StyleRange>{{2, 1, 4, TextStyle::Bold}, {3, 0, 2, TextStyle::Bold}}));
   EXPECT_EQ(pane.TextLength(), 4u + 6u + 7u + 3u);
 }
 
