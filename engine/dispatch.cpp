@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "compile_ready/field_macros.h"
 #include "routines.h"
 #include "rules.h"
 #include "type_mapping.h"
@@ -138,54 +139,6 @@ RuleResult TypedefRetry(ConversionContext& ctx, Statement& st) {
   ctx.RoutineTypedef = true;
   ctx.Retranslate = true;
   return RuleResult::Done;
-}
-
-// Compiler-ready: a statement inside a record that begins with a macro of declarations is
-// read again with the macro's declarations in its place, one per line as a header writes
-// them (a nested union's braces on lines of their own), so that the record gets its fields
-// and its closing brace.
-// The value of a macro of declarations with the macros it names written out, each once on a
-// path (a macro that leads back to itself stays a name).
-void AppendFieldMacro(const ConversionContext& ctx, const std::vector<std::string>& value,
-                      std::vector<std::string>& visiting, std::vector<std::string>& out) {
-  for (const std::string& tok : value) {
-    const auto inner = ctx.ReadyState.FieldMacros.find(tok);
-    if (inner == ctx.ReadyState.FieldMacros.end() ||
-        std::find(visiting.begin(), visiting.end(), tok) != visiting.end()) {
-      out.push_back(tok);
-      continue;
-    }
-    visiting.push_back(tok);
-    AppendFieldMacro(ctx, inner->second, visiting, out);
-    visiting.pop_back();
-  }
-}
-
-bool ExpandFieldMacro(ConversionContext& ctx) {
-  TStringList2& t = ctx.TokenList;
-  // Lines that came from a macro are not read as macros again: a macro that leads back to
-  // itself would never end.
-  if (!ctx.Ready.ExpandsFieldMacros() || ctx.ReadyState.ReadingExpansion ||
-      (ctx.OpenStructLine == -1 && ctx.OpenUnionLine == -1))
-    return false;
-  const auto macro = ctx.ReadyState.FieldMacros.find(t.Text(0));
-  if (macro == ctx.ReadyState.FieldMacros.end()) return false;
-  std::vector<std::string> visiting{macro->first}, tokens;
-  AppendFieldMacro(ctx, macro->second, visiting, tokens);
-  std::vector<std::string> lines(1);
-  for (const std::string& tok : tokens) {
-    if (tok == "}" && !lines.back().empty()) lines.emplace_back();
-    (lines.back() += ' ') += tok;
-    if (tok == "{" || tok == ";") lines.emplace_back();
-  }
-  for (int i = 1; i < t.Count(); ++i)
-    (lines.back() += ' ') += AsSource(t.Text(i), i + 1 == t.Count());
-  if (lines.back().empty()) lines.pop_back();
-  for (auto line = lines.rbegin(); line != lines.rend(); ++line) ctx.SourceLines.push_front(*line);
-  ctx.ReadyState.ExpandedLines = static_cast<int>(lines.size());
-  t.Clear();
-  ctx.Pending = false;
-  return true;
 }
 
 // One pass of the dispatch; returns what ended it.

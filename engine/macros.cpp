@@ -7,6 +7,7 @@
 #include <string>
 
 #include "compile_ready/declarations.h"
+#include "compile_ready/field_macros.h"
 #include "numbers.h"
 #include "records.h"
 #include "rules.h"
@@ -351,26 +352,6 @@ RuleResult TranslateDefineShape(ConversionContext& ctx, Statement& st) {
     return FourCharacterCode(ctx, st, 5, n == 15 ? 14 : -1);
   TranslateConstExpression(ctx, st);
   return RuleResult::Epilogue;
-}
-
-// Compiler-ready: remembers a macro without parameters whose value is declarations ending
-// in ";". The macros it names are written out now; a value that would then name its own
-// macro is not kept, so that no use of a macro can expand without end.
-void LearnFieldMacro(ConversionContext& ctx) {
-  const int n = ctx.TokCount();
-  if (ctx.FunctionLikeDefine || n < 4) return;
-  std::vector<std::string> value;
-  for (int i = 2; i < n; ++i) {
-    const std::string& tok = ctx.Tok(i);
-    if (IsCommentToken(tok)) continue;
-    if (auto used = ctx.ReadyState.FieldMacros.find(tok); used != ctx.ReadyState.FieldMacros.end())
-      value.insert(value.end(), used->second.begin(), used->second.end());
-    else
-      value.push_back(tok);
-  }
-  if (value.empty() || value.back() != ";") return;
-  if (std::find(value.begin(), value.end(), ctx.Tok(1)) != value.end()) return;
-  ctx.ReadyState.FieldMacros[ctx.Tok(1)] = std::move(value);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // does not. A field whose name a field before it in the same record already has, in any
 // case, gets a "_" («y_»).
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "compile_ready/passes.h"
@@ -10,9 +11,13 @@
 namespace tqc {
 
 void RenameCaseTwinFields(UnitModel& model) {
-  std::unordered_set<std::string> fields;  // of the open record (lower case)
+  std::unordered_set<std::string> fields;              // of the open record (lower case)
+  std::unordered_map<std::string, std::size_t> taken;  // underscores tried, by name
   for (int i = model.First(); i < model.Count(); ++i) {
-    if (model.OpensRecord(i)) fields.clear();
+    if (model.OpensRecord(i)) {
+      fields.clear();
+      taken.clear();
+    }
     if (model.RecordOf(i) < 0 || model.Kind(i) == LineKind::RecordEnd) continue;
     const std::string& line = model.Text(i);
     // Fields of a variant part stand after a tab and two blanks, or after "\tN: (".
@@ -35,11 +40,16 @@ void RenameCaseTwinFields(UnitModel& model) {
       const bool amp = !name.empty() && name[0] == '&';
       std::string key = AsciiLowerCopy(amp ? name.substr(1) : name);
       if (key.empty() || !(IsAlphaChar(key[0]) || key[0] == '_')) break;
-      std::size_t grown = 0;
+      // Every name from the key up to the one a field of the key took last is taken: the
+      // next field of the key starts after it (many fields of one name stay linear).
+      std::size_t& tried = taken[key];
+      std::size_t grown = tried;
+      key.append(grown, '_');
       while (!fields.insert(key).second) {
         key += '_';
         ++grown;
       }
+      tried = grown + 1;
       if (grown > 0) {
         text.insert(end, grown, '_');
         changed = true;

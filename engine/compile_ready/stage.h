@@ -10,6 +10,7 @@
 // so far) is in CompileReadyState.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -23,6 +24,17 @@ namespace tqc {
 
 struct ConversionContext;
 class NameIndex;
+
+// The value of a macro of declarations: its tokens, and the macros it named when it was
+// defined, by reference (Size: the tokens it gives written out, at most the largest integer).
+struct FieldMacro {
+  struct Item {
+    std::string Token;
+    std::shared_ptr<const FieldMacro> Ref;  // a macro named in the value; Token is then empty
+  };
+  std::vector<Item> Items;
+  std::uint64_t Size = 0;
+};
 
 // The rules' questions to the stage. Each names what the rule does differently when the unit
 // must compile; all of them are false when the option is off.
@@ -92,10 +104,11 @@ struct CompileReadyState {
   std::unordered_set<std::string> EnumMembers;  // the unit's enumeration members (lower case)
   TStringList2 KnownNames;  // names declared by the included units ([NAME], lower case)
   // Macros whose value is a list of declarations («#define X_FIELDS DWORD a; HICON b;»), by
-  // name, as their tokens: a record that names one gets the declarations as its fields.
-  std::unordered_map<std::string, std::vector<std::string>> FieldMacros;
-  int ExpandedLines = 0;          // lines ahead in SourceLines that a macro gave
-  bool ReadingExpansion = false;  // the line read last is one of them
+  // name: a record that names one gets the declarations as its fields (field_macros.h).
+  std::unordered_map<std::string, std::shared_ptr<const FieldMacro>> FieldMacros;
+  std::unordered_set<std::string> FieldMacroTokens;  // the plain tokens of their values
+  int ExpandedLines = 0;                             // lines ahead in SourceLines that a macro gave
+  bool ReadingExpansion = false;                     // the line read last is one of them
   // Units found through the name index (not included) that declare names the unit uses.
   std::vector<std::string> FoundUses;
   std::shared_ptr<NameIndex> OwnNameIndex;  // when no memo of the run holds one

@@ -66,6 +66,22 @@ TEST(ConversionTest, EmptyHeaderGivesExactlyTheEmptyUnit) {
   EXPECT_EQ(pane.Ranges(), bold);
 }
 
+// Macros of declarations built from others cost what their definitions cost: one that would
+// write out more tokens than the bound (2^17 here) is no expansion, its use an error line.
+TEST(ConversionTest, MacrosOfDeclarationsAreBounded) {
+  std::string header = "#define M0 int a;\n";
+  for (int i = 1; i <= 17; ++i)
+    header += "#define M" + std::to_string(i) + " M" + std::to_string(i - 1) + " M" +
+              std::to_string(i - 1) + "\n";
+  header += "typedef struct _S {\n  M17\n} S;\n";
+  Fixture fx;
+  fx.Options.CompileReady = true;
+  fx.Convert(header);
+  const V& lines = fx.Pane.Lines();
+  EXPECT_LT(lines.size(), 100u);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "// Error :  M17 } S ;"), lines.end());
+}
+
 // A line break in the file name neither splits the banner nor moves the uses line.
 TEST(ConversionTest, FileNameWithLineBreakKeepsTheHead) {
   Fixture fx;
