@@ -45,6 +45,17 @@ bool IsIdentifier(std::string_view t) {
   return true;
 }
 
+// The Pascal compiler's symbol for a macro the C compiler defines for the target ("_WIN64":
+// "WIN64"), or the name itself.
+const std::string& TargetSymbol(const ConversionContext& ctx, const std::string& name) {
+  const int i = ctx.Defs.PredefinedNames.FindExact(name);
+  return i >= 0 && i < ctx.Defs.PredefinedValues.Count() ? ctx.Defs.PredefinedValues.Text(i) : name;
+}
+
+bool IsTargetMacro(const ConversionContext& ctx, const std::string& name) {
+  return ctx.Defs.PredefinedNames.Contains(name);
+}
+
 // An operand of a compiler-ready {$IF}: a number in Pascal spelling, or a name that only
 // counts when it is declared (an unknown name would stop the compiler). `guards` collects
 // the Declared(...) tests of the names.
@@ -61,7 +72,8 @@ std::optional<std::string> IfOperand(const std::string& t, std::string& guards) 
 // The expression of "#if"/"#elif" for a compiler: every name guarded by Declared(...),
 // defined with or without parentheses, "==" and "!=", a lone name or number as C reads it
 // (non-zero is true). Nothing when a token cannot be followed.
-std::optional<std::string> CompilerCondition(const TStringList2& t, std::string& comment) {
+std::optional<std::string> CompilerCondition(const ConversionContext& ctx, const TStringList2& t,
+                                             std::string& comment) {
   std::string out;
   const int n = t.Count();
   for (int i = 1; i < n;) {
@@ -74,10 +86,10 @@ std::optional<std::string> CompilerCondition(const TStringList2& t, std::string&
       const char* open = tok == "defined" ? " Defined(" : " (not Defined(";
       const char* close = tok == "defined" ? ")" : "))";
       if (next == "(" && i + 3 < n && t.Is(i + 3, ")") && IsIdentifier(t.Text(i + 2))) {
-        ((out += open) += t.Text(i + 2)) += close;
+        ((out += open) += TargetSymbol(ctx, t.Text(i + 2))) += close;
         i += 4;
       } else if (IsIdentifier(next)) {
-        ((out += open) += next) += close;
+        ((out += open) += TargetSymbol(ctx, next)) += close;
         i += 2;
       } else {
         return std::nullopt;
@@ -97,6 +109,12 @@ std::optional<std::string> CompilerCondition(const TStringList2& t, std::string&
       // A macro called with arguments ("WINAPI_FAMILY_PARTITION(WINAPI_PARTITION_APP)") has
       // no value a compiler can know.
       if (next == "(" && IsIdentifier(tok)) return std::nullopt;
+      // A macro of the target alone ("#if _WIN64") is true where the compiler defines it.
+      if (IsTargetMacro(ctx, tok) && !IsComparison(next == "==" ? "=" : next) && next != "<>") {
+        ((out += negated ? " not Defined(" : " Defined(") += TargetSymbol(ctx, tok)) += ")";
+        ++i;
+        continue;
+      }
       std::string guards;
       const std::optional<std::string> a = IfOperand(tok, guards);
       if (!a) return std::nullopt;
@@ -183,7 +201,7 @@ RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
 
   if (ctx.Ready.WritesCompilerConditions()) {
     std::string comment;
-    if (std::optional<std::string> e = CompilerCondition(t, comment)) {
+    if (std::optional<std::string> e = CompilerCondition(ctx, t, comment)) {
       st.Built += *e + " }";
       if (!comment.empty()) (st.Built += '\t') += comment;
       st.Outcome = kWriteBuilt;
@@ -201,10 +219,11 @@ RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
     const std::string tok = t.Text(i);
     if (tok == "!defined" || tok == "defined") {
       if (n - i >= 4 && t.Is(i + 1, "(") && t.Is(i + 3, ")")) {
+        const std::string& name = TargetSymbol(ctx, t.Text(i + 2));
         if (tok == "defined")
-          st.Built += " Defined(" + t.Text(i + 2) + ")";
+          st.Built += " Defined(" + name + ")";
         else
-          st.Built += " (not Defined(" + t.Text(i + 2) + "))";
+          st.Built += " (not Defined(" + name + "))";
         i += 4;
         st.Outcome = kWriteBuilt;
       } else {
@@ -228,6 +247,14 @@ RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
       }
       (st.Built += '\t') += tok;
       ++i;
+    } else if (const bool negated = tok.size() > 1 && tok[0] == '!';
+               IsTargetMacro(ctx, negated ? tok.substr(1) : tok) &&
+               (n - i < 3 || !IsComparison(t.Text(i + 1)))) {
+      // A macro of the target alone ("#if _WIN64") is true where the compiler defines it.
+      const std::string& name = TargetSymbol(ctx, negated ? tok.substr(1) : tok);
+      st.Built += negated ? " (not Defined(" + name + "))" : " Defined(" + name + ")";
+      ++i;
+      st.Outcome = kWriteBuilt;
     } else {
       if (n - i < 3 || !IsComparison(t.Text(i + 1))) {
         st.Outcome = i;
@@ -261,7 +288,7 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
     if (n < 2) {
       st.Outcome = 1;
     } else {
-      st.Built += t.Text(1) + "}";
+      st.Built += TargetSymbol(ctx, t.Text(1)) + "}";
       if (n > 2) {
         if (IsCommentToken(t.Text(2)))
           st.Built += "\t" + t.Text(2);  // anything after the comment is dropped
@@ -278,8 +305,8 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
         st.Outcome = 0;
         return WriteStandInCondition(ctx, st, "{$IF True}");
       }
-      st.Built = (t0 == "#ifdef" ? "{$IF Defined(" : "{$IF not Defined(") + t.Text(1) + ") }" +
-                 (n > 2 ? "\t" + t.Text(2) : std::string());
+      st.Built = (t0 == "#ifdef" ? "{$IF Defined(" : "{$IF not Defined(") +
+                 TargetSymbol(ctx, t.Text(1)) + ") }" + (n > 2 ? "\t" + t.Text(2) : std::string());
       return RuleResult::Epilogue;
     }
     ctx.CondStack.push_back({false, st.Outcome == kWriteBuilt});
@@ -311,6 +338,37 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
   return RuleResult::Epilogue;
 }
 
+namespace {
+
+// The alignment codes of "#pragma pack(N)": 0 to 3 for 1, 2, 4 and 8 bytes; -1 for others.
+int AlignCode(std::string_view n) {
+  return n == "1" ? 0 : n == "2" ? 1 : n == "4" ? 2 : n == "8" ? 3 : -1;
+}
+
+}  // namespace
+
+void PushAlignment(ConversionContext& ctx) {
+  // Three slots only: a fourth push loses the oldest entry.
+  ctx.PackStack3 = ctx.PackStack2;
+  ctx.PackStack2 = ctx.PackStack1;
+  ctx.PackStack1 = ctx.PackAlign;
+}
+
+std::string PopAlignment(ConversionContext& ctx) {
+  // A pop with nothing pushed yields the default alignment.
+  ctx.PackAlign = ctx.PackStack1;
+  ctx.PackStack1 = ctx.PackStack2;
+  ctx.PackStack2 = ctx.PackStack3;
+  ctx.PackStack3 = 3;
+  return std::string(AlignDirective(ctx.PackAlign)) + " // pop";
+}
+
+std::string PushAlignmentOf(ConversionContext& ctx, int code) {
+  PushAlignment(ctx);
+  ctx.PackAlign = code;
+  return std::string(AlignDirective(code)) + " // push";
+}
+
 RuleResult TranslatePragma(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
   if (!t.Is(0, "#pragma")) return RuleResult::Declined;
@@ -329,32 +387,30 @@ RuleResult TranslatePragma(ConversionContext& ctx, Statement& st) {
   } else if (n == 5) {
     if (t.Is(1, "pack") && t.Is(2, "(") && t.Is(4, ")")) {
       const std::string_view v = t.Text(3);
-      if (v == "1") {
-        setAlign(0);
-      } else if (v == "2") {
-        setAlign(1);
-      } else if (v == "4") {
-        setAlign(2);
-      } else if (v == "8") {
-        setAlign(3);
+      if (const int code = AlignCode(v); code >= 0) {
+        setAlign(code);
       } else if (v == "push") {
-        // Three slots only: a fourth push loses the oldest entry.
-        ctx.PackStack3 = ctx.PackStack2;
-        ctx.PackStack2 = ctx.PackStack1;
-        ctx.PackStack1 = ctx.PackAlign;
+        PushAlignment(ctx);
         st.Built = "// #pragma pack( push )";
         st.Outcome = kWriteBuilt;
       } else if (v == "pop") {
-        // A pop with nothing pushed yields the default alignment.
-        ctx.PackAlign = ctx.PackStack1;
-        ctx.PackStack1 = ctx.PackStack2;
-        ctx.PackStack2 = ctx.PackStack3;
-        ctx.PackStack3 = 3;
-        st.Built = std::string(AlignDirective(ctx.PackAlign)) + " // pop";
+        st.Built = PopAlignment(ctx);
         st.Outcome = kWriteBuilt;
       }
     } else if (t.Is(1, "option") && t.Is(2, "-") && t.Is(3, "a") && t.Is(4, "-")) {
       setAlign(0);
+    }
+  } else if ((n == 7 || n == 9) && t.Is(1, "pack") && t.Is(2, "(") && t.Is(4, ",") &&
+             t.Is(n - 1, ")")) {
+    // pack(push, N), pack(push, name, N), pack(pop, name): C's packing of the records up to
+    // the matching pop. The name only pairs pushes and pops in C; the stack does the same.
+    const int code = AlignCode(t.Text(n - 2));
+    if (t.Is(3, "push") && code >= 0 && (n == 7 || t.Is(6, ","))) {
+      st.Built = PushAlignmentOf(ctx, code);
+      st.Outcome = kWriteBuilt;
+    } else if (t.Is(3, "pop") && n == 7) {
+      st.Built = PopAlignment(ctx);
+      st.Outcome = kWriteBuilt;
     }
   }
   return RuleResult::Epilogue;

@@ -85,7 +85,7 @@ void WriteHead(ConversionContext& ctx, const std::string& fileName, const Banner
   pane.Add("");
   WriteBoldLine(ctx, "unit " + OnOneLine(DeclaredName(ctx.UnitName), '_') + ";", 0, 4);
   pane.Add("");
-  pane.Add("{$X+}{$Z2}{$A8}");
+  pane.Add("{$X+}{$Z4}{$A8}");
   pane.Add("");
   WriteBoldLine(ctx, "interface", 0, 9);
   pane.Add("");

@@ -384,6 +384,21 @@ RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
   if (t.Count() != 4) return RuleResult::Epilogue;
 
   const std::string base = IncludeBaseName(t.Text(2));
+  // The Windows headers' packing includes: pshpackN.h is "#pragma pack(push, N)", poppack.h
+  // "#pragma pack(pop)". No unit stands behind them; the records after them are packed.
+  const std::string lower = AsciiLowerCopy(base);
+  static const char* const kPacks[] = {"pshpack1", "pshpack2", "pshpack4", "pshpack8"};
+  for (int code = 0; code < 4; ++code) {
+    if (lower != kPacks[code]) continue;
+    st.Built = PushAlignmentOf(ctx, code);
+    st.Outcome = kWriteBuilt;
+    return RuleResult::Epilogue;
+  }
+  if (lower == "poppack") {
+    st.Built = PopAlignment(ctx);
+    st.Outcome = kWriteBuilt;
+    return RuleResult::Epilogue;
+  }
   if (ReadCaches(ctx, base)) {
     st.Outcome = kWriteBuilt;
   } else {

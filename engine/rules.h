@@ -19,6 +19,11 @@ RuleResult ApplyReplacement(ConversionContext& ctx, Statement& st);
 RuleResult TranslateIf(ConversionContext& ctx, Statement& st);     // #if #elif #elseif
 RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st);  // #ifdef #ifndef #else #endif
 RuleResult TranslatePragma(ConversionContext& ctx, Statement& st);
+// The packing stack of "#pragma pack(push/pop)" and of the pshpackN.h/poppack.h includes:
+// PushAlignmentOf pushes the current alignment and sets code (0..3: 1, 2, 4, 8 bytes);
+// PopAlignment restores the one pushed last. Both return the directive line to write.
+std::string PushAlignmentOf(ConversionContext& ctx, int code);
+std::string PopAlignment(ConversionContext& ctx);
 RuleResult TranslateExternC(ConversionContext& ctx, Statement& st);
 // The __cplusplus resolution of the source pre-pass, one line at a time (the line as read,
 // leading blanks included). Its mode and depth live in `state` for one pre-pass.

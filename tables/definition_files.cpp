@@ -94,11 +94,11 @@ std::vector<std::string> SplitItems(std::string_view line) {
 
 void ReadDatText(DefinitionTables& t, std::string_view bytes) {
   TStringList2* section = nullptr;
-  bool define = false;
+  bool define = false, predefined = false;
   for (const std::string& line : SplitLines(bytes)) {
     if (IsCommentOrEmpty(line)) continue;
     if (line[0] == '[') {
-      define = false;
+      define = predefined = false;
       section = nullptr;
       if (line == "[export]")
         section = &t.ExportWords;
@@ -114,15 +114,17 @@ void ReadDatText(DefinitionTables& t, std::string_view bytes) {
         section = &t.SkipWords;
       else if (line == "[define]")
         define = true;
+      else if (line == "[predefined]")
+        predefined = true;
       continue;
     }
     if (section) {
       section->Add(line);
-    } else if (define) {
+    } else if (define || predefined) {
       auto items = SplitItems(line);
       if (items.size() == 2) {
-        t.DefineNames.Add(items[0]);
-        t.DefineValues.Add(items[1]);
+        (define ? t.DefineNames : t.PredefinedNames).Add(items[0]);
+        (define ? t.DefineValues : t.PredefinedValues).Add(items[1]);
       }
     }
   }

@@ -16,6 +16,9 @@ struct DefinitionTables {
   // tqc.dat
   TStringList2 ExportWords, StdcallWords, PascalWords, CdeclWords, RegisterWords, SkipWords;
   TStringList2 DefineNames, DefineValues;
+  // Macros the C compiler defines for the target, and the Pascal compiler's own conditional
+  // symbols for the same thing ("_WIN64" -> "WIN64").
+  TStringList2 PredefinedNames, PredefinedValues;
   // tqc.typ
   TStringList2 TypeNames, TypeValues;
   TStringList2 PointeeTypes, PointerTypes;  // PointeeTypes tag: 1 = interface/class category

@@ -159,11 +159,12 @@ TEST(ConditionalsTest, PackPragmas) {
       {"#pragma option -a\n#pragma option -a1\n",
        {"//  #pragma option - a", "//  #pragma option - a1"},
        0},
-      // Unknown shapes leave the alignment alone: the pop restores the pack(2) code.
-      {"#pragma pack(2)\n#pragma pack(push, 1)\n#pragma pack(push)\n#pragma pack(1)\n"
+      // Unknown shapes leave the alignment alone; pack(push, N) pushes and sets N (C's packing
+      // up to the matching pop).
+      {"#pragma pack(2)\n#pragma pack(push, 16)\n#pragma pack(push, 1)\n#pragma pack(pop)\n"
        "#pragma pack(pop)\n",
-       {"{$A2}", "//  #pragma pack ( push , 1 )", "// #pragma pack( push )", "{$A1}",
-        "{$A2} // pop"},
+       {"{$A2}", "//  #pragma pack ( push , 16 )", "{$A1} // push", "{$A2} // pop",
+        "{$A8} // pop"},
        0},
       {"#pragma pack(pop)\n", {"{$A8} // pop"}, 0},
   };

@@ -33,7 +33,7 @@ const V kEmptyUnit = {
     "",
     "unit x;",
     "",
-    "{$X+}{$Z2}{$A8}",
+    "{$X+}{$Z4}{$A8}",
     "",
     "interface",
     "",

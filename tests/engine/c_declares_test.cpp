@@ -1,0 +1,78 @@
+// Units that declare what the C compiler sees: sizes, layouts, values and routines as C has
+// them, in every mode. Each row is the header line that showed the fault.
+#include <gtest/gtest.h>
+
+#include "engine/conversion.h"
+#include "test_support.h"
+
+namespace tqc {
+namespace {
+
+using V = std::vector<std::string>;
+using testing::Fixture;
+
+constexpr const char* kDat =
+    "[stdcall]\nWINAPI\n[skip]\nWINBASEAPI\n[predefined]\n_WIN32,MSWINDOWS\n_WIN64,WIN64\n"
+    "_M_X64,CPUX86_64\n";
+constexpr const char* kTyp =
+    "[TYPE]\nint,Integer\nchar,Char\nlong,LongInt\n[POINTER]\nvoid,LPVOID\n";
+
+enum class Mode { Default, Ready, Both };
+
+struct Case {
+  Mode In;
+  const char* Input;
+  V Expected;
+  int Errors;
+};
+
+void RunCases(const Case* begin, const Case* end) {
+  for (const Case* c = begin; c != end; ++c) {
+    for (bool ready : {false, true}) {
+      if ((c->In == Mode::Default && ready) || (c->In == Mode::Ready && !ready)) continue;
+      Fixture fx;
+      testing::LoadTables(fx.Defs, kDat, kTyp);
+      fx.Options.CompileReady = ready;
+      EXPECT_EQ(fx.Body(c->Input), c->Expected) << c->Input << (ready ? " (compiler-ready)" : "");
+      EXPECT_EQ(fx.Result.ErrorCount, c->Errors) << c->Input << (ready ? " (compiler-ready)" : "");
+    }
+  }
+}
+
+// Enumerations are as large as C's (4 bytes): the unit head says so.
+TEST(CDeclaresTest, EnumerationsHaveCsSize) {
+  Fixture fx;
+  EXPECT_EQ(fx.Convert("").at(6), "{$X+}{$Z4}{$A8}");
+}
+
+// The macros the C compiler defines for the target are the Pascal compiler's own symbols.
+TEST(CDeclaresTest, TargetMacrosInConditions) {
+  const Case cases[] = {
+      {Mode::Default, "#ifdef _WIN64\n#endif\n", {"{$IFDEF WIN64}", "{$ENDIF}"}, 0},
+      {Mode::Default,
+       "#if defined(_M_X64) && !defined(_WIN32)\n#elif _WIN64\n#endif\n",
+       {"{$IF Defined(CPUX86_64) and (not Defined(MSWINDOWS)) }", "{$ELSEIF Defined(WIN64) }",
+        "{$IFEND}"},
+       0},
+      {Mode::Ready,
+       "#ifdef _WIN64\n#elif !_WIN64\n#endif\n",
+       {"{$IF Defined(WIN64) }", "{$ELSEIF not Defined(WIN64) }", "{$IFEND}"},
+       0},
+  };
+  RunCases(std::begin(cases), std::end(cases));
+}
+
+// The Windows headers' packing includes pack the records after them as C does.
+TEST(CDeclaresTest, PackingIncludes) {
+  const Case cases[] = {
+      {Mode::Both,
+       "#include <pshpack1.h>\n#include \"pshpack4.h\"\n#include <poppack.h>\n#include "
+       "<poppack.h>\n",
+       {"{$A1} // push", "{$A4} // push", "{$A1} // pop", "{$A8} // pop"},
+       0},
+  };
+  RunCases(std::begin(cases), std::end(cases));
+}
+
+}  // namespace
+}  // namespace tqc
