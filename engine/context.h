@@ -99,6 +99,9 @@ struct ConversionContext {
   bool Pending = false;
   bool Retranslate = false;
   bool RoutineTypedef = false;
+  // The statement is a field of a procedural type («void *(*bzalloc)(void *, int, int);» in a
+  // record): its routine type is written as the field's type.
+  bool RoutineField = false;
   // The statement began with "#define NAME(": a macro with parameters, read from the source
   // line, since the tokens no longer show whether a blank stood before the "(".
   bool FunctionLikeDefine = false;

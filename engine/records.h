@@ -40,6 +40,12 @@ RuleResult TranslateEnumMembers(ConversionContext& ctx, Statement& st, int start
 // field lines up with the latest field of variant 0.
 std::string PadVariant(const std::string& v0, const std::string& vn, int n);
 
+// A field of a procedural type (`type`: «function (a: Integer): Integer; cdecl», `name` as
+// declared) where the open record wants it, as TranslateVariable places its fields; a
+// trailing comment after it.
+RuleResult WriteProceduralField(ConversionContext& ctx, Statement& st, const std::string& name,
+                                const std::string& type, const std::string& comment);
+
 // Results of the record rules.
 namespace records {
 

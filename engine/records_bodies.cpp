@@ -478,6 +478,53 @@ RuleResult TranslateOpenBody(ConversionContext& ctx, Statement& st) {
   return RuleResult::Declined;
 }
 
+namespace {
+
+// A field of a union inside a struct joins its variant; a field after such a union joins
+// variant 0, which the record ends with. The record's close writes them. False when the
+// field has no variant part to go to.
+bool PlaceInVariantPart(ConversionContext& ctx, const std::string& text) {
+  const bool structOpen = ctx.OpenStructLine != -1;
+  if (structOpen && ctx.OpenUnionLine != -1) {
+    TStringList2& v = ctx.VariantTexts;
+    const int n = ctx.UnionCaseCount;
+    if (v.Count() <= n) {
+      if (n == 0)
+        v.Add("\t  " + text);
+      else
+        v.Add(PadVariant(v.Text(0), "", n) + "\t  " + text);
+    } else if (n > 0) {
+      v.SetText(n, PadVariant(v.Text(0), v.Text(n) + kCrLf, n) + "\t  " + text);
+    } else {
+      v.SetText(0, v.Text(0) + kCrLf + "\t  " + text);
+    }
+    ++ctx.UnionCaseCount;
+    return true;
+  }
+  if (structOpen && !ctx.VariantTexts.Empty()) {
+    ctx.VariantTexts.SetText(0, ctx.VariantTexts.Text(0) + kCrLf + "\t  " + text);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+RuleResult WriteProceduralField(ConversionContext& ctx, Statement& st, const std::string& name,
+                                const std::string& type, const std::string& comment) {
+  const std::string field = name + "\t: " + type;
+  if (PlaceInVariantPart(ctx, field + ";")) return Finished(ctx);
+  std::string line = st.Built + "\t";
+  if (ctx.OpenStructLine == -1 && ctx.OpenUnionLine != -1) {
+    // Every member of a top-level union is a variant of its own.
+    line += std::to_string(ctx.UnionCaseCount++) + ": (" + field + ");";
+  } else {
+    line += field + ";";
+  }
+  if (!comment.empty()) line += "\t" + comment;
+  return WriteBuilt(st, line);
+}
+
 RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
   bool hasSemicolon = false;
@@ -497,7 +544,6 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
   std::string line = st.Built + "\t";
   const bool structOpen = ctx.OpenStructLine != -1;
   const bool unionOpen = ctx.OpenUnionLine != -1;
-  const bool nestedUnion = structOpen && unionOpen;
   const bool topUnion = unionOpen && !structOpen;
   if (topUnion) {
     // Every member of a top-level union is a variant of its own.
@@ -583,27 +629,7 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
     st.Built.clear();
     return RuleResult::Restart;
   };
-  if (nestedUnion) {
-    TStringList2& v = ctx.VariantTexts;
-    const int n = ctx.UnionCaseCount;
-    if (v.Count() <= n) {
-      if (n == 0)
-        v.Add("\t  " + text);
-      else
-        v.Add(PadVariant(v.Text(0), "", n) + "\t  " + text);
-    } else if (n > 0) {
-      v.SetText(n, PadVariant(v.Text(0), v.Text(n) + kCrLf, n) + "\t  " + text);
-    } else {
-      v.SetText(0, v.Text(0) + kCrLf + "\t  " + text);
-    }
-    ++ctx.UnionCaseCount;
-    return more ? restartAfterStop() : Finished(ctx);
-  }
-  if (structOpen && !ctx.VariantTexts.Empty()) {
-    // Fields after a nested union join variant 0, which the record ends with.
-    ctx.VariantTexts.SetText(0, ctx.VariantTexts.Text(0) + kCrLf + "\t  " + text);
-    return more ? restartAfterStop() : Finished(ctx);
-  }
+  if (PlaceInVariantPart(ctx, text)) return more ? restartAfterStop() : Finished(ctx);
   line += text;
   if (more) {
     WriteLine(ctx, line);

@@ -6,6 +6,7 @@
 #include "routines.h"
 
 #include <cctype>
+#include <unordered_map>
 #include <vector>
 
 #include "compile_ready/declarations.h"
@@ -267,7 +268,19 @@ class ParameterWriter {
   // At(i) == text, comparing lengths first.
   bool AtIs(int i, std::string_view text) const { return std::string_view(At(i)) == text; }
 
+  // A field's type stays on one line: it may go into a variant part, which the record's
+  // close writes. A "//" comment would end the line there: it becomes a "(*" one.
+  bool OneLine() const { return ctx_.RoutineField; }
+  std::string InLineComment(const std::string& comment) const {
+    if (!OneLine() || !StartsWith(comment, "//")) return comment;
+    return "(*" + comment.substr(2) + " *)";
+  }
+
   void NewLine() {
+    if (OneLine()) {
+      line_ += ' ';
+      return;
+    }
     finished_.push_back(line_);
     // The rest of a commented-out head (an IUnknown method of an interface) stays a comment.
     line_ = StartsWith(line_, "//") ? "//\t " : "\t ";
@@ -303,6 +316,8 @@ class ParameterWriter {
     bool paramStart = true;
     for (int depth = 0; i < t_.Count() && depth >= 0; ++i) {
       const std::string& tok = t_.Text(i);
+      // A comment before a parameter («sqlite3*, /* db */ int (*cb)(void*)») is no type.
+      if (IsComment(tok) && tok != "(*") continue;
       if (depth == 0 && paramStart && tok != "const" && tok != "struct" && tok != "union" &&
           tok != "enum") {
         paramStart = false;
@@ -316,10 +331,48 @@ class ParameterWriter {
     return -1;
   }
 
+  // The routine-type parameters written «T (CONV *N)(...)», «T (*)(...)» or «T (CONV *)(...)»
+  // take the form «T (*N)(...)» that is split off, with their calling convention kept for
+  // the type; an unnamed one is named after its place («Proc2» for the third parameter).
+  void NormalizeRoutineTypeParameters(int i) {
+    if (!Prototype()) return;
+    int place = 0;
+    for (int depth = 0; i + 3 < t_.Count() && depth >= 0; ++i) {
+      const std::string& tok = t_.Text(i);
+      if (tok == ")") --depth;
+      if (depth == 0 && tok == ",") ++place;
+      const bool opens = tok == "(" || tok == "(*";
+      if (opens) ++depth;
+      if (!opens || depth != 1) continue;
+      const std::string name = "*Proc" + std::to_string(place);
+      if (tok == "(*") {  // "(*" ")" "("
+        if (!AtIs(i + 1, ")") || !AtIs(i + 2, "(")) continue;
+        t_.SetText(i, "(");
+        t_.Insert(i + 1, name);
+        continue;
+      }
+      std::string conv = At(i + 1);
+      if (AtIs(i + 3, ")") && AtIs(i + 4, "(") && StartsWith(At(i + 2), "*") &&
+          IsConventionWord(ctx_, conv)) {  // "(" CONV "*N" ")" "("
+        conventions_[At(i + 2).substr(1)] = conv;
+        t_.Delete(i + 1);
+      } else if (AtIs(i + 2, ")") && AtIs(i + 3, "(") && conv.size() > 1 && conv.ends_with("*") &&
+                 IsConventionWord(ctx_, conv.substr(0, conv.size() - 1))) {  // "(" "CONV*" ")"
+        conv.pop_back();
+        conventions_[name.substr(1)] = conv;
+        t_.SetText(i + 1, name);
+      } else if (AtIs(i + 2, ")") && AtIs(i + 3, "(") && conv == "*") {  // "(" "*" ")" "("
+        t_.SetText(i + 1, name);
+      }
+    }
+  }
+
   ParameterListEnd Walk(int i) {
+    NormalizeRoutineTypeParameters(i);
     SkipVoidList(i);
+    // A field's routine type cannot declare the types of its parameters: no split there.
     if (const int split = FirstRoutineTypeParameter(i); split >= 0)
-      return SplitFunctionPointer(split);
+      return OneLine() ? Error(split) : SplitFunctionPointer(split);
     bool constFlag = false;
     int start = -1;  // the first token of the parameter being read
     while (i < t_.Count() - 1 && !t_.Is(i, ")")) {
@@ -331,7 +384,7 @@ class ParameterWriter {
       }
       Open();
       if (!(form_ == ParameterListForm::Constructor) && IsComment(tok)) {
-        line_ += tok;
+        line_ += InLineComment(tok);
         NewLine();
         ++i;
         continue;
@@ -367,7 +420,10 @@ class ParameterWriter {
     std::string typeName = "T" + n;
     if (ctx_.Ready.DeclaresOnce())
       while (DeclaredAlready(ctx_, typeName)) typeName += '_';
-    std::string text = "typedef " + t_.Text(ti) + " *" + typeName;
+    const auto conv = conventions_.find(n);
+    std::string text = "typedef " + t_.Text(ti) +
+                       (conv == conventions_.end() ? std::string() : " " + conv->second) + " *" +
+                       typeName;
     t_.SetText(ti, typeName);
     t_.SetText(ti + 1, n);
     t_.Delete(ti + 2);  // the star-name
@@ -382,7 +438,15 @@ class ParameterWriter {
     // The retry dropped "typedef" from a routine typedef: the rebuilt statement needs it back,
     // or the procedural type would come out as a routine declaration.
     std::string rebuilt = ctx_.RoutineTypedef ? "typedef" : "";
-    for (int k = 0; k < t_.Count(); ++k) rebuilt += " " + AsSource(t_.Text(k), k == t_.Count() - 1);
+    for (int k = 0; k < t_.Count(); ++k) {
+      // The calling convention of a routine-type parameter still to split goes back in front
+      // of its star.
+      const std::string& tok = t_.Text(k);
+      if (const auto c = conventions_.find(tok.substr(StartsWith(tok, "*") ? 1 : tok.size()));
+          StartsWith(tok, "*") && c != conventions_.end())
+        rebuilt += " " + c->second;
+      rebuilt += " " + AsSource(tok, k == t_.Count() - 1);
+    }
     ctx_.SourceLines.push_front(rebuilt);
     ctx_.SourceLines.push_front(text);
     return {ParameterListEnd::Kind::Split, -1, false};
@@ -394,7 +458,7 @@ class ParameterWriter {
   bool Parameter(int& i, int start, bool constFlag, ParameterListEnd& end) {
     const int ti = i;
     if (Prototype() && AtIs(ti + 1, "(") && AtIs(ti + 3, ")") && AtIs(ti + 4, "(")) {
-      end = SplitFunctionPointer(ti);
+      end = OneLine() ? Error(ti) : SplitFunctionPointer(ti);
       return false;
     }
     if (At(ti + 1).find('[') != std::string::npos)
@@ -520,7 +584,7 @@ class ParameterWriter {
       ++cur;
     }
     if (!commentFirst && !comment.empty()) {
-      line_ += " " + comment + " ";
+      line_ += " " + InLineComment(comment) + " ";
       if (comment.front() == '/') NewLine();
     }
     i = cur;
@@ -534,6 +598,8 @@ class ParameterWriter {
   std::vector<std::string> finished_;
   bool opened_ = false;
   int counter_ = 0;
+  // The calling conventions of routine-type parameters, by parameter name.
+  std::unordered_map<std::string, std::string> conventions_;
 };
 
 // The prototype of a statement whose shape was checked: conventions, head, parameters,
@@ -675,7 +741,14 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
     while (DeclaredAlready(ctx, pascalName)) pascalName += '_';
 
   std::string line, routineHead;
-  if (ctx.RoutineTypedef) {
+  if (ctx.RoutineField) {
+    // Only a pointer to a routine is a field («int (*f)(int);», not «int f(int);»).
+    if (!starName) {
+      st.Outcome = 0;
+      return RuleResult::Epilogue;
+    }
+    line = function ? "function " : "procedure ";
+  } else if (ctx.RoutineTypedef) {
     SwitchSection(ctx, Section::Type);
     line = "  " + pascalName + " =" + head;
     // Compiler-ready: a type declared again stays a comment.
@@ -741,6 +814,17 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
   if (conv.Exported && !ctx.RoutineTypedef && !bindHere)
     BindExportedRoutine(ctx, routineHead, name);
 
+  if (ctx.RoutineField) {
+    if (end.End != ParameterListEnd::Kind::Closed || !line.ends_with(";")) {
+      st.Outcome = 0;
+      return RuleResult::Epilogue;
+    }
+    line.pop_back();  // the field's ";" comes with its place in the record
+    const std::string& last = t.Last();
+    const std::string comment =
+        t.Count() - 1 > end.Index + 1 && IsComment(last) && last.front() == '(' ? last : "";
+    return WriteProceduralField(ctx, st, pascalName, line, comment);
+  }
   if (end.End == ParameterListEnd::Kind::Closed) {
     const int after = t.Count() - 1 - end.Index;
     const std::string& next = TokAt(ctx, end.Index + 1);
@@ -781,7 +865,8 @@ RuleResult TranslatePrototype(ConversionContext& ctx, Statement& st) {
   std::size_t i = static_cast<std::size_t>(scan.Scanned);
   for (; i < entries.size(); ++i) {
     const std::string& tok = entries[i].Text;
-    if (tok.size() != 1) continue;
+    // "(*" is the "(" of an unnamed routine pointer («void (*)(void *)»), not a comment.
+    if (tok.size() != 1 && tok != "(*") continue;
     switch (tok[0]) {
       case '{':
         if (i > 0) brace = static_cast<int>(i);
@@ -818,10 +903,14 @@ RuleResult TranslatePrototype(ConversionContext& ctx, Statement& st) {
     st.Outcome = 0;
     return RuleResult::Epilogue;
   }
-  if (parens > 0 && ctx.OpenStructLine != -1) {
+  if (parens > 0 && (ctx.OpenStructLine != -1 || ctx.OpenUnionLine != -1)) {
+    // In a record, a statement with parentheses is a field of a procedural type, or no field.
     st.Built.clear();
-    st.Outcome = 0;
-    return RuleResult::Epilogue;
+    ctx.Pending = false;
+    ctx.RoutineTypedef = ctx.RoutineField = true;
+    const RuleResult r = TranslateRoutine(ctx, st);
+    ctx.RoutineField = false;
+    return r;
   }
   if (parens == 0) return RuleResult::Declined;
   ctx.Pending = false;

@@ -15,7 +15,7 @@ constexpr const char* kDat =
     "[stdcall]\nWINAPI\n[skip]\nWINBASEAPI\n[predefined]\n_WIN32,MSWINDOWS\n_WIN64,WIN64\n"
     "_M_X64,CPUX86_64\n";
 constexpr const char* kTyp =
-    "[TYPE]\nint,Integer\nchar,Char\nlong,LongInt\n[POINTER]\nvoid,LPVOID\n";
+    "[TYPE]\nint,Integer\nchar,Char\nlong,LongInt\n[POINTER]\nvoid,Pointer\nChar,PChar\n";
 
 enum class Mode { Default, Ready, Both };
 
@@ -69,6 +69,43 @@ TEST(CDeclaresTest, PackingIncludes) {
        "#include <pshpack1.h>\n#include \"pshpack4.h\"\n#include <poppack.h>\n#include "
        "<poppack.h>\n",
        {"{$A1} // push", "{$A4} // push", "{$A1} // pop", "{$A8} // pop"},
+       0},
+  };
+  RunCases(std::begin(cases), std::end(cases));
+}
+
+// Routine pointers: fields of a record (bzlib's bzalloc, a COM Vtbl's methods) are fields of a
+// procedural type, in a variant too; unnamed parameters (sqlite3_bind_text's destructor) and
+// parameters after comments (sqlite3_exec) keep their types.
+TEST(CDeclaresTest, RoutinePointers) {
+  const Case cases[] = {
+      {Mode::Both,
+       "typedef struct bz { void *(*bzalloc)(void *, int, int); int x; } bz;\n",
+       {"type", "  p_bz = ^bz;", "  bz = record",
+        "\tbzalloc\t: function (var Para0; Para1: Integer; Para2: Integer): Pointer; cdecl;",
+        "\tx\t: Integer;", "  end;"},
+       0},
+      {Mode::Default,
+       "typedef struct V {\n  long (WINAPI *AddRef)(void *This); /* c */\n} V;\n"
+       "typedef union U { int (*f)(int); char *s; } U;\n",
+       {"type", "  p_V = ^V;", "  V = record",
+        "\tAddRef\t: function (var This): LongInt; stdcall;\t(* c *)", "  end;", "  U = record",
+        "\tcase Integer of", "\t0: (f\t: function (Para0: Integer): Integer; cdecl);",
+        "\t1: (s\t: PChar);", "  end;"},
+       0},
+      {Mode::Default,
+       "int q(void(*)(void*), int (WINAPI *cb)(int));\n",
+       {"type", "  TProc0 = procedure (var Para0); cdecl;", "type",
+        "  Tcb =  function (Para0: Integer): Integer; stdcall;",
+        "  function q(Proc0: TProc0; cb: Tcb): Integer; cdecl;"},
+       0},
+      {Mode::Default,
+       "int sqlite3_exec(\n  sqlite3*, /* db */\n  const char *sql,\n  int "
+       "(*callback)(void*,int),\n"
+       "  void *\n);\n",
+       {"type", "  Tcallback =  function (var Para0; Para1: Integer): Integer; cdecl;",
+        "  function sqlite3_exec(var Para0: sqlite3; (* db *)",
+        "\t const sql: PChar; callback: Tcallback; var Para1): Integer; cdecl;"},
        0},
   };
   RunCases(std::begin(cases), std::end(cases));
