@@ -313,9 +313,18 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
 // } ; or } ; comment
 bool IsPlainClose(const TStringList2& t) { return EndsWithSemicolonAt(t, 1); }
 
+// The closing brace of a record whose name or ";" is still to come («typedef struct { ... }»
+// with «NAME;» on the next line): the statement waits for its ";".
+bool CloseWaitsForName(const TStringList2& t) {
+  for (int i = 0; i < t.Count(); ++i)
+    if (t.Is(i, ";")) return false;
+  return true;
+}
+
 RuleResult CloseUnion(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
+  if (CloseWaitsForName(t)) return StayPending(ctx);
   // A union nested in a struct already lives in VariantTexts.
   if (ctx.OpenStructLine != -1) {
     ctx.OpenUnionLine = -1;
@@ -342,6 +351,7 @@ RuleResult CloseUnion(ConversionContext& ctx, Statement& st) {
 RuleResult CloseStruct(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
+  if (CloseWaitsForName(t)) return StayPending(ctx);
   if (!ctx.VariantTexts.Empty()) {
     WriteLine(ctx, "\tcase Integer of");
     for (int j = 0; j < ctx.VariantTexts.Count(); ++j) {

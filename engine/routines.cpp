@@ -253,6 +253,7 @@ class ParameterWriter {
   ParameterListEnd Run(int first) {
     ParameterListEnd end = Walk(first);
     end.Written = opened_;
+    end.Varargs = varargs_;
     // A split statement is translated again from SourceLines: nothing of it may stay.
     if (end.End != ParameterListEnd::Kind::Split)
       for (const auto& l : finished_) WriteLine(ctx_, l);
@@ -269,8 +270,11 @@ class ParameterWriter {
   bool AtIs(int i, std::string_view text) const { return std::string_view(At(i)) == text; }
 
   // A field's type stays on one line: it may go into a variant part, which the record's
-  // close writes. A "//" comment would end the line there: it becomes a "(*" one.
+  // close writes. A "//" comment would end the line there: it becomes a "(*" one. A routine
+  // with its body (carried as a comment that may go on over the next lines) is not split
+  // either: the lines put back would land inside that comment.
   bool OneLine() const { return ctx_.RoutineField; }
+  bool NoSplit() const { return OneLine() || (!t_.Empty() && StartsWith(t_.Last(), "(* {")); }
   std::string InLineComment(const std::string& comment) const {
     if (!OneLine() || !StartsWith(comment, "//")) return comment;
     return "(*" + comment.substr(2) + " *)";
@@ -372,7 +376,7 @@ class ParameterWriter {
     SkipVoidList(i);
     // A field's routine type cannot declare the types of its parameters: no split there.
     if (const int split = FirstRoutineTypeParameter(i); split >= 0)
-      return OneLine() ? Error(split) : SplitFunctionPointer(split);
+      return NoSplit() ? Error(split) : SplitFunctionPointer(split);
     bool constFlag = false;
     int start = -1;  // the first token of the parameter being read
     while (i < t_.Count() - 1 && !t_.Is(i, ")")) {
@@ -399,6 +403,14 @@ class ParameterWriter {
       }
       if (word == "struct" || word == "union" || word == "enum") {
         t_.Delete(i);
+        continue;
+      }
+      // C's variable list («int printf(const char *, ...)») is Pascal's "varargs" directive:
+      // no parameter, and nothing but comments after it.
+      if (word == "..." && Prototype() && AtIs(i + 1, ")")) {
+        varargs_ = true;
+        if (line_.ends_with("; ")) line_.resize(line_.size() - 2);
+        ++i;
         continue;
       }
       ParameterListEnd end{};
@@ -458,7 +470,7 @@ class ParameterWriter {
   bool Parameter(int& i, int start, bool constFlag, ParameterListEnd& end) {
     const int ti = i;
     if (Prototype() && AtIs(ti + 1, "(") && AtIs(ti + 3, ")") && AtIs(ti + 4, "(")) {
-      end = OneLine() ? Error(ti) : SplitFunctionPointer(ti);
+      end = NoSplit() ? Error(ti) : SplitFunctionPointer(ti);
       return false;
     }
     if (At(ti + 1).find('[') != std::string::npos)
@@ -597,6 +609,7 @@ class ParameterWriter {
   std::string& line_;
   std::vector<std::string> finished_;
   bool opened_ = false;
+  bool varargs_ = false;
   int counter_ = 0;
   // The calling conventions of routine-type parameters, by parameter name.
   std::unordered_map<std::string, std::string> conventions_;
@@ -784,10 +797,17 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
       return RuleResult::Epilogue;
     case ParameterListEnd::Kind::Closed:
       if (end.Written) line += ")";
+      if (line.ends_with("()")) line.resize(line.size() - 2);  // («f(...)»: no parameter)
       if (function) (line += ": ") += result;
       line += ';';
       if (bindHere) conv.ExportDirective = false;  // an imported routine exports nothing
+      if (end.Varargs) {
+        // A variable list is the caller's to clean up: cdecl whatever the routine says.
+        conv.Stdcall = conv.Pascal = conv.Register = false;
+        conv.Cdecl = true;
+      }
       line += Directive(ctx, conv, line);
+      if (end.Varargs) line += " varargs;";
       if (bindHere) {
         // The DLL's file name itself: the constant stands in the implementation part.
         AskDllOnce(ctx);

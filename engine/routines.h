@@ -50,6 +50,7 @@ struct ParameterListEnd {
   Kind End = Kind::Unclosed;
   int Index = -1;
   bool Written = false;  // "(" was written: the caller closes with ")"
+  bool Varargs = false;  // the list ended in "...": the routine takes a C variable list
 };
 
 // Writes the parameters that start at token `first` (the token after the "(") onto `line`.

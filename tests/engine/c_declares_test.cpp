@@ -111,5 +111,23 @@ TEST(CDeclaresTest, RoutinePointers) {
   RunCases(std::begin(cases), std::end(cases));
 }
 
+// sqlite3_mprintf's variable list is Pascal's "varargs" (always cdecl); a record whose name
+// stands on the line after its brace (cairo.h's «} cairo_matrix_t;» style) gets it.
+TEST(CDeclaresTest, VarargsAndNamesAfterTheBrace) {
+  const Case cases[] = {
+      {Mode::Default,
+       "char *sqlite3_mprintf(const char*, ...);\nint WINAPI wsprintfA(char *b, const char *f, "
+       "...);\n",
+       {"  function sqlite3_mprintf(const Para0: PChar): PChar; cdecl; varargs;",
+        "  function wsprintfA(b: PChar; const f: PChar): Integer; cdecl; varargs;"},
+       0},
+      {Mode::Both,
+       "typedef struct { int a; }\ns2;\n",
+       {"type", "  p_s2 = ^s2;", "  s2 = record", "\ta\t: Integer;", "  end;"},
+       0},
+  };
+  RunCases(std::begin(cases), std::end(cases));
+}
+
 }  // namespace
 }  // namespace tqc
