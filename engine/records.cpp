@@ -220,7 +220,23 @@ std::string SingleTypedefLine(ConversionContext& ctx, const std::string& a, cons
 RuleResult TaggedAlias(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   SwitchSection(ctx, Section::Type);
-  std::string line = AliasLine(ctx, t.Text(2), t.Text(3), false);
+  std::string line;
+  if (const std::string& name = t.Text(2);
+      name == t.Text(3) && !t.Is(1, "enum") && !ctx.VoidNames.Contains(name)) {
+    // «typedef struct sqlite3 sqlite3;»: a type C never shows the inside of, used through
+    // pointers only. An empty record, and its pointer type as for any record.
+    const std::string pointer = "p_" + name;
+    line =
+        TypeLine(ctx, pointer, "  " + DeclaredName(pointer) + "\t= ^" + DeclaredName(name) + ";") +
+        "\r\n" + TypeLine(ctx, name, "  " + DeclaredName(name) + "\t= record end;");
+    if (ctx.Ready.DeclaresOnce()) ctx.ReadyState.DeclaredTypes.insert(AsciiLowerCopy(name));
+  } else {
+    line = AliasLine(ctx, t.Text(2), t.Text(3), false);
+    // «typedef struct _X X;»: should no unit declare _X, X is a type C never shows the inside
+    // of (the compiler-ready stage makes it an empty record then).
+    if (ctx.Ready.DeclaresOnce() && !t.Is(1, "enum") && !StartsWith(t.Text(3), "*"))
+      ctx.ReadyState.TagAliases[AsciiLowerCopy(t.Text(3))] = t.Text(2);
+  }
   if (t.Count() == 6) line += "\t" + t.Text(5);
   return WriteBuilt(st, line);
 }

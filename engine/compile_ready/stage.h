@@ -109,6 +109,8 @@ struct CompileReadyState {
   std::unordered_set<std::string> FieldMacroTokens;  // the plain tokens of their values
   int ExpandedLines = 0;                             // lines ahead in SourceLines that a macro gave
   bool ReadingExpansion = false;                     // the line read last is one of them
+  // Aliases of struct and union tags («typedef struct _X X;»), by the alias (lower case).
+  std::unordered_map<std::string, std::string> TagAliases;
   // Units found through the name index (not included) that declare names the unit uses.
   std::vector<std::string> FoundUses;
   std::shared_ptr<NameIndex> OwnNameIndex;  // when no memo of the run holds one

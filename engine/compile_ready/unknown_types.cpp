@@ -80,6 +80,12 @@ class UnknownTypes {
         model_.CommentOut(i);
         continue;
       }
+      if (!broken && inTypes && IsOpaqueAlias(i, code)) {
+        model_.Replace(i, "  " + std::string(DeclaredOnLine(code)) + "\t= record end;" +
+                              TrailingComment(model_.Text(i)));
+        names_.Declared.insert(AsciiLowerCopy(model_.Name(i)));
+        continue;
+      }
       if (broken || !AllKnown(code, inTypes)) {
         // A "(*" comment the lines opened goes on after them: once they are "//" lines, the
         // lines it went on over are comments of their own.
@@ -133,6 +139,24 @@ class UnknownTypes {
         d.ConstNames.Contains(name))
       return true;
     return DeclaredByUsedUnit(name);
+  }
+
+  // «X = _X;» of «typedef struct _X X;» where no unit declares _X: C never shows the inside of
+  // X, which is used through pointers only; an empty record gives it a name a compiler knows.
+  bool IsOpaqueAlias(int i, const std::string& code) {
+    if (model_.Kind(i) != LineKind::Declaration) return false;
+    const auto alias = ctx_.ReadyState.TagAliases.find(AsciiLowerCopy(model_.Name(i)));
+    const std::size_t eq = code.find("\t= ");
+    if (alias == ctx_.ReadyState.TagAliases.end() || eq == std::string::npos) return false;
+    const std::string target = TypeAt(code, eq + 3);
+    // A tag the unit defines later is no type C keeps hidden.
+    return target == alias->second && !names_.Own.contains(AsciiLowerCopy(target)) &&
+           !Known(target);
+  }
+
+  static std::string TrailingComment(const std::string& text) {
+    const std::size_t semicolon = text.find(';');
+    return semicolon == std::string::npos ? std::string() : text.substr(semicolon + 1);
   }
 
   // Declared by another unit that made it into the uses clause (one that leads back to this

@@ -129,5 +129,23 @@ TEST(CDeclaresTest, VarargsAndNamesAfterTheBrace) {
   RunCases(std::begin(cases), std::end(cases));
 }
 
+// sqlite3's «typedef struct sqlite3 sqlite3;» is an empty record with its pointer type, in
+// every mode; «typedef struct _X X;» where no unit declares _X is one in the compiler-ready
+// mode (in the default mode it stays an alias of the tag).
+TEST(CDeclaresTest, OpaqueRecords) {
+  const Case cases[] = {
+      {Mode::Both,
+       "typedef struct sqlite3 sqlite3;\n",
+       {"type", "  p_sqlite3\t= ^sqlite3;", "  sqlite3\t= record end;"},
+       0},
+      {Mode::Ready,
+       "typedef struct _X X;\ntypedef struct _Y Y;\nstruct _Y { int a; };\n",
+       {"type", "  X\t= record end;", "// Error : Y\t= _Y;", "  p__Y = ^_Y;", "  _Y = record",
+        "\ta\t: Integer;", "  end;"},
+       1},
+  };
+  RunCases(std::begin(cases), std::end(cases));
+}
+
 }  // namespace
 }  // namespace tqc
