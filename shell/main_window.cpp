@@ -12,6 +12,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -59,6 +60,24 @@ constexpr int kFillPiece = 500;
 constexpr qint64 kFillSliceNs = 10'000'000;
 
 std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The desktop's fixed-width font. Where it resolves to a proportional face (a desktop with no
+// fixed-width font configured), any fixed-pitch family that is installed takes its place.
+QFont FixedWidthFont() {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setStyleHint(QFont::Monospace);
+  font.setPixelSize(13);
+  if (QFontInfo(font).fixedPitch()) return font;
+  // The database calls an alias such as "Monospace" fixed-pitch even where it resolves to a
+  // proportional face: only the face that a family resolves to counts.
+  for (const QString& family : QFontDatabase::families()) {
+    if (QFontDatabase::isPrivateFamily(family)) continue;
+    QFont candidate = font;
+    candidate.setFamily(family);
+    if (QFontInfo(candidate).fixedPitch()) return candidate;
+  }
+  return font;
+}
 
 }  // namespace
 
@@ -867,9 +886,7 @@ void Ttqc_by_Morlen::ReadyMnuClick() { options_.CompileReady = ReadyMnu->isCheck
 // indent of a continued constant) are as wide as a tab.
 void Ttqc_by_Morlen::FixedMnuClick() {
   const bool fixed = FixedMnu->isChecked();
-  QFont font =
-      fixed ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont(QStringLiteral("Arial"));
-  if (fixed) font.setStyleHint(QFont::Monospace);
+  QFont font = fixed ? FixedWidthFont() : QFont(QStringLiteral("Arial"));
   font.setPixelSize(13);
   Edit1->setFont(font);
   Edit1->document()->setDefaultFont(font);

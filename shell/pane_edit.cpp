@@ -1,15 +1,16 @@
 // The text pane: text limit, window keys, dropped headers.
 #include "pane_edit.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QFontMetricsF>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
@@ -30,10 +31,17 @@ QString DroppedHeader(const QMimeData* data) {
 
 PaneEdit::PaneEdit(QWidget* parent) : QTextEdit(parent) { FollowFont(); }
 
-// One step of the scroll bar is one line of the pane's font (the edit's own step is a fixed
-// 20 pixels), so the wheel and the arrows scroll whole lines.
+// One step of the scroll bar is one line as the pane lays it out (the edit's own step is a fixed
+// 20 pixels), so the wheel and the arrows scroll whole lines. The layout's line is not the
+// font's height: it adds the leading and rounds ascent and descent up, a pixel more with some
+// fonts, so a line is laid out once to measure it.
 void PaneEdit::FollowFont() {
-  verticalScrollBar()->setSingleStep(std::max(1, qRound(QFontMetricsF(font()).height())));
+  QTextDocument line;
+  line.setDefaultFont(font());
+  line.setDefaultTextOption(document()->defaultTextOption());
+  line.setPlainText(QStringLiteral("Xg"));
+  const qreal height = line.documentLayout()->blockBoundingRect(line.firstBlock()).height();
+  verticalScrollBar()->setSingleStep(std::max(1, qRound(height)));
 }
 
 void PaneEdit::changeEvent(QEvent* e) {
