@@ -82,7 +82,7 @@ QFont FixedWidthFont() {
 }  // namespace
 
 void ShellHost::ShowStatus(std::string_view text) {
-  window_.ShowStatus(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  window_.ShowStatus(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 // A pass over the event queue costs about a microsecond, as much as converting a short line:
@@ -127,8 +127,14 @@ Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, HomeLayout
   CreateToolBar();
 
   StatusBar1 = statusBar();
-  StatusPanel = new QLabel(QStringLiteral(" Welcome to Delphi's World!"), StatusBar1);
+  StatusPanel = new QLabel(StatusBar1);
+  StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+  // A long text is cut to the panel's width, never widens the window; its whole text is the
+  // panel's tool tip and comes in a message when the panel is clicked.
+  StatusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  StatusPanel->installEventFilter(this);
   StatusBar1->addWidget(StatusPanel, 1);
+  ShowStatus(QStringLiteral(" Welcome to Delphi's World!"));
 
   options_.CacheDirs = home_.CacheDirs;
   options_.CacheWriteDir = home_.CacheWriteDir;
@@ -216,7 +222,11 @@ void Ttqc_by_Morlen::WriteSettingsBack() {
   s.Ready = ReadyMnu->isChecked();
   s.FixedFont = FixedMnu->isChecked();
   std::unique_ptr<QSettings> store = OpenSettingsStore();
-  WriteSettings(*store, s);
+  const QString failure = WriteSettings(*store, s);
+  if (!failure.isEmpty() && !toldSettingsNotKept_) {
+    toldSettingsNotKept_ = true;
+    Report(failure);
+  }
 }
 
 void Ttqc_by_Morlen::CreatePane() {
@@ -234,6 +244,7 @@ void Ttqc_by_Morlen::CreatePane() {
     if (selectionHandlerAttached_) Edit1SelectionChange();
   });
   connect(Edit1, &QTextEdit::cursorPositionChanged, this, [this] {
+    EndNote();  // a note (" No further error", the text limit) holds until the caret moves on
     if (selectionHandlerAttached_) Edit1SelectionChange();
   });
   connect(Edit1, &QTextEdit::undoAvailable, this, [this] {
@@ -246,7 +257,7 @@ void Ttqc_by_Morlen::CreatePane() {
   connect(Edit1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->exec(Edit1->mapToGlobal(pos)); });
   connect(Edit1, &PaneEdit::TextLimitReached, this, [this] {
-    ShowStatus(QStringLiteral(" Text limit of %1 characters reached").arg(Edit1->TextLimit()));
+    ShowNote(QStringLiteral(" Text limit of %1 characters reached").arg(Edit1->TextLimit()));
   });
   connect(Edit1, &PaneEdit::HeaderDropped, this, [this](const QString& path) {
     // Opened once the drop has finished, so the source of the drag is not kept waiting.
@@ -420,7 +431,7 @@ void Ttqc_by_Morlen::CreateToolBar() {
   ToolBar1->addAction(FindBtn);
 }
 
-QString Ttqc_by_Morlen::StatusText() const { return StatusPanel->text(); }
+QString Ttqc_by_Morlen::StatusText() const { return statusText_; }
 
 bool Ttqc_by_Morlen::Modified() const { return Edit1->document()->isModified(); }
 
@@ -429,10 +440,37 @@ std::string Ttqc_by_Morlen::UnitBytes() const {
 }
 
 void Ttqc_by_Morlen::ShowStatus(const QString& text) {
-  if (StatusPanel->text() == text) return;
-  StatusPanel->setText(text);
+  noteShown_ = false;
+  DisplayStatus(text);
+}
+
+void Ttqc_by_Morlen::ShowNote(const QString& text) {
+  if (!noteShown_) statusBeforeNote_ = statusText_;
+  noteShown_ = true;
+  DisplayStatus(text);
+}
+
+void Ttqc_by_Morlen::EndNote() {
+  if (!noteShown_) return;
+  noteShown_ = false;
+  DisplayStatus(statusBeforeNote_);
+}
+
+void Ttqc_by_Morlen::DisplayStatus(const QString& text) {
+  if (statusText_ == text) return;
+  statusText_ = text;
+  StatusPanel->setToolTip(text);
+  FitStatus();
   StatusPanel->repaint();
   emit StatusShown(text);
+}
+
+void Ttqc_by_Morlen::FitStatus() {
+  const int width = StatusPanel->contentsRect().width();
+  StatusPanel->setText(
+      StatusPanel->fontMetrics().horizontalAdvance(statusText_) <= width
+          ? statusText_
+          : StatusPanel->fontMetrics().elidedText(statusText_, Qt::ElideRight, width));
 }
 
 void Ttqc_by_Morlen::Report(const QString& text) {
@@ -642,6 +680,7 @@ void Ttqc_by_Morlen::FillStep() {
 }
 
 void Ttqc_by_Morlen::EndConversion() {
+  Edit1->SetLoadedLength(Edit1->TextLength());
   if (waitCursor_) QGuiApplication::restoreOverrideCursor();
   waitCursor_ = false;
   Edit1->document()->setModified(converted_);
@@ -777,11 +816,10 @@ void Ttqc_by_Morlen::Find2Execute() {
       doc->find(QStringLiteral("Error :"), from,
                 QTextDocument::FindCaseSensitively | QTextDocument::FindWholeWords);
   if (found.isNull()) {
-    if (StatusText() != kNoFurtherError) statusBeforeNote_ = StatusText();
-    ShowStatus(kNoFurtherError);
+    ShowNote(kNoFurtherError);
     return;
   }
-  if (StatusText() == kNoFurtherError) ShowStatus(statusBeforeNote_);
+  EndNote();
   Edit1->setFocus();
   QTextCursor select(doc);
   select.setPosition(found.selectionStart());
@@ -953,6 +991,12 @@ void Ttqc_by_Morlen::Edit1MouseWheelUp(int notches) {
 }
 
 bool Ttqc_by_Morlen::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == StatusPanel) {
+    if (e->type() == QEvent::Resize) FitStatus();
+    if (e->type() == QEvent::MouseButtonRelease && StatusPanel->text() != statusText_)
+      Report(statusText_.trimmed());
+    return false;
+  }
   if (watched == Edit1->viewport() && e->type() == QEvent::Wheel) {
     auto* wheel = static_cast<QWheelEvent*>(e);
     const int dy = wheel->angleDelta().y();

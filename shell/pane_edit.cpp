@@ -15,6 +15,7 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
+#include <limits>
 
 namespace tqc::shell {
 
@@ -51,9 +52,14 @@ void PaneEdit::changeEvent(QEvent* e) {
 
 int PaneEdit::TextLength() const { return document()->characterCount() - 1; }
 
+int PaneEdit::TextLimit() const {
+  const qint64 limit = std::max<qint64>(textLimit_, qint64(loadedLength_) + textLimit_);
+  return int(std::min<qint64>(limit, std::numeric_limits<int>::max()));
+}
+
 int PaneEdit::Room() const {
   const QTextCursor c = textCursor();
-  return std::max(textLimit_ - TextLength(), 0) + (c.selectionEnd() - c.selectionStart());
+  return std::max(TextLimit() - TextLength(), 0) + (c.selectionEnd() - c.selectionStart());
 }
 
 void PaneEdit::Refuse() {
@@ -130,12 +136,10 @@ void PaneEdit::insertFromMimeData(const QMimeData* source) {
   if (!source || !source->hasFormat(QStringLiteral("text/plain")) || isReadOnly()) return;
   QString text = source->text();
   const int room = Room();
-  if (text.size() > room) {
-    Refuse();
-    if (room <= 0) return;
-    text.truncate(room);
-  }
-  InsertPlain(text);  // the pane shows no pasted formatting
+  const bool cut = text.size() > room;
+  if (cut) text.truncate(std::max(room, 0));
+  if (!text.isEmpty()) InsertPlain(text);  // the pane shows no pasted formatting
+  if (cut) Refuse();                       // said after the edit, which ends older notes
 }
 
 void PaneEdit::dragEnterEvent(QDragEnterEvent* e) {

@@ -23,10 +23,13 @@ class PaneEdit : public QTextEdit {
  public:
   explicit PaneEdit(QWidget* parent = nullptr);
 
-  // Characters (one per line break) that typing and pasting may fill. An edit that does not
-  // make the text longer is always allowed, also when the text is over the limit.
+  // Characters (one per line break) that typing and pasting may add: up to the limit, and in a
+  // loaded unit up to its length plus the limit, so that any unit, however long, can be edited.
+  // An edit that does not make the text longer is always allowed, also over the limit.
   void SetTextLimit(int limit) { textLimit_ = limit; }
-  int TextLimit() const { return textLimit_; }
+  // The length of the unit just loaded into the pane (0: none).
+  void SetLoadedLength(int length) { loadedLength_ = length; }
+  int TextLimit() const;
   // Keys that belong to the window's commands even while the pane has the focus.
   void SetWindowKeys(QList<QKeySequence> keys) { windowKeys_ = std::move(keys); }
   // Characters in the text, each line break counted once.
@@ -58,6 +61,7 @@ class PaneEdit : public QTextEdit {
   void InsertPlain(const QString& text);
 
   int textLimit_ = kDefaultTextLimit;
+  int loadedLength_ = 0;
   QList<QKeySequence> windowKeys_;
 };
 

@@ -729,38 +729,42 @@ class WindowTest : public QObject {
     QVERIFY(w_->Open2->isEnabled());
   }
 
-  void TheTextLimitNeverCutsAConvertedUnit() {
+  void TheTextLimitNeverCutsAConvertedUnitAndLeavesItRoom() {
     w_->Edit1->SetTextLimit(100);
     const QString path = WriteHeader("a.h", kErrorHeader);
     Open(path);
     const OutputPane unit = EngineUnit(path);
     QVERIFY(unit.TextLength() > 100);
     QCOMPARE(w_->UnitBytes(), unit.SaveText());
+    const int limit = w_->Edit1->TextLength() + 100;
+    const QString reached = QString(" Text limit of %1 characters reached").arg(limit);
     ShowActive();
-    // Typing and pasting are limited.
+    // A unit longer than the limit takes typing, Return and pasting up to the limit past its
+    // own length.
     QTextCursor c(w_->Edit1->document());
     c.movePosition(QTextCursor::End);
     w_->Edit1->setTextCursor(c);
     QTest::keyClick(w_->Edit1, Qt::Key_X);
-    QCOMPARE(w_->UnitBytes(), unit.SaveText());
-    QCOMPARE(w_->StatusText(), QString(" Text limit of 100 characters reached"));
-    QGuiApplication::clipboard()->setText("abcdef");
+    QTest::keyClick(w_->Edit1, Qt::Key_Return);
+    QGuiApplication::clipboard()->setText(QString(95, 'p') + "abcdef");
     w_->Paste3->trigger();
-    QCOMPARE(w_->UnitBytes(), unit.SaveText());
-
-    w_->Edit1->SetTextLimit(w_->Edit1->TextLength() + 3);
-    w_->Paste3->trigger();
-    QVERIFY(w_->UnitBytes().ends_with("end.abc\r\n"));
-    QTest::keyClick(w_->Edit1, Qt::Key_X);
-    QVERIFY(w_->UnitBytes().ends_with("end.abc\r\n"));
+    QVERIFY(w_->UnitBytes().ends_with("end.x\r\n" + std::string(95, 'p') + "abc\r\n"));
+    QCOMPARE(w_->StatusText(), reached);
+    PlaceCaret(0, 0);  // the note goes with the next move of the caret
+    QCOMPARE(w_->StatusText(), QString(" Error = 3"));
+    c.movePosition(QTextCursor::End);
+    w_->Edit1->setTextCursor(c);
+    QTest::keyClick(w_->Edit1, Qt::Key_Return);
+    QVERIFY(w_->UnitBytes().ends_with("pabc\r\n"));
+    QCOMPARE(w_->StatusText(), reached);
     // A selection that the typed text replaces makes room.
     PlaceCaret(0, 0, 2);
     QTest::keyClick(w_->Edit1, Qt::Key_Z);
     QVERIFY(w_->UnitBytes().starts_with("z  Version"));
 
-    // Far over the limit, an edit that does not make the text longer is still made; a paste
-    // gets the room of the selection it replaces.
-    w_->Edit1->SetTextLimit(100);
+    // Over the limit, an edit that does not make the text longer is still made; a paste gets
+    // the room of the selection it replaces.
+    w_->Edit1->SetLoadedLength(0);
     PlaceCaret(0, 0, 2);
     QTest::keyClick(w_->Edit1, Qt::Key_Q);
     QVERIFY(w_->UnitBytes().starts_with("q Version"));
@@ -1076,6 +1080,17 @@ class WindowTest : public QObject {
     Open(header);
     QCOMPARE(w_->StatusText(), " Error = 0 - the include cache is not kept: cannot write " +
                                    Home("user/inc") + " (Permission denied)");
+    // Too long for a narrow window: cut, whole in its tool tip and in a message on a click.
+    w_->resize(300, 300);
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    QTRY_VERIFY(w_->width() < 400);
+    QVERIFY(w_->StatusPanel->text() != w_->StatusText());
+    QCOMPARE(w_->StatusPanel->toolTip(), w_->StatusText());
+    QTest::mouseClick(w_->StatusPanel, Qt::LeftButton);
+    QCOMPARE(dialogs_->Calls("message:"),
+             QStringList({"message:" + w_->StatusText().trimmed() + ":48"}));
+    dialogs_->Log.clear();
     w_->Edit1->document()->setModified(false);
     Open(header);
     QCOMPARE(w_->StatusText(), QString(" Error = 0"));

@@ -203,6 +203,17 @@ class SettingsTest : public QObject {
              "open:" + Tmp("headers") + ":Header files (*.h *.idl)");
   }
 
+  void SettingsThatCannotBeWrittenAreSaidToBeLost() {
+    // The store's folder would lie under a file: no one, not even root, can make it.
+    QVERIFY(WriteAll(Tmp("blocked"), "a file"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Tmp("blocked/config"));
+    Start();
+    Close();
+    QCOMPARE(dialogs_->Calls("message:"),
+             QStringList({"message:The settings cannot be kept: cannot write " +
+                          Tmp("blocked/config/morlen/tqc.conf") + ": Not a directory:48"}));
+  }
+
   void TheFixedWidthFontLinesUpTabsAndBlanks() {
     // A machine whose only fonts are proportional (DejaVu Sans alone) has nothing to show:
     // the test brings the fixed-width face of the DejaVu package that ./test installs.
