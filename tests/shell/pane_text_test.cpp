@@ -1,12 +1,11 @@
 // The bridge between the engine's byte lines and the window's text document: encodings,
 // byte-exact saving, and styles on the right characters.
 #include "pane_text.h"
+#include "style_map.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
-
-#include "style_map.h"
 
 using namespace tqc;
 using namespace tqc::shell;
