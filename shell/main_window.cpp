@@ -259,6 +259,7 @@ void Ttqc_by_Morlen::CreatePane() {
   connect(Edit1, &PaneEdit::TextLimitReached, this, [this] {
     ShowNote(QStringLiteral(" Text limit of %1 characters reached").arg(Edit1->TextLimit()));
   });
+  connect(Edit1, &PaneEdit::DropRefused, this, &Ttqc_by_Morlen::ShowNote);
   connect(Edit1, &PaneEdit::HeaderDropped, this, [this](const QString& path) {
     // Opened once the drop has finished, so the source of the drag is not kept waiting.
     QTimer::singleShot(0, this, [this, path] { OpenDroppedHeader(path); });
@@ -1038,13 +1039,13 @@ void Ttqc_by_Morlen::resizeEvent(QResizeEvent* e) {
 }
 
 void Ttqc_by_Morlen::dragEnterEvent(QDragEnterEvent* e) {
-  if (!converting_ && !DroppedHeader(e->mimeData()).isEmpty()) e->acceptProposedAction();
+  if (AnswerFileDrop(e, !converting_) && DroppedHeader(e->mimeData()).isEmpty())
+    ShowNote(RefusedDropText(e->mimeData()));
 }
 
 void Ttqc_by_Morlen::dropEvent(QDropEvent* e) {
+  if (!AnswerFileDrop(e, !converting_) || !e->isAccepted()) return;
   const QString path = DroppedHeader(e->mimeData());
-  if (path.isEmpty()) return;
-  e->acceptProposedAction();
   QTimer::singleShot(0, this, [this, path] { OpenDroppedHeader(path); });
 }
 

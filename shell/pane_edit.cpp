@@ -30,6 +30,27 @@ QString DroppedHeader(const QMimeData* data) {
   return {};
 }
 
+bool AnswerFileDrop(QDropEvent* e, bool canOpen) {
+  if (!e->mimeData() || !e->mimeData()->hasUrls()) return false;
+  if (canOpen && !DroppedHeader(e->mimeData()).isEmpty() &&
+      (e->possibleActions() & Qt::CopyAction)) {
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+  } else {
+    e->ignore();
+  }
+  return true;
+}
+
+QString RefusedDropText(const QMimeData* data) {
+  const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+  const QString name = urls.isEmpty() ? QString()
+                       : urls.first().isLocalFile()
+                           ? QFileInfo(urls.first().toLocalFile()).fileName()
+                           : urls.first().toDisplayString();
+  return QStringLiteral(" Not opened: %1 is no header (.h, .idl)").arg(name);
+}
+
 PaneEdit::PaneEdit(QWidget* parent) : QTextEdit(parent) { FollowFont(); }
 
 // One step of the scroll bar is one line as the pane lays it out (the edit's own step is a fixed
@@ -127,9 +148,8 @@ void PaneEdit::InsertPlain(const QString& text) {
 }
 
 bool PaneEdit::canInsertFromMimeData(const QMimeData* source) const {
-  if (!DroppedHeader(source).isEmpty()) return true;
-  // Other files are not pasted or dropped as their names.
-  return source && source->hasFormat(QStringLiteral("text/plain"));
+  // Files are opened when they are headers, never inserted as their names.
+  return source && !source->hasUrls() && source->hasFormat(QStringLiteral("text/plain"));
 }
 
 void PaneEdit::insertFromMimeData(const QMimeData* source) {
@@ -142,30 +162,39 @@ void PaneEdit::insertFromMimeData(const QMimeData* source) {
   if (cut) Refuse();                       // said after the edit, which ends older notes
 }
 
+// Text from elsewhere is taken as a copy: a move would let its source delete it. Only a
+// selection dragged within the pane moves.
+void PaneEdit::CopyUnlessOwn(QDropEvent* e) {
+  if (!e->isAccepted() || e->source() == this || e->source() == viewport()) return;
+  if (e->possibleActions() & Qt::CopyAction)
+    e->setDropAction(Qt::CopyAction);
+  else
+    e->ignore();
+}
+
 void PaneEdit::dragEnterEvent(QDragEnterEvent* e) {
-  if (!isReadOnly() && !DroppedHeader(e->mimeData()).isEmpty()) {
-    e->acceptProposedAction();
+  if (AnswerFileDrop(e, !isReadOnly())) {
+    if (!e->isAccepted() && DroppedHeader(e->mimeData()).isEmpty())
+      emit DropRefused(RefusedDropText(e->mimeData()));
     return;
   }
   QTextEdit::dragEnterEvent(e);
+  CopyUnlessOwn(e);
 }
 
 void PaneEdit::dragMoveEvent(QDragMoveEvent* e) {
-  if (!isReadOnly() && !DroppedHeader(e->mimeData()).isEmpty()) {
-    e->acceptProposedAction();
-    return;
-  }
+  if (AnswerFileDrop(e, !isReadOnly())) return;
   QTextEdit::dragMoveEvent(e);
+  CopyUnlessOwn(e);
 }
 
 void PaneEdit::dropEvent(QDropEvent* e) {
-  const QString header = isReadOnly() ? QString() : DroppedHeader(e->mimeData());
-  if (!header.isEmpty()) {
-    e->acceptProposedAction();
-    emit HeaderDropped(header);
+  if (AnswerFileDrop(e, !isReadOnly())) {
+    if (e->isAccepted()) emit HeaderDropped(DroppedHeader(e->mimeData()));
     return;
   }
   QTextEdit::dropEvent(e);
+  CopyUnlessOwn(e);
 }
 
 }  // namespace tqc::shell

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QTextEdit>
 
+class QDropEvent;
 class QMimeData;
 
 namespace tqc::shell {
@@ -16,6 +17,13 @@ inline constexpr int kDefaultTextLimit = 2097152;
 
 // The first local file of the data that is a header (".h" or ".idl", any case), or empty.
 QString DroppedHeader(const QMimeData* data);
+
+// Answers a drag or a drop that carries files (URLs): one with a header is taken as a copy (a
+// move would let the source delete the file) when `canOpen`; any other is refused, never
+// inserted as text. Returns false, leaving the event alone, when it carries no URLs.
+bool AnswerFileDrop(QDropEvent* e, bool canOpen);
+// The text for a refused drop of files, for the status bar.
+QString RefusedDropText(const QMimeData* data);
 
 class PaneEdit : public QTextEdit {
   Q_OBJECT
@@ -37,6 +45,8 @@ class PaneEdit : public QTextEdit {
 
  signals:
   void HeaderDropped(const QString& path);
+  // Files that are not headers were dragged onto the pane (and refused).
+  void DropRefused(const QString& text);
   // Typing or pasting would have made the text longer than the limit (and was refused or cut).
   void TextLimitReached();
 
@@ -57,6 +67,7 @@ class PaneEdit : public QTextEdit {
   // below the limit.
   int Room() const;
   void Refuse();
+  void CopyUnlessOwn(QDropEvent* e);
   // Inserts text typed or pasted by the user, in the plain style, over the selection.
   void InsertPlain(const QString& text);
 

@@ -924,21 +924,34 @@ class WindowTest : public QObject {
     QVERIFY(w_->Modified());
     dialogs_->Log.clear();
     dialogs_->Messages.push_back(kIdNo);
+    // As a file manager drags: the file's URL, also as text, and a move proposed (Shift).
+    Qt::DropAction answered = Qt::IgnoreAction;
     auto drop = [&](const QString& file) {
       QMimeData data;
-      data.setUrls({QUrl::fromLocalFile(file)});
+      if (!file.isEmpty()) data.setUrls({QUrl::fromLocalFile(file)});
+      data.setText(file.isEmpty() ? QString("dragged") : QUrl::fromLocalFile(file).toString());
       const QPointF at(20, 20);
-      QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      const auto actions = Qt::CopyAction | Qt::MoveAction;
+      QDragEnterEvent enter(at.toPoint(), actions, &data, Qt::LeftButton, Qt::ShiftModifier);
       QApplication::sendEvent(w_->Edit1->viewport(), &enter);
-      QDropEvent dropEvent(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QDropEvent dropEvent(at, actions, &data, Qt::LeftButton, Qt::ShiftModifier);
       QApplication::sendEvent(w_->Edit1->viewport(), &dropEvent);
+      answered = dropEvent.isAccepted() ? dropEvent.dropAction() : Qt::IgnoreAction;
       return enter.isAccepted();
     };
-    QVERIFY(!drop(Home("notes.txt")));
+    QVERIFY(!drop(Home("small.pas")));
     QCoreApplication::processEvents();
     QCOMPARE(DocText(w_->Edit1->document()), QString("unsaved"));
+    QCOMPARE(answered, Qt::IgnoreAction);
+    QCOMPARE(w_->StatusText(), QString(" Not opened: small.pas is no header (.h, .idl)"));
+    // Text from another program is inserted as a copy: its source keeps it.
+    QVERIFY(drop(QString()));
+    QVERIFY(DocText(w_->Edit1->document()).contains("dragged"));
+    QCOMPARE(answered, Qt::CopyAction);
+    w_->Undo3->trigger();
 
     QVERIFY(drop(path));
+    QCOMPARE(answered, Qt::CopyAction);
     QTRY_VERIFY(w_->windowTitle().contains("dropped.H"));
     QCOMPARE(dialogs_->Calls("message:"), QStringList({"message:Save changes ?:52"}));
     QVERIFY(dialogs_->Calls("open:").isEmpty());
