@@ -97,12 +97,17 @@ std::optional<std::string> ShellHost::AskDllName(std::string_view offered) {
   // The prompt gets the normal cursor back while it waits for the user.
   const bool waiting = QGuiApplication::overrideCursor() != nullptr;
   if (waiting) QGuiApplication::restoreOverrideCursor();
+  // The offered name is the header's file name, UTF-8 as file names are; a name whose bytes
+  // are no UTF-8 is shown a character per byte, so that accepting it gives the same bytes.
+  const QByteArray bytes(offered.data(), static_cast<qsizetype>(offered.size()));
+  const QString utf8 = QString::fromUtf8(bytes);
+  const bool isUtf8 = utf8.toUtf8() == bytes;
   std::optional<QString> answer = window_.Dialogs().InputText(
       &window_, QStringLiteral("tqc"), QStringLiteral("Input Name of export's DLL"),
-      DecodeAnsi(offered));
+      isUtf8 ? utf8 : DecodeAnsi(offered));
   if (waiting) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   if (!answer) return std::nullopt;
-  return EncodeAnsi(*answer);
+  return isUtf8 ? answer->toUtf8().toStdString() : EncodeAnsi(*answer);
 }
 
 Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, const QString& homeDir,
@@ -749,17 +754,19 @@ bool Ttqc_by_Morlen::Save2Click() {
           ? DocumentBytes(*doc, encoding_, unitLine.blockNumber(), QStringLiteral("unit") + name)
           : UnitBytes();
   if (!WriteUnit(*file, bytes)) return false;
-  if (unitLine.isValid()) {
+  if (unitLine.isValid() && unitLine.text() != QStringLiteral("unit") + name) {
     QTextCharFormat bold;
     bold.setFontWeight(QFont::Bold);
     QTextCharFormat plain;
     plain.setFontWeight(QFont::Normal);
     QTextCursor c(unitLine);
     c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    c.beginEditBlock();
+    // The rename is part of the save, not an edit to undo: an undo would bring back the old
+    // name unseen, in a text marked unsaved. The saved unit starts a new undo history.
+    doc->setUndoRedoEnabled(false);
     c.insertText(QStringLiteral("unit"), bold);
     c.insertText(name, plain);
-    c.endEditBlock();
+    doc->setUndoRedoEnabled(true);
     doc->setModified(false);
   }
   saveFileName_ = *file;

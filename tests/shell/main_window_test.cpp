@@ -443,6 +443,11 @@ class WindowTest : public QObject {
 
     QCOMPARE(UnitLine().text(), QString("unit foo2;"));
     QCOMPARE(StyleMap(UnitLine()), QString("bbbb......"));
+    // The rename came with the save: there is nothing to undo.
+    QVERIFY(!w_->Undo3->isEnabled());
+    w_->Undo3Execute();
+    QCOMPARE(UnitLine().text(), QString("unit foo2;"));
+    QVERIFY(!w_->Modified());
     std::string expected = unit.SaveText();
     expected.replace(expected.find("unit winfoo;"), 12, "unit foo2;");
     QCOMPARE(ReadAll(target).toStdString(), expected);
@@ -992,15 +997,32 @@ class WindowTest : public QObject {
     QVERIFY(!w_->SaveBtn->isEnabled());
   }
 
+  void OpenAsksForTheDllOfExportedRoutines_data() {
+    QTest::addColumn<QString>("name");    // of the header
+    QTest::addColumn<QString>("answer");  // to the prompt; empty: the offered name
+    QTest::addColumn<QString>("line");    // the DLL constant in the unit
+    QTest::newRow("named") << "sample.h"
+                           << "mylib.dll"
+                           << "  mylib = 'mylib.dll';";
+    // File names are UTF-8, in the caption, the prompt and the unit alike.
+    QTest::newRow("UTF-8 name") << "Ünïcødé 头文件.h"
+                                << ""
+                                << "  Ünïcødé 头文件DLL = 'Ünïcødé 头文件.dll';";
+  }
+
   void OpenAsksForTheDllOfExportedRoutines() {
+    QFETCH(QString, name);
+    QFETCH(QString, answer);
+    QFETCH(QString, line);
     const QByteArray header = "__declspec(dllexport) int WINAPI SampleOpen(int a);\n";
-    dialogs_->Inputs.push_back(QString("mylib.dll"));
-    Open(WriteHeader("sample.h", header));
-    QCOMPARE(dialogs_->Calls("input:"),
-             QStringList({"input:tqc:Input Name of export's DLL:sample.dll"}));
+    if (!answer.isEmpty()) dialogs_->Inputs.push_back(answer);
+    Open(WriteHeader(name, header));
+    QCOMPARE(dialogs_->Calls("input:"), QStringList({"input:tqc:Input Name of export's DLL:" +
+                                                     QFileInfo(name).completeBaseName() + ".dll"}));
     QVERIFY(!dialogs_->WaitCursorDuringInput);  // the prompt shows the normal cursor
     QVERIFY(!QGuiApplication::overrideCursor());
-    QVERIFY(DocText(w_->Edit1->document()).contains("  mylib = 'mylib.dll';"));
+    QVERIFY2(DocText(w_->Edit1->document()).contains(line), qPrintable(line));
+    QVERIFY(ShownCaption().startsWith("tqc - " + name + " / "));
   }
 
   void TheDllPromptIsAskedThroughTheWindow() {
