@@ -350,10 +350,10 @@ void Ttqc_by_Morlen::CreateOptionActions() {
   connect(OleMnu, &QAction::toggled, this, &Ttqc_by_Morlen::OleMnuClick);
   CallTypeGroup = new QActionGroup(this);
   CallTypeGroup->setExclusive(true);
-  stdcall1 = check("stdcall1", QStringLiteral("stdcall"));
-  cdecl1 = check("cdecl1", QStringLiteral("cdecl"));
-  pascal1 = check("pascal1", QStringLiteral("pascal"));
-  N8 = check("N8", QStringLiteral("register"));
+  stdcall1 = check("stdcall1", QStringLiteral("&stdcall"));
+  cdecl1 = check("cdecl1", QStringLiteral("&cdecl"));
+  pascal1 = check("pascal1", QStringLiteral("&pascal"));
+  N8 = check("N8", QStringLiteral("&register"));
   for (QAction* a : {stdcall1, cdecl1, pascal1, N8}) {
     CallTypeGroup->addAction(a);
     connect(a, &QAction::toggled, this, &Ttqc_by_Morlen::CallTypeClick);
@@ -366,7 +366,7 @@ void Ttqc_by_Morlen::CreateOptionActions() {
   VarMnu = new QAction(QStringLiteral("&Parameter Mode"), this);
   VarMnu->setObjectName(QStringLiteral("VarMnu"));
   connect(VarMnu, &QAction::triggered, this, &Ttqc_by_Morlen::VarMnuClick);
-  EditDefMnu = new QAction(QStringLiteral("Edit Definition &Files..."), this);
+  EditDefMnu = new QAction(QStringLiteral("&Edit Definition Files..."), this);
   EditDefMnu->setObjectName(QStringLiteral("EditDefMnu"));
   connect(EditDefMnu, &QAction::triggered, this, &Ttqc_by_Morlen::EditDefMnuClick);
   FixedMnu = check("FixedMnu", QStringLiteral("&Fixed-Width Font"));
@@ -893,11 +893,12 @@ void Ttqc_by_Morlen::Topic1Click() {
     Report(kHelpFile + QStringLiteral(" not found."));
     return;
   }
-  if (dialogs_->OpenDocument(path)) return;
-  // No program on the desktop opens it: the window shows it itself.
-  const QString reason = ShowTextWindow(this, path, QStringLiteral("tqc - ") + kHelpFile);
-  if (!reason.isEmpty())
-    Report(QStringLiteral("Cannot open %1:\n%2").arg(QDir::toNativeSeparators(path), reason));
+  // When no program on the desktop opens it, the window shows it itself.
+  dialogs_->OpenDocument(this, path, [this, path](const QString&) {
+    const QString reason = ShowTextWindow(this, path, QStringLiteral("tqc - ") + kHelpFile);
+    if (!reason.isEmpty())
+      Report(QStringLiteral("Cannot open %1:\n%2").arg(QDir::toNativeSeparators(path), reason));
+  });
 }
 
 void Ttqc_by_Morlen::HelpBtnClick() {
@@ -966,8 +967,11 @@ void Ttqc_by_Morlen::EditDefMnuClick() {
     ShowStatus(QStringLiteral(" Definition files: %1 (read when tqc starts)")
                    .arg(QDir::toNativeSeparators(folder)));
   }
-  if (!dialogs_->OpenDocument(folder))
-    Report(QStringLiteral("Cannot open %1.").arg(QDir::toNativeSeparators(folder)));
+  // The path in the message can be copied into a file manager or a shell.
+  dialogs_->OpenDocument(this, folder, [this, folder](const QString& reason) {
+    Report(QStringLiteral("Cannot open the folder of the definition files:\n%1\n(%2)")
+               .arg(QDir::toNativeSeparators(folder), reason));
+  });
 }
 
 // ---- Load Definition ----

@@ -12,9 +12,12 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -209,6 +212,21 @@ class WindowTest : public QObject {
     QCOMPARE(MenuCaptions(w_->PopupMenu1),
              QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste", "&Delete", "-", "Select &All"}));
     QCOMPARE(MenuCaptions(w_->HideMenu), QStringList({"fdel", "bdel", "ldel"}));
+    // Every item shown is reached by a letter of its own.
+    const QList<QList<QAction*>> menus = {w_->menuBar()->actions(), w_->FileMenu->actions(),
+                                          w_->EditMenu->actions(),  w_->OtherMenu->actions(),
+                                          w_->C1->actions(),        w_->HelpMenu->actions(),
+                                          w_->PopupMenu1->actions()};
+    for (const QList<QAction*>& items : menus) {
+      QSet<QChar> letters;
+      for (const QAction* a : items) {
+        const qsizetype amp = a->text().indexOf('&');
+        if (a->isSeparator()) continue;
+        QVERIFY2(amp >= 0 && amp + 1 < a->text().size(), qPrintable(a->text()));
+        QVERIFY2(!letters.contains(a->text().at(amp + 1).toLower()), qPrintable(a->text()));
+        letters.insert(a->text().at(amp + 1).toLower());
+      }
+    }
     const QList<std::pair<QAction*, const char*>> keys = {
         {w_->Open2, "Ctrl+O"}, {w_->Save3, "Ctrl+S"},  {w_->Undo3, "Ctrl+Z"}, {w_->Cut3, "Ctrl+X"},
         {w_->Copy3, "Ctrl+C"}, {w_->Paste3, "Ctrl+V"}, {w_->All1, "Ctrl+A"},  {w_->Find2, "Ctrl+E"},
@@ -1066,10 +1084,69 @@ class WindowTest : public QObject {
     QCOMPARE(help->window()->windowTitle(), QString("tqc - help_eng.txt"));
     w_->Topic1->trigger();  // shown again: the same window
     QCOMPARE(w_->findChildren<QPlainTextEdit*>("HelpText").size(), 1);
+    // Esc and Ctrl+W close it.
+    for (const QKeyCombination key :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+      w_->Topic1->trigger();
+      help = w_->findChild<QPlainTextEdit*>("HelpText");
+      QPointer<QWidget> window = help->window();
+      window->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(window));
+      QTest::keyClick(help, key.key(), key.keyboardModifiers());
+      QTRY_VERIFY(!window);
+    }
     QCOMPARE(dialogs_->Calls("message:"), QStringList({"message:help_eng.txt not found.:48"}));
     QVERIFY(QDir::setCurrent(oldCwd));
     w_->About1->trigger();
     QCOMPARE(dialogs_->Calls("dialog:"), QStringList({"dialog:Version Infomation"}));
+  }
+
+  void ADesktopOpenerThatFailsIsNoDeadEnd_data() {
+    QTest::addColumn<int>("status");  // the opener's exit status
+    QTest::addColumn<QString>("why");
+    QTest::newRow("opened") << 0 << "";
+    QTest::newRow("no program") << 3 << "no program found to open it";
+    QTest::newRow("the program failed") << 4 << "the program could not open it";
+  }
+
+  void ADesktopOpenerThatFailsIsNoDeadEnd() {
+    QFETCH(int, status);
+    QFETCH(QString, why);
+    // An opener of the test's own, first on PATH, that tells by its exit status how it went.
+    QVERIFY(QDir(home_->path()).mkdir("bin"));
+    const QString opener = Home("bin/xdg-open");
+    QVERIFY(WriteAll(
+        opener, "#!/bin/sh\necho \"$1\" >> \"$0.log\"\nexit " + QByteArray::number(status) + "\n"));
+    QVERIFY(QFile::setPermissions(opener, QFile::ReadOwner | QFile::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    const QString oldCwd = QDir::currentPath();
+    auto restore = qScopeGuard([&] {
+      qputenv("PATH", path);
+      QDir::setCurrent(oldCwd);
+    });
+    qputenv("PATH", QFile::encodeName(Home("bin")) + ":" + path);
+    QVERIFY(QDir::setCurrent(home_->path()));
+    QVERIFY(WriteAll(Home("help_eng.txt"), "guide\n"));
+    dialogs_->RealOpener = true;
+    w_->Topic1->trigger();
+    w_->EditDefMnu->trigger();
+    auto opened = [&] {
+      QStringList lines =
+          QString::fromUtf8(ReadAll(opener + ".log")).split('\n', Qt::SkipEmptyParts);
+      lines.sort();
+      return lines;
+    };
+    QTRY_COMPARE(opened(), QStringList({home_->path(), Home("help_eng.txt")}));
+    QTRY_VERIFY(w_->findChildren<QProcess*>().isEmpty());
+    // The guide in a window of tqc; the folder's path, to copy, with the reason.
+    QCOMPARE(w_->findChild<QPlainTextEdit*>("HelpText") != nullptr, status != 0);
+    QCOMPARE(
+        dialogs_->Calls("message:"),
+        status == 0
+            ? QStringList()
+            : QStringList(
+                  {"message:Cannot open the folder of the definition files:\n" + home_->path() +
+                   QString("\n(xdg-open ended with status %1 (%2)):48").arg(status).arg(why)}));
   }
 
   void LoadDefinitionReportsAFileItCannotRead() {

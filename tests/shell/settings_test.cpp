@@ -133,8 +133,8 @@ class SettingsTest : public QObject {
     QCOMPARE(
         MenuCaptions(w_->OtherMenu),
         QStringList({"&Ole Mode", "Default &CallType", "&def __cplusplus", "Compiler-&Ready Output",
-                     "&Parameter Mode", "&Fixed-Width Font", "-", "Edit Definition &Files..."}));
-    QCOMPARE(MenuCaptions(w_->C1), QStringList({"stdcall", "cdecl", "pascal", "register"}));
+                     "&Parameter Mode", "&Fixed-Width Font", "-", "&Edit Definition Files..."}));
+    QCOMPARE(MenuCaptions(w_->C1), QStringList({"&stdcall", "&cdecl", "&pascal", "&register"}));
     QVERIFY(w_->OtherMenu->menuAction()->isVisible());
     QVERIFY(w_->CallTypeGroup->isExclusive());
     for (QAction* a : {w_->OleMnu, w_->stdcall1, w_->cdecl1, w_->pascal1, w_->N8, w_->CompMnu,
