@@ -981,9 +981,17 @@ void Ttqc_by_Morlen::N10Click() {
   std::optional<QString> file = dialogs_->OpenFileName(this, defDir_, kDefFilter);
   if (!file) return;
   defDir_ = QFileInfo(*file).absolutePath();
+  const QString name = QFileInfo(*file).fileName();
   try {
-    LoadUserReplacementFile(tables_, PathBytes(*file));
+    const int records = LoadUserReplacementFile(tables_, PathBytes(*file));
+    ShowStatus(
+        records == 0 ? QStringLiteral(" No replacement records in %1").arg(name)
+        : records == 1
+            ? QStringLiteral(" 1 replacement record loaded from %1").arg(name)
+            : QStringLiteral(" %1 replacement records loaded from %2").arg(records).arg(name));
   } catch (const std::exception& e) {
+    // The records of an earlier file are gone as well.
+    ShowStatus(QStringLiteral(" No replacement records loaded"));
     Report(QString::fromLocal8Bit(e.what()));
   }
 }

@@ -1165,6 +1165,32 @@ class WindowTest : public QObject {
              "open:" + Home("sub") + ":Load replacement definition files (*.def)");
   }
 
+  void LoadDefinitionSaysWhatItLoaded_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("message");  // % stands for the path
+    QTest::newRow("records") << QByteArray("X\n0\nA\na\n; two\nT\n1\nB\nb\n")
+                             << " 2 replacement records loaded from my.def"
+                             << "";
+    QTest::newRow("none") << QByteArray("; only a comment\n") << " No replacement records in my.def"
+                          << "";
+    QTest::newRow("binary") << QByteArray("X\n0\nA\0\na\n", 9) << " No replacement records loaded"
+                            << "definition file %: not a text file";
+  }
+
+  void LoadDefinitionSaysWhatItLoaded() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, status);
+    QFETCH(QString, message);
+    dialogs_->Opens.push_back(WriteHeader("my.def", bytes));
+    w_->N10->trigger();
+    QCOMPARE(w_->StatusText(), status);
+    QCOMPARE(dialogs_->Calls("message:"),
+             message.isEmpty()
+                 ? QStringList()
+                 : QStringList({"message:" + message.replace("%", Home("my.def")) + ":48"}));
+  }
+
   void InAnInstalledTreeTheUsersFilesAndCacheAreHisOwn() {
     // A given home: its own files are the ones to edit; nothing is copied.
     w_->EditDefMnu->trigger();
