@@ -1043,6 +1043,44 @@ class WindowTest : public QObject {
     QVERIFY(ShownCaption().startsWith("tqc - " + name + " / "));
   }
 
+  // The guide's example header, and what it says each mode makes of it, against the window.
+  void TheGuideSaysWhatEachModeBindsToTheDll() {
+    const QStringList guide =
+        QString::fromUtf8(ReadAll(QDir(TQC_DATA_DIR).filePath("help_eng.txt"))).split('\n');
+    auto block = [&](const QString& intro) {  // the indented lines after the intro line
+      QStringList lines;
+      qsizetype i = 0;
+      while (i < guide.size() && !guide.at(i).endsWith(intro)) ++i;
+      for (i += 2; i < guide.size() && guide.at(i).startsWith("    "); ++i)
+        lines << guide.at(i).mid(4);
+      return lines;
+    };
+    const QStringList header = block("widget.h with the lines");
+    QCOMPARE(header.size(), 2);
+    const QString path = WriteHeader("widget.h", header.join('\n').toUtf8() + '\n');
+    const QString plain = WriteHeader("plain.h", header.first().toUtf8() + '\n');
+    for (const bool ready : {false, true}) {
+      w_->ReadyMnu->setChecked(ready);
+      dialogs_->Log.clear();
+      w_->Edit1->document()->setModified(false);
+      Open(path);
+      QCOMPARE(dialogs_->Calls("input:").size(), 1);
+      // In this order, blank lines aside.
+      const QStringList said =
+          block(ready ? "with Compiler-Ready Output:" : "in the default mode:");
+      QVERIFY(said.size() > 4);
+      qsizetype next = 0;
+      for (const QString& line : DocText(w_->Edit1->document()).split('\n'))
+        if (next < said.size() && line == said.at(next)) ++next;
+      QVERIFY2(next == said.size(), qPrintable(said.value(next)));
+      // A plain prototype is bound, and asks for the DLL, only when compiler-ready.
+      w_->Edit1->document()->setModified(false);
+      Open(plain);
+      QCOMPARE(dialogs_->Calls("input:").size(), ready ? 2 : 1);
+      QCOMPARE(DocText(w_->Edit1->document()).contains("external"), ready);
+    }
+  }
+
   void TheDllPromptIsAskedThroughTheWindow() {
     ShellHost host(*w_);
     dialogs_->Inputs.push_back(QString("mylib.dll"));
