@@ -248,8 +248,10 @@ void Ttqc_by_Morlen::CreatePane() {
   connect(Edit1, &QTextEdit::selectionChanged, this, [this] {
     if (selectionHandlerAttached_) Edit1SelectionChange();
   });
+  // A note (" No further error", the text limit) holds until the caret or the text moves on.
+  connect(Edit1, &QTextEdit::textChanged, this, &Ttqc_by_Morlen::EndNote);
   connect(Edit1, &QTextEdit::cursorPositionChanged, this, [this] {
-    EndNote();  // a note (" No further error", the text limit) holds until the caret moves on
+    EndNote();
     if (selectionHandlerAttached_) Edit1SelectionChange();
   });
   connect(Edit1, &QTextEdit::undoAvailable, this, [this] {
