@@ -1,6 +1,7 @@
 // The read-only text window for the guide.
 #include "help_viewer.h"
 
+#include <QAction>
 #include <QFile>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
@@ -33,6 +34,11 @@ QString ShowTextWindow(QWidget* owner, const QString& path, const QString& capti
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
     // The guide lines up its tables with blanks.
     view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Closed from the keyboard as a viewer is: Esc, or Ctrl+W.
+    auto* close = new QAction(window);
+    close->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
+    QObject::connect(close, &QAction::triggered, window, &QWidget::close);
+    window->addAction(close);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);

@@ -12,6 +12,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -60,10 +61,28 @@ constexpr qint64 kFillSliceNs = 10'000'000;
 
 std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
+// The desktop's fixed-width font. Where it resolves to a proportional face (a desktop with no
+// fixed-width font configured), any fixed-pitch family that is installed takes its place.
+QFont FixedWidthFont() {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setStyleHint(QFont::Monospace);
+  font.setPixelSize(13);
+  if (QFontInfo(font).fixedPitch()) return font;
+  // The database calls an alias such as "Monospace" fixed-pitch even where it resolves to a
+  // proportional face: only the face that a family resolves to counts.
+  for (const QString& family : QFontDatabase::families()) {
+    if (QFontDatabase::isPrivateFamily(family)) continue;
+    QFont candidate = font;
+    candidate.setFamily(family);
+    if (QFontInfo(candidate).fixedPitch()) return candidate;
+  }
+  return font;
+}
+
 }  // namespace
 
 void ShellHost::ShowStatus(std::string_view text) {
-  window_.ShowStatus(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  window_.ShowStatus(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 // A pass over the event queue costs about a microsecond, as much as converting a short line:
@@ -78,12 +97,17 @@ std::optional<std::string> ShellHost::AskDllName(std::string_view offered) {
   // The prompt gets the normal cursor back while it waits for the user.
   const bool waiting = QGuiApplication::overrideCursor() != nullptr;
   if (waiting) QGuiApplication::restoreOverrideCursor();
+  // The offered name is the header's file name, UTF-8 as file names are; a name whose bytes
+  // are no UTF-8 is shown a character per byte, so that accepting it gives the same bytes.
+  const QByteArray bytes(offered.data(), static_cast<qsizetype>(offered.size()));
+  const QString utf8 = QString::fromUtf8(bytes);
+  const bool isUtf8 = utf8.toUtf8() == bytes;
   std::optional<QString> answer = window_.Dialogs().InputText(
       &window_, QStringLiteral("tqc"), QStringLiteral("Input Name of export's DLL"),
-      DecodeAnsi(offered));
+      isUtf8 ? utf8 : DecodeAnsi(offered));
   if (waiting) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   if (!answer) return std::nullopt;
-  return EncodeAnsi(*answer);
+  return isUtf8 ? answer->toUtf8().toStdString() : EncodeAnsi(*answer);
 }
 
 Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, const QString& homeDir,
@@ -108,8 +132,14 @@ Ttqc_by_Morlen::Ttqc_by_Morlen(std::shared_ptr<ShellDialogs> dialogs, HomeLayout
   CreateToolBar();
 
   StatusBar1 = statusBar();
-  StatusPanel = new QLabel(QStringLiteral(" Welcome to Delphi's World!"), StatusBar1);
+  StatusPanel = new QLabel(StatusBar1);
+  StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+  // A long text is cut to the panel's width, never widens the window; its whole text is the
+  // panel's tool tip and comes in a message when the panel is clicked.
+  StatusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  StatusPanel->installEventFilter(this);
   StatusBar1->addWidget(StatusPanel, 1);
+  ShowStatus(QStringLiteral(" Welcome to Delphi's World!"));
 
   options_.CacheDirs = home_.CacheDirs;
   options_.CacheWriteDir = home_.CacheWriteDir;
@@ -197,7 +227,11 @@ void Ttqc_by_Morlen::WriteSettingsBack() {
   s.Ready = ReadyMnu->isChecked();
   s.FixedFont = FixedMnu->isChecked();
   std::unique_ptr<QSettings> store = OpenSettingsStore();
-  WriteSettings(*store, s);
+  const QString failure = WriteSettings(*store, s);
+  if (!failure.isEmpty() && !toldSettingsNotKept_) {
+    toldSettingsNotKept_ = true;
+    Report(failure);
+  }
 }
 
 void Ttqc_by_Morlen::CreatePane() {
@@ -214,7 +248,10 @@ void Ttqc_by_Morlen::CreatePane() {
   connect(Edit1, &QTextEdit::selectionChanged, this, [this] {
     if (selectionHandlerAttached_) Edit1SelectionChange();
   });
+  // A note (" No further error", the text limit) holds until the caret or the text moves on.
+  connect(Edit1, &QTextEdit::textChanged, this, &Ttqc_by_Morlen::EndNote);
   connect(Edit1, &QTextEdit::cursorPositionChanged, this, [this] {
+    EndNote();
     if (selectionHandlerAttached_) Edit1SelectionChange();
   });
   connect(Edit1, &QTextEdit::undoAvailable, this, [this] {
@@ -227,8 +264,9 @@ void Ttqc_by_Morlen::CreatePane() {
   connect(Edit1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->exec(Edit1->mapToGlobal(pos)); });
   connect(Edit1, &PaneEdit::TextLimitReached, this, [this] {
-    ShowStatus(QStringLiteral(" Text limit of %1 characters reached").arg(Edit1->TextLimit()));
+    ShowNote(QStringLiteral(" Text limit of %1 characters reached").arg(Edit1->TextLimit()));
   });
+  connect(Edit1, &PaneEdit::DropRefused, this, &Ttqc_by_Morlen::ShowNote);
   connect(Edit1, &PaneEdit::HeaderDropped, this, [this](const QString& path) {
     // Opened once the drop has finished, so the source of the drag is not kept waiting.
     QTimer::singleShot(0, this, [this, path] { OpenDroppedHeader(path); });
@@ -314,10 +352,10 @@ void Ttqc_by_Morlen::CreateOptionActions() {
   connect(OleMnu, &QAction::toggled, this, &Ttqc_by_Morlen::OleMnuClick);
   CallTypeGroup = new QActionGroup(this);
   CallTypeGroup->setExclusive(true);
-  stdcall1 = check("stdcall1", QStringLiteral("stdcall"));
-  cdecl1 = check("cdecl1", QStringLiteral("cdecl"));
-  pascal1 = check("pascal1", QStringLiteral("pascal"));
-  N8 = check("N8", QStringLiteral("register"));
+  stdcall1 = check("stdcall1", QStringLiteral("&stdcall"));
+  cdecl1 = check("cdecl1", QStringLiteral("&cdecl"));
+  pascal1 = check("pascal1", QStringLiteral("&pascal"));
+  N8 = check("N8", QStringLiteral("&register"));
   for (QAction* a : {stdcall1, cdecl1, pascal1, N8}) {
     CallTypeGroup->addAction(a);
     connect(a, &QAction::toggled, this, &Ttqc_by_Morlen::CallTypeClick);
@@ -330,7 +368,7 @@ void Ttqc_by_Morlen::CreateOptionActions() {
   VarMnu = new QAction(QStringLiteral("&Parameter Mode"), this);
   VarMnu->setObjectName(QStringLiteral("VarMnu"));
   connect(VarMnu, &QAction::triggered, this, &Ttqc_by_Morlen::VarMnuClick);
-  EditDefMnu = new QAction(QStringLiteral("Edit Definition &Files..."), this);
+  EditDefMnu = new QAction(QStringLiteral("&Edit Definition Files..."), this);
   EditDefMnu->setObjectName(QStringLiteral("EditDefMnu"));
   connect(EditDefMnu, &QAction::triggered, this, &Ttqc_by_Morlen::EditDefMnuClick);
   FixedMnu = check("FixedMnu", QStringLiteral("&Fixed-Width Font"));
@@ -401,7 +439,7 @@ void Ttqc_by_Morlen::CreateToolBar() {
   ToolBar1->addAction(FindBtn);
 }
 
-QString Ttqc_by_Morlen::StatusText() const { return StatusPanel->text(); }
+QString Ttqc_by_Morlen::StatusText() const { return statusText_; }
 
 bool Ttqc_by_Morlen::Modified() const { return Edit1->document()->isModified(); }
 
@@ -410,10 +448,37 @@ std::string Ttqc_by_Morlen::UnitBytes() const {
 }
 
 void Ttqc_by_Morlen::ShowStatus(const QString& text) {
-  if (StatusPanel->text() == text) return;
-  StatusPanel->setText(text);
+  noteShown_ = false;
+  DisplayStatus(text);
+}
+
+void Ttqc_by_Morlen::ShowNote(const QString& text) {
+  if (!noteShown_) statusBeforeNote_ = statusText_;
+  noteShown_ = true;
+  DisplayStatus(text);
+}
+
+void Ttqc_by_Morlen::EndNote() {
+  if (!noteShown_) return;
+  noteShown_ = false;
+  DisplayStatus(statusBeforeNote_);
+}
+
+void Ttqc_by_Morlen::DisplayStatus(const QString& text) {
+  if (statusText_ == text) return;
+  statusText_ = text;
+  StatusPanel->setToolTip(text);
+  FitStatus();
   StatusPanel->repaint();
   emit StatusShown(text);
+}
+
+void Ttqc_by_Morlen::FitStatus() {
+  const int width = StatusPanel->contentsRect().width();
+  StatusPanel->setText(
+      StatusPanel->fontMetrics().horizontalAdvance(statusText_) <= width
+          ? statusText_
+          : StatusPanel->fontMetrics().elidedText(statusText_, Qt::ElideRight, width));
 }
 
 void Ttqc_by_Morlen::Report(const QString& text) {
@@ -623,6 +688,7 @@ void Ttqc_by_Morlen::FillStep() {
 }
 
 void Ttqc_by_Morlen::EndConversion() {
+  Edit1->SetLoadedLength(Edit1->TextLength());
   if (waitCursor_) QGuiApplication::restoreOverrideCursor();
   waitCursor_ = false;
   Edit1->document()->setModified(converted_);
@@ -690,17 +756,19 @@ bool Ttqc_by_Morlen::Save2Click() {
           ? DocumentBytes(*doc, encoding_, unitLine.blockNumber(), QStringLiteral("unit") + name)
           : UnitBytes();
   if (!WriteUnit(*file, bytes)) return false;
-  if (unitLine.isValid()) {
+  if (unitLine.isValid() && unitLine.text() != QStringLiteral("unit") + name) {
     QTextCharFormat bold;
     bold.setFontWeight(QFont::Bold);
     QTextCharFormat plain;
     plain.setFontWeight(QFont::Normal);
     QTextCursor c(unitLine);
     c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    c.beginEditBlock();
+    // The rename is part of the save, not an edit to undo: an undo would bring back the old
+    // name unseen, in a text marked unsaved. The saved unit starts a new undo history.
+    doc->setUndoRedoEnabled(false);
     c.insertText(QStringLiteral("unit"), bold);
     c.insertText(name, plain);
-    c.endEditBlock();
+    doc->setUndoRedoEnabled(true);
     doc->setModified(false);
   }
   saveFileName_ = *file;
@@ -758,11 +826,10 @@ void Ttqc_by_Morlen::Find2Execute() {
       doc->find(QStringLiteral("Error :"), from,
                 QTextDocument::FindCaseSensitively | QTextDocument::FindWholeWords);
   if (found.isNull()) {
-    if (StatusText() != kNoFurtherError) statusBeforeNote_ = StatusText();
-    ShowStatus(kNoFurtherError);
+    ShowNote(kNoFurtherError);
     return;
   }
-  if (StatusText() == kNoFurtherError) ShowStatus(statusBeforeNote_);
+  EndNote();
   Edit1->setFocus();
   QTextCursor select(doc);
   select.setPosition(found.selectionStart());
@@ -828,11 +895,12 @@ void Ttqc_by_Morlen::Topic1Click() {
     Report(kHelpFile + QStringLiteral(" not found."));
     return;
   }
-  if (dialogs_->OpenDocument(path)) return;
-  // No program on the desktop opens it: the window shows it itself.
-  const QString reason = ShowTextWindow(this, path, QStringLiteral("tqc - ") + kHelpFile);
-  if (!reason.isEmpty())
-    Report(QStringLiteral("Cannot open %1:\n%2").arg(QDir::toNativeSeparators(path), reason));
+  // When no program on the desktop opens it, the window shows it itself.
+  dialogs_->OpenDocument(this, path, [this, path](const QString&) {
+    const QString reason = ShowTextWindow(this, path, QStringLiteral("tqc - ") + kHelpFile);
+    if (!reason.isEmpty())
+      Report(QStringLiteral("Cannot open %1:\n%2").arg(QDir::toNativeSeparators(path), reason));
+  });
 }
 
 void Ttqc_by_Morlen::HelpBtnClick() {
@@ -867,9 +935,7 @@ void Ttqc_by_Morlen::ReadyMnuClick() { options_.CompileReady = ReadyMnu->isCheck
 // indent of a continued constant) are as wide as a tab.
 void Ttqc_by_Morlen::FixedMnuClick() {
   const bool fixed = FixedMnu->isChecked();
-  QFont font =
-      fixed ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont(QStringLiteral("Arial"));
-  if (fixed) font.setStyleHint(QFont::Monospace);
+  QFont font = fixed ? FixedWidthFont() : QFont(QStringLiteral("Arial"));
   font.setPixelSize(13);
   Edit1->setFont(font);
   Edit1->document()->setDefaultFont(font);
@@ -903,8 +969,11 @@ void Ttqc_by_Morlen::EditDefMnuClick() {
     ShowStatus(QStringLiteral(" Definition files: %1 (read when tqc starts)")
                    .arg(QDir::toNativeSeparators(folder)));
   }
-  if (!dialogs_->OpenDocument(folder))
-    Report(QStringLiteral("Cannot open %1.").arg(QDir::toNativeSeparators(folder)));
+  // The path in the message can be copied into a file manager or a shell.
+  dialogs_->OpenDocument(this, folder, [this, folder](const QString& reason) {
+    Report(QStringLiteral("Cannot open the folder of the definition files:\n%1\n(%2)")
+               .arg(QDir::toNativeSeparators(folder), reason));
+  });
 }
 
 // ---- Load Definition ----
@@ -914,9 +983,17 @@ void Ttqc_by_Morlen::N10Click() {
   std::optional<QString> file = dialogs_->OpenFileName(this, defDir_, kDefFilter);
   if (!file) return;
   defDir_ = QFileInfo(*file).absolutePath();
+  const QString name = QFileInfo(*file).fileName();
   try {
-    LoadUserReplacementFile(tables_, PathBytes(*file));
+    const int records = LoadUserReplacementFile(tables_, PathBytes(*file));
+    ShowStatus(
+        records == 0 ? QStringLiteral(" No replacement records in %1").arg(name)
+        : records == 1
+            ? QStringLiteral(" 1 replacement record loaded from %1").arg(name)
+            : QStringLiteral(" %1 replacement records loaded from %2").arg(records).arg(name));
   } catch (const std::exception& e) {
+    // The records of an earlier file are gone as well.
+    ShowStatus(QStringLiteral(" No replacement records loaded"));
     Report(QString::fromLocal8Bit(e.what()));
   }
 }
@@ -936,6 +1013,12 @@ void Ttqc_by_Morlen::Edit1MouseWheelUp(int notches) {
 }
 
 bool Ttqc_by_Morlen::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == StatusPanel) {
+    if (e->type() == QEvent::Resize) FitStatus();
+    if (e->type() == QEvent::MouseButtonRelease && StatusPanel->text() != statusText_)
+      Report(statusText_.trimmed());
+    return false;
+  }
   if (watched == Edit1->viewport() && e->type() == QEvent::Wheel) {
     auto* wheel = static_cast<QWheelEvent*>(e);
     const int dy = wheel->angleDelta().y();
@@ -977,13 +1060,13 @@ void Ttqc_by_Morlen::resizeEvent(QResizeEvent* e) {
 }
 
 void Ttqc_by_Morlen::dragEnterEvent(QDragEnterEvent* e) {
-  if (!converting_ && !DroppedHeader(e->mimeData()).isEmpty()) e->acceptProposedAction();
+  if (AnswerFileDrop(e, !converting_) && DroppedHeader(e->mimeData()).isEmpty())
+    ShowNote(RefusedDropText(e->mimeData()));
 }
 
 void Ttqc_by_Morlen::dropEvent(QDropEvent* e) {
+  if (!AnswerFileDrop(e, !converting_) || !e->isAccepted()) return;
   const QString path = DroppedHeader(e->mimeData());
-  if (path.isEmpty()) return;
-  e->acceptProposedAction();
   QTimer::singleShot(0, this, [this, path] { OpenDroppedHeader(path); });
 }
 

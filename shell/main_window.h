@@ -167,6 +167,8 @@ class Ttqc_by_Morlen : public QMainWindow {
 
   // Used by the conversion host.
   void ShowStatus(const QString& text);
+  // A passing note: the status it covers returns when the caret moves or the text changes.
+  void ShowNote(const QString& text);
   ShellDialogs& Dialogs() { return *dialogs_; }
 
  signals:
@@ -198,6 +200,9 @@ class Ttqc_by_Morlen : public QMainWindow {
   void EndConversion();
   void CentreOn(const QTextCursor& cursor);
   void Report(const QString& text);
+  void EndNote();
+  void DisplayStatus(const QString& text);
+  void FitStatus();  // the status text, cut to the panel's width
   void FormCreate(std::optional<QPoint> instanceWindow);
   void WriteSettingsBack();  // the second half of FormCloseQuery
 
@@ -219,7 +224,8 @@ class Ttqc_by_Morlen : public QMainWindow {
   QString openFileName_;      // the header opened last
   QString saveFileName_;      // the file Save writes to once hasSaveName_ is set
   QString defDir_;            // folder of the definition file loaded last
-  QString statusBeforeNote_;  // the status that Find Error's "no further error" covers
+  QString statusText_;        // the whole status text (the panel may show it cut)
+  QString statusBeforeNote_;  // the status that a note covers
   QString lastSaveDir_;       // folder of the unit saved last
   QString tablesError_;       // why the definition tables could not be read (empty: they were)
   QString applicationTitle_ = QStringLiteral("tqc");
@@ -229,6 +235,8 @@ class Ttqc_by_Morlen : public QMainWindow {
   bool converting_ = false;
   bool closePending_ = false;
   bool toldCacheNotKept_ = false;
+  bool noteShown_ = false;
+  bool toldSettingsNotKept_ = false;
   bool selectionHandlerAttached_ = true;
   int wheelRemainder_ = 0;
 };

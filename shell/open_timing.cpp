@@ -32,7 +32,7 @@ class TimingDialogs : public tqc::shell::ShellDialogs {
                                    const QString& text) override {
     return text;
   }
-  bool OpenDocument(const QString&) override { return false; }
+  void OpenDocument(QObject*, const QString&, std::function<void(const QString&)>) override {}
   int ExecModal(QDialog&) override { return 0; }
 
  private:

@@ -1,19 +1,21 @@
 // The text pane: text limit, window keys, dropped headers.
 #include "pane_edit.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QFontMetricsF>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
+#include <limits>
 
 namespace tqc::shell {
 
@@ -28,12 +30,40 @@ QString DroppedHeader(const QMimeData* data) {
   return {};
 }
 
+bool AnswerFileDrop(QDropEvent* e, bool canOpen) {
+  if (!e->mimeData() || !e->mimeData()->hasUrls()) return false;
+  if (canOpen && !DroppedHeader(e->mimeData()).isEmpty() &&
+      (e->possibleActions() & Qt::CopyAction)) {
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+  } else {
+    e->ignore();
+  }
+  return true;
+}
+
+QString RefusedDropText(const QMimeData* data) {
+  const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+  const QString name = urls.isEmpty() ? QString()
+                       : urls.first().isLocalFile()
+                           ? QFileInfo(urls.first().toLocalFile()).fileName()
+                           : urls.first().toDisplayString();
+  return QStringLiteral(" Not opened: %1 is no header (.h, .idl)").arg(name);
+}
+
 PaneEdit::PaneEdit(QWidget* parent) : QTextEdit(parent) { FollowFont(); }
 
-// One step of the scroll bar is one line of the pane's font (the edit's own step is a fixed
-// 20 pixels), so the wheel and the arrows scroll whole lines.
+// One step of the scroll bar is one line as the pane lays it out (the edit's own step is a fixed
+// 20 pixels), so the wheel and the arrows scroll whole lines. The layout's line is not the
+// font's height: it adds the leading and rounds ascent and descent up, a pixel more with some
+// fonts, so a line is laid out once to measure it.
 void PaneEdit::FollowFont() {
-  verticalScrollBar()->setSingleStep(std::max(1, qRound(QFontMetricsF(font()).height())));
+  QTextDocument line;
+  line.setDefaultFont(font());
+  line.setDefaultTextOption(document()->defaultTextOption());
+  line.setPlainText(QStringLiteral("Xg"));
+  const qreal height = line.documentLayout()->blockBoundingRect(line.firstBlock()).height();
+  verticalScrollBar()->setSingleStep(std::max(1, qRound(height)));
 }
 
 void PaneEdit::changeEvent(QEvent* e) {
@@ -43,9 +73,14 @@ void PaneEdit::changeEvent(QEvent* e) {
 
 int PaneEdit::TextLength() const { return document()->characterCount() - 1; }
 
+int PaneEdit::TextLimit() const {
+  const qint64 limit = std::max<qint64>(textLimit_, qint64(loadedLength_) + textLimit_);
+  return int(std::min<qint64>(limit, std::numeric_limits<int>::max()));
+}
+
 int PaneEdit::Room() const {
   const QTextCursor c = textCursor();
-  return std::max(textLimit_ - TextLength(), 0) + (c.selectionEnd() - c.selectionStart());
+  return std::max(TextLimit() - TextLength(), 0) + (c.selectionEnd() - c.selectionStart());
 }
 
 void PaneEdit::Refuse() {
@@ -113,47 +148,53 @@ void PaneEdit::InsertPlain(const QString& text) {
 }
 
 bool PaneEdit::canInsertFromMimeData(const QMimeData* source) const {
-  if (!DroppedHeader(source).isEmpty()) return true;
-  // Other files are not pasted or dropped as their names.
-  return source && source->hasFormat(QStringLiteral("text/plain"));
+  // Files are opened when they are headers, never inserted as their names.
+  return source && !source->hasUrls() && source->hasFormat(QStringLiteral("text/plain"));
 }
 
 void PaneEdit::insertFromMimeData(const QMimeData* source) {
   if (!source || !source->hasFormat(QStringLiteral("text/plain")) || isReadOnly()) return;
   QString text = source->text();
   const int room = Room();
-  if (text.size() > room) {
-    Refuse();
-    if (room <= 0) return;
-    text.truncate(room);
-  }
-  InsertPlain(text);  // the pane shows no pasted formatting
+  const bool cut = text.size() > room;
+  if (cut) text.truncate(std::max(room, 0));
+  if (!text.isEmpty()) InsertPlain(text);  // the pane shows no pasted formatting
+  if (cut) Refuse();                       // said after the edit, which ends older notes
+}
+
+// Text from elsewhere is taken as a copy: a move would let its source delete it. Only a
+// selection dragged within the pane moves.
+void PaneEdit::CopyUnlessOwn(QDropEvent* e) {
+  if (!e->isAccepted() || e->source() == this || e->source() == viewport()) return;
+  if (e->possibleActions() & Qt::CopyAction)
+    e->setDropAction(Qt::CopyAction);
+  else
+    e->ignore();
 }
 
 void PaneEdit::dragEnterEvent(QDragEnterEvent* e) {
-  if (!isReadOnly() && !DroppedHeader(e->mimeData()).isEmpty()) {
-    e->acceptProposedAction();
+  if (AnswerFileDrop(e, !isReadOnly())) {
+    if (!e->isAccepted() && DroppedHeader(e->mimeData()).isEmpty())
+      emit DropRefused(RefusedDropText(e->mimeData()));
     return;
   }
   QTextEdit::dragEnterEvent(e);
+  CopyUnlessOwn(e);
 }
 
 void PaneEdit::dragMoveEvent(QDragMoveEvent* e) {
-  if (!isReadOnly() && !DroppedHeader(e->mimeData()).isEmpty()) {
-    e->acceptProposedAction();
-    return;
-  }
+  if (AnswerFileDrop(e, !isReadOnly())) return;
   QTextEdit::dragMoveEvent(e);
+  CopyUnlessOwn(e);
 }
 
 void PaneEdit::dropEvent(QDropEvent* e) {
-  const QString header = isReadOnly() ? QString() : DroppedHeader(e->mimeData());
-  if (!header.isEmpty()) {
-    e->acceptProposedAction();
-    emit HeaderDropped(header);
+  if (AnswerFileDrop(e, !isReadOnly())) {
+    if (e->isAccepted()) emit HeaderDropped(DroppedHeader(e->mimeData()));
     return;
   }
   QTextEdit::dropEvent(e);
+  CopyUnlessOwn(e);
 }
 
 }  // namespace tqc::shell

@@ -2,12 +2,19 @@
 // value names, defaults and number rules are shared with tqc-convert (cli/stored_settings).
 #include "settings.h"
 
+#include <unistd.h>
+
 #include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
 #include <QWidget>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #ifndef TQC_VERSION
 #define TQC_VERSION ""
@@ -30,11 +37,25 @@ StoredSettings ReadSettings(QSettings& store) {
       });
 }
 
-void WriteSettings(QSettings& store, const StoredSettings& settings) {
+QString WriteSettings(QSettings& store, const StoredSettings& settings) {
   for (const StoredValue& v : StoredValuesOf(settings))
     store.setValue(QString::fromStdString(v.Section + "/" + v.Name),
                    QString::fromStdString(v.Text));
   store.sync();
+  if (store.status() == QSettings::NoError) return {};
+  // The store gives no reason: the file, or the nearest folder on its way that exists, does.
+  const QString file = store.fileName();
+  QString reason = QStringLiteral("it cannot be written");
+  QFileInfo probe(file);
+  while (!probe.exists() && probe.absoluteFilePath() != probe.absolutePath())
+    probe.setFile(probe.absolutePath());
+  const QByteArray path = QFile::encodeName(probe.absoluteFilePath());
+  if (probe.absoluteFilePath() != QFileInfo(file).absoluteFilePath() && !probe.isDir())
+    reason = QString::fromLocal8Bit(std::strerror(ENOTDIR));
+  else if (::access(path.constData(), W_OK) != 0)
+    reason = QString::fromLocal8Bit(std::strerror(errno));
+  return QStringLiteral("The settings cannot be kept: cannot write %1: %2")
+      .arg(QDir::toNativeSeparators(file), reason);
 }
 
 VersionTexts MakeVersionTexts(const QString& fileVersion, const QString& productVersion) {

@@ -21,8 +21,9 @@ std::unique_ptr<QSettings> OpenSettingsStore();
 
 // Every value with its default when absent, no number or out of range.
 StoredSettings ReadSettings(QSettings& store);
-// Writes every value as a string; the store reports a failure through its status.
-void WriteSettings(QSettings& store, const StoredSettings& settings);
+// Writes every value as a string. Returns an empty text, or why the store could not be
+// written, in the user's terms with the file's path.
+QString WriteSettings(QSettings& store, const StoredSettings& settings);
 
 struct VersionTexts {
   QString VersionText = QStringLiteral("Ver.0.0.0.0");

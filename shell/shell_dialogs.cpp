@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace tqc::shell {
@@ -17,6 +19,8 @@ int QtShellDialogs::ShowMessageBox(QWidget* owner, const QString& text, int flag
   const bool yesNo = (flags & 0x0F) == 4;
   QMessageBox box(QMessageBox::Warning, QStringLiteral("tqc"), text,
                   yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, owner);
+  // Paths and reasons in a message can be copied.
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse);
   if (!yesNo) {
     box.exec();
     return kIdOk;
@@ -60,8 +64,39 @@ std::optional<QString> QtShellDialogs::InputText(QWidget* owner, const QString& 
   return answer;
 }
 
-bool QtShellDialogs::OpenDocument(const QString& path) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+void QtShellDialogs::OpenDocument(QObject* context, const QString& path,
+                                  std::function<void(const QString& reason)> failed) {
+  // The desktop's opener tells by its exit status whether it found a program that took the
+  // file; the toolkit only starts it and reports success in any case.
+  const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+  if (opener.isEmpty()) {
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+      failed(QStringLiteral("the desktop has no program to open it"));
+    return;
+  }
+  auto* process = new QProcess(context);
+  // Its output goes where tqc's goes: a program it starts may outlive this process object.
+  process->setProcessChannelMode(QProcess::ForwardedChannels);
+  QObject::connect(process, &QProcess::finished, context,
+                   [process, failed](int code, QProcess::ExitStatus status) {
+                     process->deleteLater();
+                     if (status == QProcess::CrashExit)
+                       failed(QStringLiteral("xdg-open crashed"));
+                     else if (code != 0)
+                       failed(QStringLiteral("xdg-open ended with status %1 (%2)")
+                                  .arg(code)
+                                  .arg(code == 2   ? QStringLiteral("the file does not exist")
+                                       : code == 3 ? QStringLiteral("no program found to open it")
+                                       : code == 4 ? QStringLiteral("the program could not open it")
+                                                   : QStringLiteral("failed")));
+                   });
+  QObject::connect(process, &QProcess::errorOccurred, context,
+                   [process, failed](QProcess::ProcessError error) {
+                     if (error != QProcess::FailedToStart) return;
+                     process->deleteLater();
+                     failed(QStringLiteral("xdg-open: ") + process->errorString());
+                   });
+  process->start(opener, {path});
 }
 
 int QtShellDialogs::ExecModal(QDialog& dialog) { return dialog.exec(); }

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 class QDialog;
+class QObject;
 class QWidget;
 
 namespace tqc::shell {
@@ -35,8 +37,10 @@ class ShellDialogs {
   // A modal one-line prompt; nullopt on Cancel.
   virtual std::optional<QString> InputText(QWidget* owner, const QString& caption,
                                            const QString& prompt, const QString& text) = 0;
-  // Opens a document with its associated program; false when that failed.
-  virtual bool OpenDocument(const QString& path) = 0;
+  // Opens a document or a folder with the desktop's program for it. When there is none, or it
+  // cannot open the file, `failed` gets the reason (maybe later, never after `context` is gone).
+  virtual void OpenDocument(QObject* context, const QString& path,
+                            std::function<void(const QString& reason)> failed) = 0;
   // Shows one of the window's own dialogs modally, where the window placed it; returns its
   // result (QDialog::Accepted or QDialog::Rejected).
   virtual int ExecModal(QDialog& dialog) = 0;
@@ -52,7 +56,8 @@ class QtShellDialogs : public ShellDialogs {
                                       const QString& proposedName, const QString& filter) override;
   std::optional<QString> InputText(QWidget* owner, const QString& caption, const QString& prompt,
                                    const QString& text) override;
-  bool OpenDocument(const QString& path) override;
+  void OpenDocument(QObject* context, const QString& path,
+                    std::function<void(const QString& reason)> failed) override;
   int ExecModal(QDialog& dialog) override;
 };
 

@@ -3,6 +3,7 @@
 // the dispatch step that applies a record puts its effects on the conversion.
 #include "replacements.h"
 
+#include <cerrno>
 #include <limits>
 #include <stdexcept>
 
@@ -107,18 +108,23 @@ void ReadReplacementText(std::string_view bytes, TStringList2& names, TStringLis
 void LoadReplacementFile(const std::string& path, TStringList2& names, TStringList2& templates,
                          TStringList2& pointers) {
   std::string bytes;
-  if (FileResult r = ReadFileBytes(path, bytes); !r)
+  TextEncoding encoding;
+  if (FileResult r = ReadTextFile(path, bytes, encoding); !r) {
+    // A binary file would give records made of noise.
+    if (r.Error == EILSEQ) throw std::runtime_error("definition file " + r.Message);
     throw std::runtime_error("cannot read definition file " + path + ": " + r.Reason());
+  }
   ReadReplacementText(bytes, names, templates, pointers);
 }
 
-void LoadUserReplacementFile(DefinitionTables& tables, const std::string& path) {
+int LoadUserReplacementFile(DefinitionTables& tables, const std::string& path) {
   // A previously loaded user file is forgotten first, also when this one cannot be read.
   tables.ReplacementNames = tables.BaseReplacementNames;
   tables.ReplacementTemplates = tables.BaseReplacementTemplates;
   tables.ReplacementPointers = tables.BaseReplacementPointers;
   LoadReplacementFile(path, tables.ReplacementNames, tables.ReplacementTemplates,
                       tables.ReplacementPointers);
+  return tables.ReplacementNames.Count() - tables.BaseReplacementNames.Count();
 }
 
 Expansion ExpandReplacement(std::string_view templ, std::string_view pointerText, int argCount,

@@ -17,11 +17,13 @@ enum class ReplacementKind { X = 0, C = 1, T = 2, V = 3, F = 4 };
 // Appends every valid record of the file text to the three tables.
 void ReadReplacementText(std::string_view bytes, TStringList2& names, TStringList2& templates,
                          TStringList2& pointers);
-// Reads the file; throws std::runtime_error naming the file when it cannot be read.
+// Reads the file; throws std::runtime_error naming the file when it cannot be read or is no
+// text (NUL bytes).
 void LoadReplacementFile(const std::string& path, TStringList2& names, TStringList2& templates,
                          TStringList2& pointers);
 // "Load Definition...": the active records become the base records plus the user file's.
-void LoadUserReplacementFile(DefinitionTables& tables, const std::string& path);
+// Returns how many records the user file brought.
+int LoadUserReplacementFile(DefinitionTables& tables, const std::string& path);
 
 struct Expansion {
   std::string Text;                                               // "\" when the expansion failed

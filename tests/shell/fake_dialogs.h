@@ -36,9 +36,13 @@ class FakeDialogs : public tqc::shell::ShellDialogs {
     WaitCursorDuringInput = QGuiApplication::overrideCursor() != nullptr;
     return Take(Inputs, std::optional<QString>(text));
   }
-  bool OpenDocument(const QString& path) override {
+  void OpenDocument(QObject* context, const QString& path,
+                    std::function<void(const QString&)> failed) override {
     Log << QStringLiteral("document:%1").arg(path);
-    return DocumentOpens;
+    if (RealOpener)
+      tqc::shell::QtShellDialogs().OpenDocument(context, path, std::move(failed));
+    else if (!DocumentOpens)
+      failed(QStringLiteral("no program"));
   }
   // Logs the dialog's caption; `OnDialog` (when set) may look at it, change it and answer.
   int ExecModal(QDialog& dialog) override {
@@ -62,6 +66,7 @@ class FakeDialogs : public tqc::shell::ShellDialogs {
   std::function<int(QDialog&)> OnDialog;  // default: Cancel
   bool WaitCursorDuringInput = false;     // run from the first event processing after Open
   bool DocumentOpens = true;              // the desktop has a program for the document
+  bool RealOpener = false;                // documents go to the desktop's opener on PATH
 
  private:
   template <typename T>

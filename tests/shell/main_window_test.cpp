@@ -12,9 +12,12 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -209,6 +212,21 @@ class WindowTest : public QObject {
     QCOMPARE(MenuCaptions(w_->PopupMenu1),
              QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste", "&Delete", "-", "Select &All"}));
     QCOMPARE(MenuCaptions(w_->HideMenu), QStringList({"fdel", "bdel", "ldel"}));
+    // Every item shown is reached by a letter of its own.
+    const QList<QList<QAction*>> menus = {w_->menuBar()->actions(), w_->FileMenu->actions(),
+                                          w_->EditMenu->actions(),  w_->OtherMenu->actions(),
+                                          w_->C1->actions(),        w_->HelpMenu->actions(),
+                                          w_->PopupMenu1->actions()};
+    for (const QList<QAction*>& items : menus) {
+      QSet<QChar> letters;
+      for (const QAction* a : items) {
+        const qsizetype amp = a->text().indexOf('&');
+        if (a->isSeparator()) continue;
+        QVERIFY2(amp >= 0 && amp + 1 < a->text().size(), qPrintable(a->text()));
+        QVERIFY2(!letters.contains(a->text().at(amp + 1).toLower()), qPrintable(a->text()));
+        letters.insert(a->text().at(amp + 1).toLower());
+      }
+    }
     const QList<std::pair<QAction*, const char*>> keys = {
         {w_->Open2, "Ctrl+O"}, {w_->Save3, "Ctrl+S"},  {w_->Undo3, "Ctrl+Z"}, {w_->Cut3, "Ctrl+X"},
         {w_->Copy3, "Ctrl+C"}, {w_->Paste3, "Ctrl+V"}, {w_->All1, "Ctrl+A"},  {w_->Find2, "Ctrl+E"},
@@ -443,6 +461,11 @@ class WindowTest : public QObject {
 
     QCOMPARE(UnitLine().text(), QString("unit foo2;"));
     QCOMPARE(StyleMap(UnitLine()), QString("bbbb......"));
+    // The rename came with the save: there is nothing to undo.
+    QVERIFY(!w_->Undo3->isEnabled());
+    w_->Undo3Execute();
+    QCOMPARE(UnitLine().text(), QString("unit foo2;"));
+    QVERIFY(!w_->Modified());
     std::string expected = unit.SaveText();
     expected.replace(expected.find("unit winfoo;"), 12, "unit foo2;");
     QCOMPARE(ReadAll(target).toStdString(), expected);
@@ -729,38 +752,42 @@ class WindowTest : public QObject {
     QVERIFY(w_->Open2->isEnabled());
   }
 
-  void TheTextLimitNeverCutsAConvertedUnit() {
+  void TheTextLimitNeverCutsAConvertedUnitAndLeavesItRoom() {
     w_->Edit1->SetTextLimit(100);
     const QString path = WriteHeader("a.h", kErrorHeader);
     Open(path);
     const OutputPane unit = EngineUnit(path);
     QVERIFY(unit.TextLength() > 100);
     QCOMPARE(w_->UnitBytes(), unit.SaveText());
+    const int limit = w_->Edit1->TextLength() + 100;
+    const QString reached = QString(" Text limit of %1 characters reached").arg(limit);
     ShowActive();
-    // Typing and pasting are limited.
+    // A unit longer than the limit takes typing, Return and pasting up to the limit past its
+    // own length.
     QTextCursor c(w_->Edit1->document());
     c.movePosition(QTextCursor::End);
     w_->Edit1->setTextCursor(c);
     QTest::keyClick(w_->Edit1, Qt::Key_X);
-    QCOMPARE(w_->UnitBytes(), unit.SaveText());
-    QCOMPARE(w_->StatusText(), QString(" Text limit of 100 characters reached"));
-    QGuiApplication::clipboard()->setText("abcdef");
+    QTest::keyClick(w_->Edit1, Qt::Key_Return);
+    QGuiApplication::clipboard()->setText(QString(95, 'p') + "abcdef");
     w_->Paste3->trigger();
-    QCOMPARE(w_->UnitBytes(), unit.SaveText());
-
-    w_->Edit1->SetTextLimit(w_->Edit1->TextLength() + 3);
-    w_->Paste3->trigger();
-    QVERIFY(w_->UnitBytes().ends_with("end.abc\r\n"));
-    QTest::keyClick(w_->Edit1, Qt::Key_X);
-    QVERIFY(w_->UnitBytes().ends_with("end.abc\r\n"));
+    QVERIFY(w_->UnitBytes().ends_with("end.x\r\n" + std::string(95, 'p') + "abc\r\n"));
+    QCOMPARE(w_->StatusText(), reached);
+    PlaceCaret(0, 0);  // the note goes with the next move of the caret
+    QCOMPARE(w_->StatusText(), QString(" Error = 3"));
+    c.movePosition(QTextCursor::End);
+    w_->Edit1->setTextCursor(c);
+    QTest::keyClick(w_->Edit1, Qt::Key_Return);
+    QVERIFY(w_->UnitBytes().ends_with("pabc\r\n"));
+    QCOMPARE(w_->StatusText(), reached);
     // A selection that the typed text replaces makes room.
     PlaceCaret(0, 0, 2);
     QTest::keyClick(w_->Edit1, Qt::Key_Z);
     QVERIFY(w_->UnitBytes().starts_with("z  Version"));
 
-    // Far over the limit, an edit that does not make the text longer is still made; a paste
-    // gets the room of the selection it replaces.
-    w_->Edit1->SetTextLimit(100);
+    // Over the limit, an edit that does not make the text longer is still made; a paste gets
+    // the room of the selection it replaces.
+    w_->Edit1->SetLoadedLength(0);
     PlaceCaret(0, 0, 2);
     QTest::keyClick(w_->Edit1, Qt::Key_Q);
     QVERIFY(w_->UnitBytes().starts_with("q Version"));
@@ -920,21 +947,34 @@ class WindowTest : public QObject {
     QVERIFY(w_->Modified());
     dialogs_->Log.clear();
     dialogs_->Messages.push_back(kIdNo);
+    // As a file manager drags: the file's URL, also as text, and a move proposed (Shift).
+    Qt::DropAction answered = Qt::IgnoreAction;
     auto drop = [&](const QString& file) {
       QMimeData data;
-      data.setUrls({QUrl::fromLocalFile(file)});
+      if (!file.isEmpty()) data.setUrls({QUrl::fromLocalFile(file)});
+      data.setText(file.isEmpty() ? QString("dragged") : QUrl::fromLocalFile(file).toString());
       const QPointF at(20, 20);
-      QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      const auto actions = Qt::CopyAction | Qt::MoveAction;
+      QDragEnterEvent enter(at.toPoint(), actions, &data, Qt::LeftButton, Qt::ShiftModifier);
       QApplication::sendEvent(w_->Edit1->viewport(), &enter);
-      QDropEvent dropEvent(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QDropEvent dropEvent(at, actions, &data, Qt::LeftButton, Qt::ShiftModifier);
       QApplication::sendEvent(w_->Edit1->viewport(), &dropEvent);
+      answered = dropEvent.isAccepted() ? dropEvent.dropAction() : Qt::IgnoreAction;
       return enter.isAccepted();
     };
-    QVERIFY(!drop(Home("notes.txt")));
+    QVERIFY(!drop(Home("small.pas")));
     QCoreApplication::processEvents();
     QCOMPARE(DocText(w_->Edit1->document()), QString("unsaved"));
+    QCOMPARE(answered, Qt::IgnoreAction);
+    QCOMPARE(w_->StatusText(), QString(" Not opened: small.pas is no header (.h, .idl)"));
+    // Text from another program is inserted as a copy: its source keeps it.
+    QVERIFY(drop(QString()));
+    QVERIFY(DocText(w_->Edit1->document()).contains("dragged"));
+    QCOMPARE(answered, Qt::CopyAction);
+    w_->Undo3->trigger();
 
     QVERIFY(drop(path));
+    QCOMPARE(answered, Qt::CopyAction);
     QTRY_VERIFY(w_->windowTitle().contains("dropped.H"));
     QCOMPARE(dialogs_->Calls("message:"), QStringList({"message:Save changes ?:52"}));
     QVERIFY(dialogs_->Calls("open:").isEmpty());
@@ -975,15 +1015,70 @@ class WindowTest : public QObject {
     QVERIFY(!w_->SaveBtn->isEnabled());
   }
 
+  void OpenAsksForTheDllOfExportedRoutines_data() {
+    QTest::addColumn<QString>("name");    // of the header
+    QTest::addColumn<QString>("answer");  // to the prompt; empty: the offered name
+    QTest::addColumn<QString>("line");    // the DLL constant in the unit
+    QTest::newRow("named") << "sample.h"
+                           << "mylib.dll"
+                           << "  mylib = 'mylib.dll';";
+    // File names are UTF-8, in the caption, the prompt and the unit alike.
+    QTest::newRow("UTF-8 name") << "Ünïcødé 头文件.h"
+                                << ""
+                                << "  Ünïcødé 头文件DLL = 'Ünïcødé 头文件.dll';";
+  }
+
   void OpenAsksForTheDllOfExportedRoutines() {
+    QFETCH(QString, name);
+    QFETCH(QString, answer);
+    QFETCH(QString, line);
     const QByteArray header = "__declspec(dllexport) int WINAPI SampleOpen(int a);\n";
-    dialogs_->Inputs.push_back(QString("mylib.dll"));
-    Open(WriteHeader("sample.h", header));
-    QCOMPARE(dialogs_->Calls("input:"),
-             QStringList({"input:tqc:Input Name of export's DLL:sample.dll"}));
+    if (!answer.isEmpty()) dialogs_->Inputs.push_back(answer);
+    Open(WriteHeader(name, header));
+    QCOMPARE(dialogs_->Calls("input:"), QStringList({"input:tqc:Input Name of export's DLL:" +
+                                                     QFileInfo(name).completeBaseName() + ".dll"}));
     QVERIFY(!dialogs_->WaitCursorDuringInput);  // the prompt shows the normal cursor
     QVERIFY(!QGuiApplication::overrideCursor());
-    QVERIFY(DocText(w_->Edit1->document()).contains("  mylib = 'mylib.dll';"));
+    QVERIFY2(DocText(w_->Edit1->document()).contains(line), qPrintable(line));
+    QVERIFY(ShownCaption().startsWith("tqc - " + name + " / "));
+  }
+
+  // The guide's example header, and what it says each mode makes of it, against the window.
+  void TheGuideSaysWhatEachModeBindsToTheDll() {
+    const QStringList guide =
+        QString::fromUtf8(ReadAll(QDir(TQC_DATA_DIR).filePath("help_eng.txt"))).split('\n');
+    auto block = [&](const QString& intro) {  // the indented lines after the intro line
+      QStringList lines;
+      qsizetype i = 0;
+      while (i < guide.size() && !guide.at(i).endsWith(intro)) ++i;
+      for (i += 2; i < guide.size() && guide.at(i).startsWith("    "); ++i)
+        lines << guide.at(i).mid(4);
+      return lines;
+    };
+    const QStringList header = block("widget.h with the lines");
+    QCOMPARE(header.size(), 2);
+    const QString path = WriteHeader("widget.h", header.join('\n').toUtf8() + '\n');
+    const QString plain = WriteHeader("plain.h", header.first().toUtf8() + '\n');
+    for (const bool ready : {false, true}) {
+      w_->ReadyMnu->setChecked(ready);
+      dialogs_->Log.clear();
+      w_->Edit1->document()->setModified(false);
+      Open(path);
+      QCOMPARE(dialogs_->Calls("input:").size(), 1);
+      // In this order, blank lines aside.
+      const QStringList said =
+          block(ready ? "with Compiler-Ready Output:" : "in the default mode:");
+      QVERIFY(said.size() > 4);
+      qsizetype next = 0;
+      for (const QString& line : DocText(w_->Edit1->document()).split('\n'))
+        if (next < said.size() && line == said.at(next)) ++next;
+      QVERIFY2(next == said.size(), qPrintable(said.value(next)));
+      // A plain prototype is bound, and asks for the DLL, only when compiler-ready.
+      w_->Edit1->document()->setModified(false);
+      Open(plain);
+      QCOMPARE(dialogs_->Calls("input:").size(), ready ? 2 : 1);
+      QCOMPARE(DocText(w_->Edit1->document()).contains("external"), ready);
+    }
   }
 
   void TheDllPromptIsAskedThroughTheWindow() {
@@ -1027,10 +1122,69 @@ class WindowTest : public QObject {
     QCOMPARE(help->window()->windowTitle(), QString("tqc - help_eng.txt"));
     w_->Topic1->trigger();  // shown again: the same window
     QCOMPARE(w_->findChildren<QPlainTextEdit*>("HelpText").size(), 1);
+    // Esc and Ctrl+W close it.
+    for (const QKeyCombination key :
+         {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::ControlModifier, Qt::Key_W)}) {
+      w_->Topic1->trigger();
+      help = w_->findChild<QPlainTextEdit*>("HelpText");
+      QPointer<QWidget> window = help->window();
+      window->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(window));
+      QTest::keyClick(help, key.key(), key.keyboardModifiers());
+      QTRY_VERIFY(!window);
+    }
     QCOMPARE(dialogs_->Calls("message:"), QStringList({"message:help_eng.txt not found.:48"}));
     QVERIFY(QDir::setCurrent(oldCwd));
     w_->About1->trigger();
     QCOMPARE(dialogs_->Calls("dialog:"), QStringList({"dialog:Version Infomation"}));
+  }
+
+  void ADesktopOpenerThatFailsIsNoDeadEnd_data() {
+    QTest::addColumn<int>("status");  // the opener's exit status
+    QTest::addColumn<QString>("why");
+    QTest::newRow("opened") << 0 << "";
+    QTest::newRow("no program") << 3 << "no program found to open it";
+    QTest::newRow("the program failed") << 4 << "the program could not open it";
+  }
+
+  void ADesktopOpenerThatFailsIsNoDeadEnd() {
+    QFETCH(int, status);
+    QFETCH(QString, why);
+    // An opener of the test's own, first on PATH, that tells by its exit status how it went.
+    QVERIFY(QDir(home_->path()).mkdir("bin"));
+    const QString opener = Home("bin/xdg-open");
+    QVERIFY(WriteAll(
+        opener, "#!/bin/sh\necho \"$1\" >> \"$0.log\"\nexit " + QByteArray::number(status) + "\n"));
+    QVERIFY(QFile::setPermissions(opener, QFile::ReadOwner | QFile::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    const QString oldCwd = QDir::currentPath();
+    auto restore = qScopeGuard([&] {
+      qputenv("PATH", path);
+      QDir::setCurrent(oldCwd);
+    });
+    qputenv("PATH", QFile::encodeName(Home("bin")) + ":" + path);
+    QVERIFY(QDir::setCurrent(home_->path()));
+    QVERIFY(WriteAll(Home("help_eng.txt"), "guide\n"));
+    dialogs_->RealOpener = true;
+    w_->Topic1->trigger();
+    w_->EditDefMnu->trigger();
+    auto opened = [&] {
+      QStringList lines =
+          QString::fromUtf8(ReadAll(opener + ".log")).split('\n', Qt::SkipEmptyParts);
+      lines.sort();
+      return lines;
+    };
+    QTRY_COMPARE(opened(), QStringList({home_->path(), Home("help_eng.txt")}));
+    QTRY_VERIFY(w_->findChildren<QProcess*>().isEmpty());
+    // The guide in a window of tqc; the folder's path, to copy, with the reason.
+    QCOMPARE(w_->findChild<QPlainTextEdit*>("HelpText") != nullptr, status != 0);
+    QCOMPARE(
+        dialogs_->Calls("message:"),
+        status == 0
+            ? QStringList()
+            : QStringList(
+                  {"message:Cannot open the folder of the definition files:\n" + home_->path() +
+                   QString("\n(xdg-open ended with status %1 (%2)):48").arg(status).arg(why)}));
   }
 
   void LoadDefinitionReportsAFileItCannotRead() {
@@ -1047,6 +1201,32 @@ class WindowTest : public QObject {
     w_->N10->trigger();
     QCOMPARE(dialogs_->Calls("open:").last(),
              "open:" + Home("sub") + ":Load replacement definition files (*.def)");
+  }
+
+  void LoadDefinitionSaysWhatItLoaded_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("message");  // % stands for the path
+    QTest::newRow("records") << QByteArray("X\n0\nA\na\n; two\nT\n1\nB\nb\n")
+                             << " 2 replacement records loaded from my.def"
+                             << "";
+    QTest::newRow("none") << QByteArray("; only a comment\n") << " No replacement records in my.def"
+                          << "";
+    QTest::newRow("binary") << QByteArray("X\n0\nA\0\na\n", 9) << " No replacement records loaded"
+                            << "definition file %: not a text file";
+  }
+
+  void LoadDefinitionSaysWhatItLoaded() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, status);
+    QFETCH(QString, message);
+    dialogs_->Opens.push_back(WriteHeader("my.def", bytes));
+    w_->N10->trigger();
+    QCOMPARE(w_->StatusText(), status);
+    QCOMPARE(dialogs_->Calls("message:"),
+             message.isEmpty()
+                 ? QStringList()
+                 : QStringList({"message:" + message.replace("%", Home("my.def")) + ":48"}));
   }
 
   void InAnInstalledTreeTheUsersFilesAndCacheAreHisOwn() {
@@ -1076,6 +1256,17 @@ class WindowTest : public QObject {
     Open(header);
     QCOMPARE(w_->StatusText(), " Error = 0 - the include cache is not kept: cannot write " +
                                    Home("user/inc") + " (Permission denied)");
+    // Too long for a narrow window: cut, whole in its tool tip and in a message on a click.
+    w_->resize(300, 300);
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    QTRY_VERIFY(w_->width() < 400);
+    QVERIFY(w_->StatusPanel->text() != w_->StatusText());
+    QCOMPARE(w_->StatusPanel->toolTip(), w_->StatusText());
+    QTest::mouseClick(w_->StatusPanel, Qt::LeftButton);
+    QCOMPARE(dialogs_->Calls("message:"),
+             QStringList({"message:" + w_->StatusText().trimmed() + ":48"}));
+    dialogs_->Log.clear();
     w_->Edit1->document()->setModified(false);
     Open(header);
     QCOMPARE(w_->StatusText(), QString(" Error = 0"));

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -128,16 +130,15 @@ class SettingsTest : public QObject {
 
   void TheOtherMenuHoldsTheOptions() {
     Start();
-    QCOMPARE(MenuCaptions(w_->OtherMenu),
-             QStringList({"&Ole Mode", "Default &CallType", "&def __cplusplus",
-                          "Compiler-&Ready Output", "&Parameter Mode", "&Fixed-Width Font", "-",
-                          "Edit Definition &Files..."}));
-    QCOMPARE(MenuCaptions(w_->C1), QStringList({"stdcall", "cdecl", "pascal", "register"}));
+    QCOMPARE(
+        MenuCaptions(w_->OtherMenu),
+        QStringList({"&Ole Mode", "Default &CallType", "&def __cplusplus", "Compiler-&Ready Output",
+                     "&Parameter Mode", "&Fixed-Width Font", "-", "&Edit Definition Files..."}));
+    QCOMPARE(MenuCaptions(w_->C1), QStringList({"&stdcall", "&cdecl", "&pascal", "&register"}));
     QVERIFY(w_->OtherMenu->menuAction()->isVisible());
     QVERIFY(w_->CallTypeGroup->isExclusive());
-    for (QAction* a :
-         {w_->OleMnu, w_->stdcall1, w_->cdecl1, w_->pascal1, w_->N8, w_->CompMnu, w_->ReadyMnu,
-          w_->FixedMnu})
+    for (QAction* a : {w_->OleMnu, w_->stdcall1, w_->cdecl1, w_->pascal1, w_->N8, w_->CompMnu,
+                       w_->ReadyMnu, w_->FixedMnu})
       QVERIFY2(a->isCheckable(), qPrintable(a->objectName()));
   }
 
@@ -202,7 +203,29 @@ class SettingsTest : public QObject {
              "open:" + Tmp("headers") + ":Header files (*.h *.idl)");
   }
 
+  void SettingsThatCannotBeWrittenAreSaidToBeLost() {
+    // The store's folder would lie under a file: no one, not even root, can make it.
+    QVERIFY(WriteAll(Tmp("blocked"), "a file"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Tmp("blocked/config"));
+    Start();
+    Close();
+    QCOMPARE(dialogs_->Calls("message:"),
+             QStringList({"message:The settings cannot be kept: cannot write " +
+                          Tmp("blocked/config/morlen/tqc.conf") + ": Not a directory:48"}));
+  }
+
   void TheFixedWidthFontLinesUpTabsAndBlanks() {
+    // A machine whose only fonts are proportional (DejaVu Sans alone) has nothing to show:
+    // the test brings the fixed-width face of the DejaVu package that ./test installs.
+    const auto anyFixed = [] {
+      const QStringList families = QFontDatabase::families();
+      return std::any_of(families.begin(), families.end(),
+                         [](const QString& f) { return QFontInfo(QFont(f)).fixedPitch(); });
+    };
+    if (!anyFixed()) {
+      const QString mono = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+      QVERIFY2(QFontDatabase::addApplicationFont(mono) >= 0, qPrintable(mono));
+    }
     Start();
     // "x" after a tab and after eight blanks; a tab after two names of eight letters each.
     w_->Edit1->setPlainText("\tx\n        x\n  iiiiiiii\t= 1;\n  MMMMMMMM\t= 2;");
@@ -211,10 +234,11 @@ class SettingsTest : public QObject {
       c.setPosition(c.position() + column);
       return w_->Edit1->cursorRect(c).x();
     };
-    QVERIFY(x(0, 1) != x(1, 8));  // Arial: blanks are narrower than a tab
+    QCOMPARE(x(0, 1) - x(0, 0), 48);  // the designed tab stop, whatever eight blanks measure
     w_->FixedMnu->trigger();
     const QFont font = w_->Edit1->font();
     QCOMPARE(font.pixelSize(), 13);
+    QVERIFY2(QFontInfo(font).fixedPitch(), qPrintable(QFontInfo(font).family()));
     const QFontMetricsF m(font);
     QCOMPARE(m.horizontalAdvance('i'), m.horizontalAdvance('M'));
     QCOMPARE(w_->Edit1->document()->defaultFont(), font);

@@ -1,6 +1,5 @@
 // Replacement records: reading .def text, the user load, and ExpandReplacement.
 #include "tables/replacements.h"
-#include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+
+#include "test_support.h"
 
 namespace tqc {
 namespace {
@@ -84,9 +85,9 @@ class UserFileTest : public ::testing::Test {
 TEST_F(UserFileTest, SecondUserFileReplacesTheFirst) {
   const std::string a = Write("a.def", "X\n0\nFROM_A\na\n");
   const std::string b = Write("b.def", "X\n0\nFROM_B\nb\nX\n0\nBASE\nshadowed\n");
-  LoadUserReplacementFile(t_, a);
+  EXPECT_EQ(LoadUserReplacementFile(t_, a), 1);
   EXPECT_EQ(Texts(t_.ReplacementNames), (V{"BASE", "FROM_A"}));
-  LoadUserReplacementFile(t_, b);
+  EXPECT_EQ(LoadUserReplacementFile(t_, b), 2);
   EXPECT_EQ(Texts(t_.ReplacementNames), (V{"BASE", "FROM_B", "BASE"}));
   // The base record comes first and wins the look-up.
   EXPECT_EQ(t_.ReplacementTemplates.Text(t_.ReplacementNames.FindExact("BASE")), "$1");
@@ -106,6 +107,10 @@ TEST_F(UserFileTest, UnreadableFileThrowsWithItsNameAndLeavesTheBase) {
   EXPECT_EQ(t_.ReplacementTemplates.Count(), 1);
   EXPECT_EQ(t_.ReplacementPointers.Count(), 1);
   EXPECT_THROW(LoadUserReplacementFile(t_, dir_.string()), std::runtime_error);  // a folder
+  // A binary file is no text: read as one, its noise could make records.
+  EXPECT_THROW(LoadUserReplacementFile(t_, Write("b.def", std::string("X\n0\nA\0\nb\n", 10))),
+               std::runtime_error);
+  EXPECT_EQ(Texts(t_.ReplacementNames), V{"BASE"});
 }
 
 TStringList2 Statement(const V& tokens) {
