@@ -102,6 +102,8 @@ struct ConversionContext {
   // The statement is a field of a procedural type («void *(*bzalloc)(void *, int, int);» in a
   // record): its routine type is written as the field's type.
   bool RoutineField = false;
+  // The routine types the conversion declared (routine typedefs, with or without the star).
+  std::unordered_set<std::string> RoutineTypes;
   // The statement began with "#define NAME(": a macro with parameters, read from the source
   // line, since the tokens no longer show whether a blank stood before the "(".
   bool FunctionLikeDefine = false;

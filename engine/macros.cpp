@@ -3,6 +3,7 @@
 // something (identity macros, function-like HRESULT macros). The shape rules are tried in a
 // fixed order; a value that none of them claims goes to the constant-expression translator.
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <string>
 
@@ -85,6 +86,14 @@ std::string SimpleValueLine(ConversionContext& ctx, const std::string& name,
   return "  " + DeclaredName(name) + "\t= " + value + ";";
 }
 
+// A value with a dot between names («#define V V_MAJOR.V_MINOR», a version pasted by the C
+// preprocessor) would read as a unit and one of its names.
+bool IsNoPascalValue(const std::string& v) {
+  const std::size_t dot = v.find('.');
+  return dot != std::string::npos && !v.empty() &&
+         (std::isalpha(static_cast<unsigned char>(v[0])) || v[0] == '_');
+}
+
 // #define NAME sizeof ( T ) [comment]
 RuleResult SizeConstant(ConversionContext& ctx, Statement& st) {
   SwitchSection(ctx, Section::Const);
@@ -100,9 +109,20 @@ RuleResult IdentityMacro(ConversionContext& ctx, Statement& st) {
   return ErrorLine(st);
 }
 
-// #define NAME ( ( T ) V ): a Pascal type cast.
+// #define NAME ( ( T ) V ): a Pascal type cast. A routine type takes no cast in a constant:
+// «((dtor)0)» is nil, and any other value an untyped pointer (a typed constant).
 RuleResult CastConstant(ConversionContext& ctx, Statement& st) {
   std::string type = ctx.Tok(4);
+  if (ctx.RoutineTypes.contains(type)) {
+    SwitchSection(ctx, Section::Const);
+    const std::string name = DeclaredName(ctx.Tok(1));
+    // «((dtor)-1)» comes as a sign and a number.
+    const std::string v = ctx.Tok(6) == "-" ? "-" + ctx.Tok(7) : ctx.Tok(6);
+    if (v == "0" || v == "NULL" || v == "nil") return BuiltLine(st, "  " + name + "\t= nil;");
+    const std::string value = ConvertConstOperand(v, true);
+    if (!ParseInteger(value)) return ErrorLine(st);
+    return BuiltLine(st, "  " + name + "\t: Pointer\t= Pointer(" + value + ");");
+  }
   if (ctx.Ready.RefusesUnknownValues()) {
     // A pointer cast names the Pascal pointer type ("(void *)0" is Pointer(0)).
     if (type.ends_with("*")) {
@@ -177,7 +197,7 @@ RuleResult SimpleDefine(ConversionContext& ctx, Statement& st) {
     table->Add(name);  // later prototypes treat the alias like the word it stands for
     return BuiltLine(st, "// " + ctx.Tok(0) + " " + name + " " + v);
   }
-  if (UnknownValue(ctx)) return ErrorLine(st);
+  if (UnknownValue(ctx) || IsNoPascalValue(v)) return ErrorLine(st);
   return BuiltLine(st, SimpleValueLine(ctx, name, v));
 }
 
@@ -192,7 +212,7 @@ RuleResult SimpleDefineWithComment(ConversionContext& ctx, Statement& st) {
     const char* prefix = table == &ctx.ExportWords ? " // " : "// ";
     return BuiltLine(st, prefix + ctx.Tok(0) + " " + name + " " + v);
   }
-  if (UnknownValue(ctx)) return ErrorLine(st);
+  if (UnknownValue(ctx) || IsNoPascalValue(v)) return ErrorLine(st);
   return BuiltLine(st, SimpleValueLine(ctx, name, v) + "\t" + comment);
 }
 
@@ -332,6 +352,9 @@ RuleResult TranslateDefineShape(ConversionContext& ctx, Statement& st) {
     return SizeConstant(ctx, st);
   if (n == 6 && is(2, "(") && is(4, ")") && ctx.Tok(3) == ctx.Tok(5)) return IdentityMacro(ctx, st);
   if (n == 8 && is(2, "(") && is(3, "(") && is(5, ")") && is(7, ")")) return CastConstant(ctx, st);
+  if (n == 9 && is(2, "(") && is(3, "(") && is(5, ")") && is(6, "-") && is(8, ")") &&
+      ctx.RoutineTypes.contains(ctx.Tok(4)))
+    return CastConstant(ctx, st);
   if (n > 12 && is(5, "MAKE_HRESULT")) return LearnHresultMacro(ctx, st);
   if (is(1, "INTERFACE")) {
     st.Outcome = kWriteComment;
@@ -365,10 +388,9 @@ RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
     st.Outcome = kWriteComment;
     return RuleResult::Epilogue;
   }
-  // Compiler-ready: a constant inside a record's fields would end the record; it stays a
-  // comment there.
-  if (ctx.Ready.KeepsMacrosOutOfDeclarations() &&
-      (ctx.OpenStructLine != -1 || ctx.OpenUnionLine != -1)) {
+  // A constant inside a record's fields or an enumeration's members («enum E { E_A = 0,
+  // #define E_A E_A ...») would end them; it stays a comment there.
+  if (ctx.OpenStructLine != -1 || ctx.OpenUnionLine != -1 || ctx.OpenEnumLine != -1) {
     st.Outcome = kWriteComment;
     return RuleResult::Epilogue;
   }

@@ -173,6 +173,31 @@ void DropTrailingComma(ConversionContext& ctx, std::string& line, int commaAt) {
 }
 
 // The "}" at token i ends the enumeration.
+bool IsWordByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Appends "_" to every word of `text` that is `type` in any letter case; whether any was.
+bool RenameLikeType(std::string& text, const std::string& type) {
+  bool renamed = false;
+  for (std::size_t p = 0; p < text.size();) {
+    if (!IsWordByte(text[p])) {
+      ++p;
+      continue;
+    }
+    std::size_t end = p;
+    while (end < text.size() && IsWordByte(text[end])) ++end;
+    if (EqualsIgnoreCase(std::string_view(text).substr(p, end - p), type)) {
+      text.insert(end, "_");
+      ++end;
+      renamed = true;
+    }
+    p = end;
+  }
+  return renamed;
+}
+
 RuleResult CloseEnum(ConversionContext& ctx, Statement& st, const std::vector<std::string>& t,
                      int i, EnumScan form, std::string line, int commaAt) {
   DropTrailingComma(ctx, line, commaAt);
@@ -222,10 +247,18 @@ RuleResult CloseEnum(ConversionContext& ctx, Statement& st, const std::vector<st
     return ErrorFrom(st, 0);
   }
   LearnDeclaredType(ctx, name);
-  if (form == EnumScan::OpenBody)
+  // A member named like its type in any letter case («enum XML_Parsing { XML_PARSING }») is
+  // a name Pascal would declare twice: the member takes a "_", wherever the members stand.
+  RenameLikeType(line, name);
+  if (form == EnumScan::OpenBody) {
+    for (int k = head; k >= 0 && k < ctx.Pane.Count(); ++k) {
+      std::string text = ctx.Pane.Line(k);
+      if (RenameLikeType(text, name)) ctx.Pane.Replace(k, std::move(text));
+    }
     ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
-  else
+  } else {
     line = "  " + name + line;
+  }
   if (IsTrailingComment(Item(t, semi + 1))) line += "\t" + Item(t, semi + 1);
   return WriteBuilt(st, line + more);
 }

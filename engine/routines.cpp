@@ -762,6 +762,7 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
     }
     line = function ? "function " : "procedure ";
   } else if (ctx.RoutineTypedef) {
+    ctx.RoutineTypes.insert(name);
     SwitchSection(ctx, Section::Type);
     line = "  " + pascalName + " =" + head;
     // Compiler-ready: a type declared again stays a comment.

@@ -69,7 +69,7 @@ class CompileReadyStage {
   // A macro that names a type is a type alias, not a constant.
   bool MacrosNamingTypesAreTypes() const { return on_; }
   // A macro whose name the tables replace or drop stays a comment (it would declare the word
-  // again), and so does a constant inside a record's fields (it would end the record).
+  // again).
   bool KeepsMacrosOutOfDeclarations() const { return on_; }
   // Macros whose value is a list of declarations are written out where a record names them.
   bool ExpandsFieldMacros() const { return on_; }

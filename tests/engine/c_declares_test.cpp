@@ -147,5 +147,30 @@ TEST(CDeclaresTest, OpaqueRecords) {
   RunCases(std::begin(cases), std::end(cases));
 }
 
+// Values and members that Pascal would read otherwise: a "#define" between an enumeration's
+// members (expat), a member named like its type (expat's XML_PARSING), a version pasted from
+// two macros, casts of 0 and -1 to a routine type (sqlite3's SQLITE_STATIC, SQLITE_TRANSIENT).
+TEST(CDeclaresTest, ValuesAndMembers) {
+  const Case cases[] = {
+      {Mode::Both,
+       "enum E { E_A = 0,\n#define E_A E_A\nE_B = 1 };\n",
+       {"type", "  E = ( E_A\t= 0,", "//  #define E_A E_A", "\t E_B\t= 1 );"},
+       0},
+      {Mode::Both,
+       "enum XML_Parsing { XML_INITIALIZED, XML_PARSING };\n",
+       {"type", "  XML_Parsing = ( XML_INITIALIZED, XML_PARSING_ );"},
+       0},
+      {Mode::Default, "#define V V_MAJOR.V_MINOR\n", {"// Error :  #define V V_MAJOR.V_MINOR"}, 1},
+      {Mode::Both,
+       "typedef void (*sqlite3_destructor_type)(void*);\n"
+       "#define SQLITE_STATIC ((sqlite3_destructor_type)0)\n"
+       "#define SQLITE_TRANSIENT ((sqlite3_destructor_type)-1)\n",
+       {"type", "  sqlite3_destructor_type = procedure (var Para0); cdecl;", "const",
+        "  SQLITE_STATIC\t= nil;", "  SQLITE_TRANSIENT\t: Pointer\t= Pointer(-1);"},
+       0},
+  };
+  RunCases(std::begin(cases), std::end(cases));
+}
+
 }  // namespace
 }  // namespace tqc
