@@ -870,8 +870,29 @@ ParameterListEnd WriteParameterList(ConversionContext& ctx, int first, Parameter
   return ParameterWriter(ctx, form, line).Run(first);
 }
 
+// «SHSTDAPI_(HINSTANCE) ShellExecuteW(...)»: a decoration around the return type is the type
+// and the calling convention it stands for ([result] of the tables).
+void UnwrapResultMacro(ConversionContext& ctx) {
+  TStringList2& t = ctx.TokenList;
+  const int r = t.Count() > 5 ? ctx.Defs.ResultNames.FindExact(t.Text(0)) : -1;
+  if (r < 0 || r >= ctx.Defs.ResultValues.Count() || !t.Is(1, "(")) return;
+  int close = 2;
+  while (close < t.Count() && !t.Is(close, ")") && !t.Is(close, "(")) ++close;
+  if (close == 2 || close + 1 >= t.Count() || !t.Is(close, ")")) return;
+  t.Delete(close);
+  t.Delete(1);
+  t.SetText(0, ctx.Defs.ResultValues.Text(r));
+  // The type goes in front of the convention word, as C writes it.
+  for (int i = 1; i < close - 1; ++i) {
+    const std::string type = t.Text(i);
+    t.SetText(i, t.Text(i - 1));
+    t.SetText(i - 1, type);
+  }
+}
+
 RuleResult TranslatePrototype(ConversionContext& ctx, Statement& st) {
   TStringList2& t = ctx.TokenList;
+  UnwrapResultMacro(ctx);
   RemoveGroupingParenthesis(ctx);
 
   // The shape scan, over one-character tokens only. A "{" that opens the statement is no

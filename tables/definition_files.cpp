@@ -94,11 +94,11 @@ std::vector<std::string> SplitItems(std::string_view line) {
 
 void ReadDatText(DefinitionTables& t, std::string_view bytes) {
   TStringList2* section = nullptr;
-  bool define = false, predefined = false;
+  bool define = false, predefined = false, result = false;
   for (const std::string& line : SplitLines(bytes)) {
     if (IsCommentOrEmpty(line)) continue;
     if (line[0] == '[') {
-      define = predefined = false;
+      define = predefined = result = false;
       section = nullptr;
       if (line == "[export]")
         section = &t.ExportWords;
@@ -116,15 +116,17 @@ void ReadDatText(DefinitionTables& t, std::string_view bytes) {
         define = true;
       else if (line == "[predefined]")
         predefined = true;
+      else if (line == "[result]")
+        result = true;
       continue;
     }
     if (section) {
       section->Add(line);
-    } else if (define || predefined) {
+    } else if (define || predefined || result) {
       auto items = SplitItems(line);
       if (items.size() == 2) {
-        (define ? t.DefineNames : t.PredefinedNames).Add(items[0]);
-        (define ? t.DefineValues : t.PredefinedValues).Add(items[1]);
+        (define ? t.DefineNames : predefined ? t.PredefinedNames : t.ResultNames).Add(items[0]);
+        (define ? t.DefineValues : predefined ? t.PredefinedValues : t.ResultValues).Add(items[1]);
       }
     }
   }

@@ -19,6 +19,9 @@ struct DefinitionTables {
   // Macros the C compiler defines for the target, and the Pascal compiler's own conditional
   // symbols for the same thing ("_WIN64" -> "WIN64").
   TStringList2 PredefinedNames, PredefinedValues;
+  // Decorations that take a routine's return type as their argument ("STDAPI_(BOOL)"), and
+  // the calling-convention word they stand for.
+  TStringList2 ResultNames, ResultValues;
   // tqc.typ
   TStringList2 TypeNames, TypeValues;
   TStringList2 PointeeTypes, PointerTypes;  // PointeeTypes tag: 1 = interface/class category

@@ -12,8 +12,8 @@ using V = std::vector<std::string>;
 using testing::Fixture;
 
 constexpr const char* kDat =
-    "[stdcall]\nWINAPI\n[skip]\nWINBASEAPI\n[predefined]\n_WIN32,MSWINDOWS\n_WIN64,WIN64\n"
-    "_M_X64,CPUX86_64\n";
+    "[stdcall]\nWINAPI\n__stdcall\n[skip]\nWINBASEAPI\n[predefined]\n_WIN32,MSWINDOWS\n"
+    "_WIN64,WIN64\n_M_X64,CPUX86_64\n[result]\nSHSTDAPI_,__stdcall\n";
 constexpr const char* kTyp =
     "[TYPE]\nint,Integer\nchar,Char\nlong,LongInt\n[POINTER]\nvoid,Pointer\nChar,PChar\n";
 
@@ -167,6 +167,20 @@ TEST(CDeclaresTest, ValuesAndMembers) {
        "#define SQLITE_TRANSIENT ((sqlite3_destructor_type)-1)\n",
        {"type", "  sqlite3_destructor_type = procedure (var Para0); cdecl;", "const",
         "  SQLITE_STATIC\t= nil;", "  SQLITE_TRANSIENT\t: Pointer\t= Pointer(-1);"},
+       0},
+  };
+  RunCases(std::begin(cases), std::end(cases));
+}
+
+// shellapi.h's prototypes behind a decoration that wraps the return type; winbase.h's behind
+// a word the tables drop.
+TEST(CDeclaresTest, DecorationsOfPrototypes) {
+  const Case cases[] = {
+      {Mode::Default,
+       "SHSTDAPI_(HINSTANCE) ShellExecuteW(HWND hwnd, int n);\nWINBASEAPI int WINAPI Beep(int "
+       "f);\n",
+       {"  function ShellExecuteW(hwnd: HWND; n: Integer): HINSTANCE; stdcall;",
+        "  function Beep(f: Integer): Integer; stdcall;"},
        0},
   };
   RunCases(std::begin(cases), std::end(cases));
