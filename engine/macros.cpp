@@ -139,6 +139,30 @@ RuleResult CastConstant(ConversionContext& ctx, Statement& st) {
   return BuiltLine(st, "  " + DeclaredName(name) + "\t= " + type + "(" + v + ");");
 }
 
+// #define NAME CAST ( V ) [comment], CAST a macro of [cast] («_HRESULT_TYPEDEF_(0x80004005L)»,
+// the value maybe in more parentheses): the value cast to the macro's type keeps C's sign.
+RuleResult CastMacroConstant(ConversionContext& ctx, Statement& st) {
+  int last = ctx.TokCount() - 1;
+  const bool comment = IsComment(ctx.Tok(last));
+  if (comment) --last;
+  int open = 3, close = last;
+  while (open < close && ctx.Tok(open) == "(" && ctx.Tok(close) == ")") {
+    ++open;
+    --close;
+  }
+  if (open != close) return ErrorLine(st);
+  const std::string value = ConvertConstOperand(ctx.Tok(open), true);
+  if (!ParseInteger(value)) return ErrorLine(st);
+  const int c = ctx.Defs.CastNames.FindExact(ctx.Tok(2));
+  SwitchSection(ctx, Section::Const);
+  const std::string& name = ctx.Tok(1);
+  RecordConstant(ctx, name, value);
+  std::string line =
+      "  " + DeclaredName(name) + "\t= " + ctx.Defs.CastValues.Text(c) + "(" + value + ");";
+  if (comment) line += "\t" + ctx.Tok(ctx.TokCount() - 1);
+  return BuiltLine(st, line);
+}
+
 // #define NAME ( P ) MAKE_HRESULT ( S , F , ... ): learned so that "#define X NAME ( V )"
 // translates later; the statement itself is shown as an error line.
 RuleResult LearnHresultMacro(ConversionContext& ctx, Statement& st) {
@@ -348,6 +372,8 @@ RuleResult TranslateDefineShape(ConversionContext& ctx, Statement& st) {
   auto is = [&](int i, const char* s) { return ctx.Tok(i) == s; };
 
   if (n == 1) return ErrorLine(st);
+  if (n >= 6 && ctx.Defs.CastNames.Contains(ctx.Tok(2)) && is(3, "("))
+    return CastMacroConstant(ctx, st);
   if ((n == 6 || n == 7) && is(2, "sizeof") && is(3, "(") && is(5, ")"))
     return SizeConstant(ctx, st);
   if (n == 6 && is(2, "(") && is(4, ")") && ctx.Tok(3) == ctx.Tok(5)) return IdentityMacro(ctx, st);

@@ -2,6 +2,7 @@
 #include "numbers.h"
 
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 
 #include "failure.h"
@@ -24,13 +25,48 @@ std::string ConvertNumber(std::string_view token) {
   return s;
 }
 
+namespace {
+
+// A Pascal number ("$1F", "42") as a 64-bit value; nothing for anything else.
+std::optional<long long> ParseWideInteger(std::string_view v) {
+  const bool hex = !v.empty() && v.front() == '$';
+  if (hex) v.remove_prefix(1);
+  if (v.empty() || v.size() > (hex ? 15u : 18u)) return std::nullopt;
+  long long acc = 0;
+  for (char c : v) {
+    int x;
+    if (c >= '0' && c <= '9')
+      x = c - '0';
+    else if (hex && c >= 'a' && c <= 'f')
+      x = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F')
+      x = c - 'A' + 10;
+    else
+      return std::nullopt;
+    acc = acc * (hex ? 16 : 10) + x;
+  }
+  return acc;
+}
+
+}  // namespace
+
 std::string ConvertConstOperand(std::string_view token, bool compileReady) {
   if (token == "NULL") return "nil";
   if (!compileReady) return ConvertNumber(token);
-  if (token.size() > 1 && token[0] == '~') return "not " + ConvertConstOperand(token.substr(1), true);
-  const bool number = !token.empty() && ((token[0] >= '0' && token[0] <= '9') ||
-                                         (token[0] == '-' && token.size() > 1 && token[1] >= '0' &&
-                                          token[1] <= '9'));
+  if (token.size() > 1 && token[0] == '~') {
+    // C's "~" of an unsigned 32-bit number («~0x80000000», «~0u») stays 32 bits; Pascal's
+    // "not" would take it in 64.
+    const std::string operand = ConvertConstOperand(token.substr(1), true);
+    const std::string_view digits = token.substr(1);
+    const bool unsignedSuffix = digits.find_first_of("uU") != std::string_view::npos;
+    const std::optional<long long> wide = ParseWideInteger(operand);
+    if (wide && *wide >= 0 && *wide <= 0xFFFFFFFFLL && (unsignedSuffix || *wide > 0x7FFFFFFFLL))
+      return "(" + operand + " xor $FFFFFFFF)";
+    return "not " + operand;
+  }
+  const bool number = !token.empty() &&
+                      ((token[0] >= '0' && token[0] <= '9') ||
+                       (token[0] == '-' && token.size() > 1 && token[1] >= '0' && token[1] <= '9'));
   if (number) {
     std::string_view t = token;
     if (t.size() > 3 && (t.ends_with("i64") || t.ends_with("I64"))) t.remove_suffix(3);

@@ -94,11 +94,11 @@ std::vector<std::string> SplitItems(std::string_view line) {
 
 void ReadDatText(DefinitionTables& t, std::string_view bytes) {
   TStringList2* section = nullptr;
-  bool define = false, predefined = false, result = false;
+  bool define = false, predefined = false, result = false, cast = false;
   for (const std::string& line : SplitLines(bytes)) {
     if (IsCommentOrEmpty(line)) continue;
     if (line[0] == '[') {
-      define = predefined = result = false;
+      define = predefined = result = cast = false;
       section = nullptr;
       if (line == "[export]")
         section = &t.ExportWords;
@@ -118,16 +118,25 @@ void ReadDatText(DefinitionTables& t, std::string_view bytes) {
         predefined = true;
       else if (line == "[result]")
         result = true;
+      else if (line == "[cast]")
+        cast = true;
       continue;
     }
     if (section) {
       section->Add(line);
-    } else if (define || predefined || result) {
+    } else if (define || predefined || result || cast) {
       auto items = SplitItems(line);
-      if (items.size() == 2) {
-        (define ? t.DefineNames : predefined ? t.PredefinedNames : t.ResultNames).Add(items[0]);
-        (define ? t.DefineValues : predefined ? t.PredefinedValues : t.ResultValues).Add(items[1]);
-      }
+      if (items.size() != 2) continue;
+      TStringList2& names = define       ? t.DefineNames
+                            : predefined ? t.PredefinedNames
+                            : result     ? t.ResultNames
+                                         : t.CastNames;
+      TStringList2& values = define       ? t.DefineValues
+                             : predefined ? t.PredefinedValues
+                             : result     ? t.ResultValues
+                                          : t.CastValues;
+      names.Add(items[0]);
+      values.Add(items[1]);
     }
   }
 }

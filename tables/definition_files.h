@@ -22,6 +22,8 @@ struct DefinitionTables {
   // Decorations that take a routine's return type as their argument ("STDAPI_(BOOL)"), and
   // the calling-convention word they stand for.
   TStringList2 ResultNames, ResultValues;
+  // Macros that cast their one argument to a type ("_HRESULT_TYPEDEF_"), and the Pascal type.
+  TStringList2 CastNames, CastValues;
   // tqc.typ
   TStringList2 TypeNames, TypeValues;
   TStringList2 PointeeTypes, PointerTypes;  // PointeeTypes tag: 1 = interface/class category

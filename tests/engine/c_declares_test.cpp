@@ -13,9 +13,11 @@ using testing::Fixture;
 
 constexpr const char* kDat =
     "[stdcall]\nWINAPI\n__stdcall\n[skip]\nWINBASEAPI\n[predefined]\n_WIN32,MSWINDOWS\n"
-    "_WIN64,WIN64\n_M_X64,CPUX86_64\n[result]\nSHSTDAPI_,__stdcall\n";
+    "_WIN64,WIN64\n_M_X64,CPUX86_64\n[result]\nSHSTDAPI_,__stdcall\n[cast]\n"
+    "_HRESULT_TYPEDEF_,HRESULT\n";
 constexpr const char* kTyp =
-    "[TYPE]\nint,Integer\nchar,Char\nlong,LongInt\n[POINTER]\nvoid,Pointer\nChar,PChar\n";
+    "[TYPE]\nint,Integer\nchar,Char\nlong,LongInt\nHRESULT,HRESULT\n[POINTER]\nvoid,Pointer\nChar,"
+    "PChar\n";
 
 enum class Mode { Default, Ready, Both };
 
@@ -181,6 +183,22 @@ TEST(CDeclaresTest, DecorationsOfPrototypes) {
        "f);\n",
        {"  function ShellExecuteW(hwnd: HWND; n: Integer): HINSTANCE; stdcall;",
         "  function Beep(f: Integer): Integer; stdcall;"},
+       0},
+  };
+  RunCases(std::begin(cases), std::end(cases));
+}
+
+// Constants keep C's value: winerror.h's HRESULTs are negative, and C's "~" of an unsigned
+// 32-bit number stays 32 bits.
+TEST(CDeclaresTest, SignedAndUnsignedConstants) {
+  const Case cases[] = {
+      {Mode::Both,
+       "#define E_FAIL _HRESULT_TYPEDEF_(0x80004005L)\n",
+       {"const", "  E_FAIL\t= HRESULT($80004005);"},
+       0},
+      {Mode::Ready,
+       "#define M (~0x80000000)\n#define N (~1)\n",
+       {"const", "  M\t= ( ($80000000 xor $FFFFFFFF) );", "  N\t= ( not 1 );"},
        0},
   };
   RunCases(std::begin(cases), std::end(cases));
