@@ -138,6 +138,15 @@ struct ConversionContext {
   std::size_t EnumCommaFromEnd = 0;
   int UnionCaseCount = 0;
   TStringList2 VariantTexts;
+  // C's bit fields of the open record («DWORD fBinary : 1;»): the run of fields that share one
+  // storage unit of their type, written as one field of that type when the run ends.
+  struct BitRun {
+    std::string Type;
+    int Bits = 0, Used = 0;
+    std::string Names;
+  } Bits;
+  int BitRuns = 0;               // such fields written in the open record
+  bool RecordLostField = false;  // an error line stands among the open record's fields
   bool FirstVariable = true;
   int EnumCounter = 1;
   bool SkippingBlock = false;

@@ -44,6 +44,8 @@ void CommentContinuations(std::string& line) {
 
 // Appends an error line (it begins with "// Error : "): "Error" red, ErrorCount + 1.
 void AddErrorLine(ConversionContext& ctx, std::string&& line) {
+  // A field that became an error line would leave its record smaller than C's.
+  if (ctx.OpenStructLine != -1 || ctx.OpenUnionLine != -1) ctx.RecordLostField = true;
   CommentContinuations(line);
   const std::size_t pos = ctx.Pane.TextLength();
   ctx.Pane.Add(std::move(line));

@@ -94,6 +94,11 @@ RuleResult OpenRecord(ConversionContext& ctx, Statement& st, bool isStruct, cons
   const int k = t.Count();
   SwitchSection(ctx, Section::Type);
   const int head = ctx.Pane.Count();
+  if (!RecordOpen(ctx)) {
+    ctx.RecordLostField = false;
+    ctx.BitRuns = 0;
+    ctx.Bits = {};
+  }
   if (isStruct) {
     ctx.OpenStructLine = head;
     ctx.StructName = name;

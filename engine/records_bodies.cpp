@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "compile_ready/declarations.h"
@@ -263,6 +265,145 @@ RuleResult CloseEnum(ConversionContext& ctx, Statement& st, const std::vector<st
   return WriteBuilt(st, line + more);
 }
 
+}  // namespace
+
+namespace {
+
+// A field of a union inside a struct joins its variant; a field after such a union joins
+// variant 0, which the record ends with. The record's close writes them. False when the
+// field has no variant part to go to.
+bool PlaceInVariantPart(ConversionContext& ctx, const std::string& text) {
+  const bool structOpen = ctx.OpenStructLine != -1;
+  if (structOpen && ctx.OpenUnionLine != -1) {
+    TStringList2& v = ctx.VariantTexts;
+    const int n = ctx.UnionCaseCount;
+    if (v.Count() <= n) {
+      if (n == 0)
+        v.Add("\t  " + text);
+      else
+        v.Add(PadVariant(v.Text(0), "", n) + "\t  " + text);
+    } else if (n > 0) {
+      v.SetText(n, PadVariant(v.Text(0), v.Text(n) + kCrLf, n) + "\t  " + text);
+    } else {
+      v.SetText(0, v.Text(0) + kCrLf + "\t  " + text);
+    }
+    ++ctx.UnionCaseCount;
+    return true;
+  }
+  if (structOpen && !ctx.VariantTexts.Empty()) {
+    ctx.VariantTexts.SetText(0, ctx.VariantTexts.Text(0) + kCrLf + "\t  " + text);
+    return true;
+  }
+  return false;
+}
+
+// The size in bytes of a Pascal type that C bit fields are declared with, or 0.
+int BitFieldUnit(const std::string& type) {
+  static const std::unordered_map<std::string, int> kSizes = {
+      {"Byte", 1},     {"ShortInt", 1}, {"Char", 1},     {"AnsiChar", 1}, {"Boolean", 1},
+      {"BYTE", 1},     {"UCHAR", 1},    {"CHAR", 1},     {"BOOLEAN", 1},  {"UINT8", 1},
+      {"INT8", 1},     {"Word", 2},     {"SmallInt", 2}, {"WideChar", 2}, {"WORD", 2},
+      {"USHORT", 2},   {"SHORT", 2},    {"WCHAR", 2},    {"UINT16", 2},   {"INT16", 2},
+      {"Integer", 4},  {"LongInt", 4},  {"Cardinal", 4}, {"LongWord", 4}, {"DWORD", 4},
+      {"UINT", 4},     {"ULONG", 4},    {"LONG", 4},     {"BOOL", 4},     {"INT", 4},
+      {"LongBool", 4}, {"UINT32", 4},   {"INT32", 4},    {"DWORD32", 4},  {"ULONG32", 4},
+      {"LONG32", 4},   {"Int64", 8},    {"UInt64", 8},   {"QWORD", 8},    {"ULONGLONG", 8},
+      {"LONGLONG", 8}, {"DWORD64", 8},  {"ULONG64", 8},  {"LONG64", 8},   {"UINT64", 8},
+      {"INT64", 8}};
+  const auto it = kSizes.find(type);
+  return it == kSizes.end() ? 0 : it->second;
+}
+
+// A field where the open record wants it: a variant part, a variant of a union of its own,
+// or a line of the record.
+void PlaceField(ConversionContext& ctx, const std::string& field, const std::string& comment) {
+  if (PlaceInVariantPart(ctx, field + ";")) return;
+  std::string line = "\t";
+  if (ctx.OpenStructLine == -1 && ctx.OpenUnionLine != -1)
+    line += std::to_string(ctx.UnionCaseCount++) + ": (" + field + ");";
+  else
+    line += field + ";";
+  if (!comment.empty()) line += "\t" + comment;
+  WriteLine(ctx, line);
+}
+
+// Ends a run of bit fields: one field of their storage unit's type, the bits named after it.
+void FlushBitRun(ConversionContext& ctx) {
+  ConversionContext::BitRun& run = ctx.Bits;
+  if (run.Used == 0) return;
+  const std::string name = "Bits" + std::to_string(ctx.BitRuns++);
+  PlaceField(ctx, name + "\t: " + run.Type, "// " + run.Names);
+  run = {};
+}
+
+}  // namespace
+
+// «DWORD fBinary : 1 ; DWORD fParity : 1 ;»: C packs bit fields into storage units of their
+// declared type, a new unit where the type's size changes or the bits do not fit (the layout
+// of the Windows compilers). A run becomes one field of the unit's type, named BitsN, the
+// fields and their widths in a comment after it. A type of unknown size is an error line,
+// and its record with it.
+RuleResult TranslateBitFields(ConversionContext& ctx, Statement& st) {
+  const TStringList2& t = ctx.TokenList;
+  std::string type = t.Text(0);
+  int first = 1;
+  if ((type == "const" || type == "volatile") && t.Count() > 1) type = t.Text(first++);
+  const int unit = BitFieldUnit(type);
+  if (unit == 0) return ErrorFrom(st, 0);
+  // The declarators as text: "a:1,b:3" (blanks and the tokenizer's splits taken out).
+  std::string text, comment;
+  for (int i = first; i < t.Count(); ++i) {
+    const std::string& tok = t.Text(i);
+    if (tok == ";") break;
+    if (IsTrailingComment(tok)) continue;
+    text += tok;
+  }
+  if (IsTrailingComment(t.Last())) comment = t.Last();
+  ConversionContext::BitRun& run = ctx.Bits;
+  for (std::size_t p = 0; p <= text.size();) {
+    std::size_t end = text.find(',', p);
+    if (end == std::string::npos) end = text.size();
+    const std::string d = text.substr(p, end - p);
+    p = end + 1;
+    const std::size_t colon = d.find(':');
+    if (colon == std::string::npos) return ErrorFrom(st, 0);
+    const std::optional<int> width = ParseInteger(ConvertNumber(d.substr(colon + 1)));
+    if (!width || *width < 0 || *width > unit * 8) return ErrorFrom(st, 0);
+    if (run.Used > 0 && (run.Bits != unit * 8 || run.Used + *width > run.Bits || *width == 0))
+      FlushBitRun(ctx);
+    if (*width == 0) continue;  // «: 0» only starts a new unit
+    if (run.Used == 0) {
+      run.Type = type;
+      run.Bits = unit * 8;
+    }
+    run.Used += *width;
+    if (!run.Names.empty()) run.Names += ", ";
+    run.Names += (colon == 0 ? "(unnamed)" : d.substr(0, colon)) + ":" + std::to_string(*width);
+  }
+  if (!comment.empty()) run.Names += " " + comment;
+  // A union's members each start at its beginning: every bit field is a variant of its own.
+  if (ctx.OpenStructLine == -1 || ctx.OpenUnionLine != -1) FlushBitRun(ctx);
+  return Finished(ctx);
+}
+
+// The record from `head` to the last line written became no record C has: one of its fields
+// was an error line. Its lines become error lines too, and it declares nothing.
+void BreakRecord(ConversionContext& ctx, int head, const std::string& name) {
+  for (int i = head; i < ctx.Pane.Count(); ++i) {
+    const std::string& text = ctx.Pane.Line(i);
+    if (StartsWith(text, "// Error :") || StartsWith(text, "{$")) continue;
+    const std::size_t first = text.find_first_not_of(" \t");
+    ctx.Pane.Replace(
+        i, "// Error : " + (first == std::string::npos ? std::string() : text.substr(first)));
+    ctx.Pane.MarkLine(i, 3, 5, TextStyle::Red);
+    ++ctx.ErrorCount;
+  }
+  if (!name.empty()) ForgetDeclaredName(ctx, name);
+  ctx.RecordLostField = false;
+}
+
+namespace {
+
 // } NAME [, D2 ...] ; [comment] of a union or struct whose head line is `head`. The head
 // gets the name; pointer and alias types of the further declarators go in front of it.
 RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head, bool isStruct) {
@@ -308,6 +449,7 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
   if (semi >= 0 && semi + 2 == k && IsTrailingComment(t.Text(semi + 1)))
     end += "\t" + t.Text(semi + 1);
   WriteLine(ctx, end);
+  if (ctx.RecordLostField) BreakRecord(ctx, head, name);
   // Compiler-ready: pointer types written before the record name its tag; the tag, declared
   // as the record's alias in the same section, resolves them.
   if (ctx.Ready.OrdersRecordDeclarations() && !pointerOnly && !tag.empty() &&
@@ -358,6 +500,7 @@ RuleResult CloseUnion(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
   if (CloseWaitsForName(t)) return StayPending(ctx);
+  FlushBitRun(ctx);
   // A union nested in a struct already lives in VariantTexts.
   if (ctx.OpenStructLine != -1) {
     ctx.OpenUnionLine = -1;
@@ -365,11 +508,14 @@ RuleResult CloseUnion(ConversionContext& ctx, Statement& st) {
   }
   if (IsPlainClose(t) && !ctx.UnionName.empty()) {
     const int head = ctx.OpenUnionLine;
-    LearnDeclaredType(ctx, ctx.UnionName);
-    ctx.Pane.Replace(head, "  " + ctx.UnionName + ctx.Pane.Line(head));
+    const std::string name = ctx.UnionName;
+    LearnDeclaredType(ctx, name);
+    ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
     ctx.UnionName.clear();
     ctx.OpenUnionLine = -1;
-    return WriteBuilt(st, k == 3 ? "  end;\t" + t.Text(2) : "  end;");
+    WriteLine(ctx, k == 3 ? "  end;\t" + t.Text(2) : "  end;");
+    if (ctx.RecordLostField) BreakRecord(ctx, head, name);
+    return Finished(ctx);
   }
   if (k > 2 && (t.Is(2, ";") || t.Is(2, ",")))
     return CloseWithDeclarators(ctx, st, ctx.OpenUnionLine, false);
@@ -385,6 +531,7 @@ RuleResult CloseStruct(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
   if (CloseWaitsForName(t)) return StayPending(ctx);
+  FlushBitRun(ctx);
   if (!ctx.VariantTexts.Empty()) {
     WriteLine(ctx, "\tcase Integer of");
     for (int j = 0; j < ctx.VariantTexts.Count(); ++j) {
@@ -396,14 +543,16 @@ RuleResult CloseStruct(ConversionContext& ctx, Statement& st) {
   }
   if (IsPlainClose(t) && !ctx.StructName.empty()) {
     const int head = ctx.OpenStructLine;
-    const std::string& name = ctx.StructName;
+    const std::string name = ctx.StructName;
     LearnDeclaredType(ctx, name);
     ctx.Pane.Replace(head, "  " + name + ctx.Pane.Line(head));
     ctx.Pane.Insert(head, "  p_" + name + " = ^" + name + ";");
     LearnDeclaredType(ctx, "p_" + name);
     ctx.StructName.clear();
     ctx.OpenStructLine = -1;
-    return WriteBuilt(st, k == 3 ? "  end;\t" + t.Text(2) : "  end;");
+    WriteLine(ctx, k == 3 ? "  end;\t" + t.Text(2) : "  end;");
+    if (ctx.RecordLostField) BreakRecord(ctx, head + 1, name);
+    return Finished(ctx);
   }
   if (k > 2 && (t.Is(2, ";") || t.Is(2, ",")))
     return CloseWithDeclarators(ctx, st, ctx.OpenStructLine, true);
@@ -521,40 +670,9 @@ RuleResult TranslateOpenBody(ConversionContext& ctx, Statement& st) {
   return RuleResult::Declined;
 }
 
-namespace {
-
-// A field of a union inside a struct joins its variant; a field after such a union joins
-// variant 0, which the record ends with. The record's close writes them. False when the
-// field has no variant part to go to.
-bool PlaceInVariantPart(ConversionContext& ctx, const std::string& text) {
-  const bool structOpen = ctx.OpenStructLine != -1;
-  if (structOpen && ctx.OpenUnionLine != -1) {
-    TStringList2& v = ctx.VariantTexts;
-    const int n = ctx.UnionCaseCount;
-    if (v.Count() <= n) {
-      if (n == 0)
-        v.Add("\t  " + text);
-      else
-        v.Add(PadVariant(v.Text(0), "", n) + "\t  " + text);
-    } else if (n > 0) {
-      v.SetText(n, PadVariant(v.Text(0), v.Text(n) + kCrLf, n) + "\t  " + text);
-    } else {
-      v.SetText(0, v.Text(0) + kCrLf + "\t  " + text);
-    }
-    ++ctx.UnionCaseCount;
-    return true;
-  }
-  if (structOpen && !ctx.VariantTexts.Empty()) {
-    ctx.VariantTexts.SetText(0, ctx.VariantTexts.Text(0) + kCrLf + "\t  " + text);
-    return true;
-  }
-  return false;
-}
-
-}  // namespace
-
 RuleResult WriteProceduralField(ConversionContext& ctx, Statement& st, const std::string& name,
                                 const std::string& type, const std::string& comment) {
+  FlushBitRun(ctx);
   const std::string field = name + "\t: " + type;
   if (PlaceInVariantPart(ctx, field + ";")) return Finished(ctx);
   std::string line = st.Built + "\t";
@@ -583,6 +701,12 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
   if (hasBrace) return ErrorFrom(st, 0);
   // A declaration spread over several lines.
   if (!hasSemicolon) return StayPending(ctx);
+  if (ctx.OpenStructLine != -1 || ctx.OpenUnionLine != -1) {
+    for (const auto& e : t.Entries())
+      if (e.Text.find(':') != std::string::npos && !IsTrailingComment(e.Text))
+        return TranslateBitFields(ctx, st);
+    FlushBitRun(ctx);
+  }
 
   std::string line = st.Built + "\t";
   const bool structOpen = ctx.OpenStructLine != -1;

@@ -48,6 +48,15 @@ bool FirstIn(ConversionContext& ctx, CompileReadyState::DeclarationPaths& map,
 
 }  // namespace
 
+void ForgetDeclaredName(ConversionContext& ctx, std::string_view name) {
+  if (!ctx.Ready.DeclaresOnce()) return;
+  if (!name.empty() && name.front() == '&') name.remove_prefix(1);
+  const std::string key = AsciiLowerCopy(name);
+  ctx.ReadyState.DeclaredIn.erase(key);
+  ctx.ReadyState.DeclaredTypes.erase(key);
+  ctx.ReadyState.Forgotten.insert(key);
+}
+
 bool FirstDeclaration(ConversionContext& ctx, std::string_view name) {
   return FirstIn(ctx, ctx.ReadyState.DeclaredIn, &ctx.ReadyState.DeclaredOrder, name);
 }

@@ -20,6 +20,11 @@ bool DeclaredAlready(const ConversionContext& ctx, std::string_view name);
 // The same for routines, which are no names a constant's value may refer to.
 bool FirstRoutineDeclaration(ConversionContext& ctx, std::string_view name);
 
+// Compiler-ready: a name the unit declared that became no declaration (its record lost a field,
+// its line became an error line): it is forgotten for the lines after it, and it leaves the
+// lists the include cache is written from at the end of the stage.
+void ForgetDeclaredName(ConversionContext& ctx, std::string_view name);
+
 // Compiler-ready: the other units whose caches declare the name (none in the other modes).
 std::vector<std::string> OtherUnitsDeclaring(ConversionContext& ctx, std::string_view name);
 

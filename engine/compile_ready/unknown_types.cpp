@@ -86,6 +86,13 @@ class UnknownTypes {
         names_.Declared.insert(AsciiLowerCopy(model_.Name(i)));
         continue;
       }
+      if (!broken && model_.RecordOf(i) >= 0 && model_.Kind(i) == LineKind::Other &&
+          !AllKnown(code, inTypes)) {
+        // A field of a type no unit declares: the record would be smaller than C's. It is
+        // no record then, and declares nothing.
+        i = BreakRecord(model_.RecordOf(i));
+        continue;
+      }
       if (broken || !AllKnown(code, inTypes)) {
         // A "(*" comment the lines opened goes on after them: once they are "//" lines, the
         // lines it went on over are comments of their own.
@@ -139,6 +146,18 @@ class UnknownTypes {
         d.ConstNames.Contains(name))
       return true;
     return DeclaredByUsedUnit(name);
+  }
+
+  // Makes the record whose head is at `head` error lines up to its end; returns its last
+  // line.
+  int BreakRecord(int head) {
+    int end = head;
+    while (end + 1 < model_.Count() && model_.RecordOf(end + 1) == head) ++end;
+    for (int k = head; k <= end; ++k) {
+      if (model_.Kind(k) == LineKind::NoCode || model_.Kind(k) == LineKind::Directive) continue;
+      MakeCountedErrorLine(ctx_, model_, k, &names_);
+    }
+    return end;
   }
 
   // «X = _X;» of «typedef struct _X X;» where no unit declares _X: C never shows the inside of
@@ -271,10 +290,8 @@ void UnitNames::Collect(UnitModel& model) {
 }
 
 void ForgetDeclaration(ConversionContext& ctx, const std::string& name) {
-  const std::string key = AsciiLowerCopy(name);
-  ctx.ReadyState.DeclaredIn.erase(key);
   // The lists the include cache is written from are cut once, at the end of the stage.
-  ctx.ReadyState.Forgotten.insert(key);
+  ForgetDeclaredName(ctx, name);
 }
 
 void MakeCountedErrorLine(ConversionContext& ctx, UnitModel& model, int i, UnitNames* names) {

@@ -204,5 +204,25 @@ TEST(CDeclaresTest, SignedAndUnsignedConstants) {
   RunCases(std::begin(cases), std::end(cases));
 }
 
+// winbase.h's DCB: bit fields share storage units of their type as the Windows compilers
+// lay them out; a record that loses a field is shown whole as error lines, never smaller.
+TEST(CDeclaresTest, RecordsKeepTheirSize) {
+  const Case cases[] = {
+      {Mode::Default,
+       "typedef struct _DCB {\n  DWORD DCBlength;\n  DWORD fBinary: 1;\n  DWORD fParity: 1;\n"
+       "  DWORD fDummy2:30;\n  WORD wReserved;\n  BYTE a:4, b:5;\n} DCB;\n",
+       {"type", "  p_DCB = ^DCB;", "  DCB = record", "\tDCBlength\t: DWORD;",
+        "\tBits0\t: DWORD;\t// fBinary:1, fParity:1, fDummy2:30", "\twReserved\t: WORD;",
+        "\tBits1\t: BYTE;\t// a:4", "\tBits2\t: BYTE;\t// b:5", "  end;"},
+       0},
+      {Mode::Default,
+       "typedef struct _S { int a; int b : 3 + 1; } S;\n",
+       {"type", "  p_S = ^S;", "// Error : S = record", "// Error : a\t: Integer;",
+        "// Error :  Integer b : 3 + 1 ;", "// Error : end;"},
+       4},
+  };
+  RunCases(std::begin(cases), std::end(cases));
+}
+
 }  // namespace
 }  // namespace tqc

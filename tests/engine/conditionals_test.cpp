@@ -163,8 +163,7 @@ TEST(ConditionalsTest, PackPragmas) {
       // up to the matching pop).
       {"#pragma pack(2)\n#pragma pack(push, 16)\n#pragma pack(push, 1)\n#pragma pack(pop)\n"
        "#pragma pack(pop)\n",
-       {"{$A2}", "//  #pragma pack ( push , 16 )", "{$A1} // push", "{$A2} // pop",
-        "{$A8} // pop"},
+       {"{$A2}", "//  #pragma pack ( push , 16 )", "{$A1} // push", "{$A2} // pop", "{$A8} // pop"},
        0},
       {"#pragma pack(pop)\n", {"{$A8} // pop"}, 0},
   };

@@ -417,9 +417,9 @@ TEST(ConversionTest, CompileReadyOutput) {
       // Macros that lead back to themselves are written out once on each path.
       {"#define A B a;\n#define B C b;\n#define C A c;\ntypedef struct _T {\n  C\n} T;\n",
        {"// Error :  #define A B a ;", "// Error :  #define B C b ;", "// Error :  #define C A c ;",
-        "type", "  p_T = ^T;", "  T = record", "// Error : b\t: C;", "// Error :  a ;",
-        "// Error :  c ;", "  end;", "  _T\t= T;"},
-       6},
+        "type", "  p_T = ^T;", "// Error : T = record", "// Error : b\t: C;", "// Error :  a ;",
+        "// Error :  c ;", "// Error : end;", "// Error : _T\t= T;"},
+       9},
       // A routine named like a record in another letter case; sizeof of a type; an alias of
       // a record in another letter case is a type.
       {"typedef struct tagCC { int a; } CC;\nint WINAPI Cc(int n);\n"
@@ -477,26 +477,28 @@ TEST(ConversionTest, CompileReadyOutput) {
         "// Error :  #define N UNKNOWN_X",
         "type",
         "  p_S = ^S;",
-        "  S = record",
+        "// Error : S = record",
         "// Error : a\t: array[0..N-1] of Integer;",
-        "  end;"},
-       4},
+        "// Error : end;"},
+       6},
       // Enumeration members count as numbers in operations, with the parentheses kept.
       {"enum E { A = 1, B = 2, C = ((A | B) | 4) };\n#define ALL (A | B)\n#define ONE (A)\n",
        {"type", "  E = ( A\t= 1, B\t= 2, C\t= ((Integer(A) or Integer(B)) or 4) );", "const",
         "  ALL\t= ( Integer(A) or Integer(B) );", "  ONE\t= ( A );"},
        0},
       // The IDL compiler's branch is a comment; a comment before a record's "{"; C operators
-      // in a bound; fields of a variant part told apart by case; a variant part left empty.
+      // in a bound; fields of a variant part told apart by case; a record whose fields are
+      // error lines is one too.
       {"#ifdef __WIDL__\ntypedef struct _W {\n#else\ntypedef union _W {\n#endif\n"
        "  int Handler; int handler[(2 >> 1) + 1];\n} W;\n"
        "typedef union _R /* c */ {\n  struct {\n    int a : 7;\n  } s;\n} R;\n",
        {"{$IF Defined(__WIDL__) }", "// typedef struct _W {", "{$ELSE}", "type", "  W = record",
         "\tcase Integer of", "{$IFEND}", "\t0: (Handler\t: Integer);",
-        "\t1: (handler_\t: array[0..(2 shr 1)] of Integer);", "  end;", "  _W\t= W;", "type",
-        "  R = record\t(* c *)", "//\tcase Integer of", "// Error :  struct {",
-        "// Error :  Integer a : 7 ;", "// Error :  } s ;", "  end;", "  _R\t= R;"},
-       3},
+        "\t1: (handler_\t: array[0..(2 shr 1)] of Integer);", "  end;", "  _W\t= W;",
+        "// Error : R = record\t(* c *)", "// Error : case Integer of", "// Error :  struct {",
+        "// Error :  Integer a : 7 ;", "// Error :  } s ;", "// Error : end;",
+        "// Error : _R\t= R;"},
+       7},
       // A comment after a record's head or after a pointer type hides neither: fields told
       // apart by case, a pointer to a record no unit declares.
       {"typedef struct _R /* c */ {\n int Y;\n int y;\n} R;\ntypedef struct S *PS; /* c */\n",

@@ -17,13 +17,26 @@ using testing::LoadTables;
 
 TEST(NumbersTest, ConvertNumber) {
   const std::pair<const char*, const char*> cases[] = {
-      {"0x1FUL", "$1FU"},                   // one suffix character only
-      {"0x10U", "$10"},   {"0xFF", "$FF"},  // "F" is a digit on hexadecimal numbers
-      {"0XFF", "$FF"},    {"0x1FL", "$1F"}, {"7f", "7"},        {"1.5F", "1.5"},
-      {"2.5f", "2.5"},    {"-5L", "-5"},    {"5l", "5"},        {"10UL", "10U"},
-      {"10u", "10"},      {"010", "010"},   {"-0x10", "-0x10"}, {"1e5", "1e5"},
-      {"FOO", "FOO"},     {"FOOL", "FOOL"}, {"'abc'", "'abc'"}, {"", ""},
-      {"-UD_MAXVAL", "-UD_MAXVAL"},          // a name with a sign keeps its last letter
+      {"0x1FUL", "$1FU"},  // one suffix character only
+      {"0x10U", "$10"},
+      {"0xFF", "$FF"},  // "F" is a digit on hexadecimal numbers
+      {"0XFF", "$FF"},
+      {"0x1FL", "$1F"},
+      {"7f", "7"},
+      {"1.5F", "1.5"},
+      {"2.5f", "2.5"},
+      {"-5L", "-5"},
+      {"5l", "5"},
+      {"10UL", "10U"},
+      {"10u", "10"},
+      {"010", "010"},
+      {"-0x10", "-0x10"},
+      {"1e5", "1e5"},
+      {"FOO", "FOO"},
+      {"FOOL", "FOOL"},
+      {"'abc'", "'abc'"},
+      {"", ""},
+      {"-UD_MAXVAL", "-UD_MAXVAL"},  // a name with a sign keeps its last letter
       {"-", "-"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(ConvertNumber(in), out) << in;

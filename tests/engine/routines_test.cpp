@@ -365,9 +365,9 @@ TEST_F(RoutinesTest, ShapesThatAreNotTranslated) {
   EXPECT_EQ(Run(ctx, {"int f(const RectF& rect, int b);"}),
             V{"// Error :   function f( const RectF & rect , Integer b ) ;"});
   // A variable with a value and a template are no prototypes; nor are tokens after the ")".
-  EXPECT_EQ(
-      Run(ctx, {"const HRESULT E_X = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0200);"}),
-      V{"// Error :  const HRESULT E_X = MAKE_HRESULT ( SEVERITY_ERROR , FACILITY_ITF , 0x0200 ) ;"});
+  EXPECT_EQ(Run(ctx, {"const HRESULT E_X = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0200);"}),
+            V{"// Error :  const HRESULT E_X = MAKE_HRESULT ( SEVERITY_ERROR , FACILITY_ITF , "
+              "0x0200 ) ;"});
   EXPECT_EQ(Run(ctx, {"template<typename T> void **Helper(T **pp);"}),
             V{"// Error :  template < typename T > void ** Helper ( T ** pp ) ;"});
   EXPECT_EQ(Run(ctx, {"__MINGW_TYPEDEF_AW(TRUSTEE_)", "int g(int a);"}),
@@ -404,12 +404,12 @@ TEST_F(RoutinesTest, InterfaceAndClassMembers) {
   // A routine returning an untyped pointer keeps the two-blank function head.
   EXPECT_EQ(Run(ctx, {"void *Get(void);"}), V{"  function Get: Pointer; stdcall;"});
   // C++ operators have no Pascal routine declaration.
-  EXPECT_EQ(Run(ctx, {"operator int();", "K& operator=(const K&);", "int operator[](int i);",
-                      "bool operator!() const;", "void K::operator=(int i) { }"}),
-            (V{"// Error :  operator Integer ( ) ;", "// Error :  K & operator = ( const K & ) ;",
-               "// Error :  Integer *operator ( Integer i ) ;",
-               "// Error :  bool operator! ( ) const ;",
-               "// Error :  void K::operator = ( Integer i ) (* { } *)"}));
+  EXPECT_EQ(
+      Run(ctx, {"operator int();", "K& operator=(const K&);", "int operator[](int i);",
+                "bool operator!() const;", "void K::operator=(int i) { }"}),
+      (V{"// Error :  operator Integer ( ) ;", "// Error :  K & operator = ( const K & ) ;",
+         "// Error :  Integer *operator ( Integer i ) ;", "// Error :  bool operator! ( ) const ;",
+         "// Error :  void K::operator = ( Integer i ) (* { } *)"}));
 
   fx.Options.OleMode = true;
   auto& ole = fx.Context();
@@ -473,10 +473,11 @@ TEST_F(RoutinesTest, FunctionPointerParametersInsideTypedefsAndWithComments) {
                "  procedure f(cb: Tcb; (* hook *)", "\t n: Integer); stdcall;"}));
   // A pointer before the routine-type parameter keeps its star; "void (*cb)" first is no
   // "(void)" list.
-  EXPECT_EQ(Body("void f(int *p, void (*cb)(int));\nvoid g(void (*cb)(int));"),
-            (V{"type", "  Tcb = procedure (Para0: Integer); stdcall;",
-               "  procedure f(var p: Integer; cb: Tcb); stdcall;", "type",
-               "  Tcb = procedure (Para0: Integer); stdcall;", "  procedure g(cb: Tcb); stdcall;"}));
+  EXPECT_EQ(
+      Body("void f(int *p, void (*cb)(int));\nvoid g(void (*cb)(int));"),
+      (V{"type", "  Tcb = procedure (Para0: Integer); stdcall;",
+         "  procedure f(var p: Integer; cb: Tcb); stdcall;", "type",
+         "  Tcb = procedure (Para0: Integer); stdcall;", "  procedure g(cb: Tcb); stdcall;"}));
 }
 
 TEST_F(RoutinesTest, ConstAndVarNeverTogether) {
@@ -541,13 +542,13 @@ TEST(RoutineBodyTest, WhatFollowsABodyClosedOnItsLineIsKept) {
   testing::Fixture fx;
   LoadTables(fx.Defs, kDat, kTyp);
   fx.Options.DefaultCall = CallType::Stdcall;
-  EXPECT_EQ(fx.Body("int f(void) { return 1; } int g(void);\n"
-                    "void h(void) { x(); }; /* c */\n"
-                    "void k(void) { y(); } /* d */\n"),
-            (V{"  function f: Integer; stdcall;\t(* { return 1 ; } *)",
-               "  function g: Integer; stdcall;",
-               "  procedure h; stdcall;\t(* { x ( ) ; } *) (* c *)",
-               "  procedure k; stdcall;\t(* { y ( ) ; } *) (* d *)"}));
+  EXPECT_EQ(
+      fx.Body("int f(void) { return 1; } int g(void);\n"
+              "void h(void) { x(); }; /* c */\n"
+              "void k(void) { y(); } /* d */\n"),
+      (V{"  function f: Integer; stdcall;\t(* { return 1 ; } *)", "  function g: Integer; stdcall;",
+         "  procedure h; stdcall;\t(* { x ( ) ; } *) (* c *)",
+         "  procedure k; stdcall;\t(* { y ( ) ; } *) (* d *)"}));
 }
 
 }  // namespace
