@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
   DefinitionTables tables;
   try {
     for (const std::string& warning :
-         LoadDefinitions(tables, DefinitionPaths{home.Dat, home.Typ, home.Def}))
+         LoadDefinitions(tables, DefinitionPaths{home.Dat, home.Typ, home.Def, home.Exp}))
       std::cerr << "tqc-convert: warning: " << warning << "\n";
     if (opts.DefFile) LoadUserReplacementFile(tables, *opts.DefFile);
   } catch (const std::exception& e) {

@@ -354,19 +354,19 @@ void PushAlignment(ConversionContext& ctx) {
   ctx.PackStack1 = ctx.PackAlign;
 }
 
-std::string PopAlignment(ConversionContext& ctx) {
+std::string PopAlignment(ConversionContext& ctx, std::string_view note) {
   // A pop with nothing pushed yields the default alignment.
   ctx.PackAlign = ctx.PackStack1;
   ctx.PackStack1 = ctx.PackStack2;
   ctx.PackStack2 = ctx.PackStack3;
   ctx.PackStack3 = 3;
-  return std::string(AlignDirective(ctx.PackAlign)) + " // pop";
+  return std::string(AlignDirective(ctx.PackAlign)) + " // " + std::string(note);
 }
 
-std::string PushAlignmentOf(ConversionContext& ctx, int code) {
+std::string PushAlignmentOf(ConversionContext& ctx, int code, std::string_view note) {
   PushAlignment(ctx);
   ctx.PackAlign = code;
-  return std::string(AlignDirective(code)) + " // push";
+  return std::string(AlignDirective(code)) + " // " + std::string(note);
 }
 
 RuleResult TranslatePragma(ConversionContext& ctx, Statement& st) {

@@ -84,6 +84,8 @@ struct ConversionContext {
   std::string UnitName;
   std::string DllName;
   std::string DllFile;      // the DLL's file name as the user gave it (empty after Cancel)
+  std::string OfferedDll;   // the DLL the header's routines agree on, from the tables; or empty
+  bool DllChosen = false;   // the user named a DLL other than the one offered
   std::string InputPath;    // full path of the file being converted
   std::string CurrentLine;  // the input line being processed, exactly as read
   bool IDispatchSeen = false;

@@ -328,7 +328,46 @@ void WriteApplicationError(ConversionContext& ctx) {
   ++ctx.ErrorCount;
 }
 
+namespace {
+
+// The DLL the routines a header names agree on: every name followed by "(" that the tables
+// know as an exported function counts; one DLL for all of them is offered for the bindings.
+std::string AgreedDll(const ConversionContext& ctx) {
+  const TStringList2& names = ctx.Defs.ExportedNames;
+  if (names.Empty()) return {};
+  int agreed = -1;
+  for (std::string_view line : ctx.SourceLines) {
+    for (std::size_t p = 0; p < line.size();) {
+      const char c = line[p];
+      if (!(std::isalpha(static_cast<unsigned char>(c)) || c == '_')) {
+        ++p;
+        continue;
+      }
+      std::size_t end = p;
+      while (end < line.size() &&
+             (std::isalnum(static_cast<unsigned char>(line[end])) || line[end] == '_'))
+        ++end;
+      std::size_t after = end;
+      while (after < line.size() && (line[after] == ' ' || line[after] == '\t')) ++after;
+      if (after < line.size() && line[after] == '(') {
+        const int i = names.FindExact(line.substr(p, end - p));
+        if (i >= 0) {
+          const int dll = names.Tag(i);
+          if (agreed >= 0 && dll != agreed) return {};
+          agreed = dll;
+        }
+      }
+      p = end;
+    }
+  }
+  return agreed >= 0 && agreed < ctx.Defs.ExportingDlls.Count() ? ctx.Defs.ExportingDlls.Text(agreed)
+                                                                 : std::string();
+}
+
+}  // namespace
+
 void PrepareSource(ConversionContext& ctx) {
+  ctx.OfferedDll = AgreedDll(ctx);
   ctx.InterfaceNames = ctx.Defs.InterfaceNames;
   ctx.ClassNames = ctx.Defs.ClassNames;
   const bool resolve = ctx.Options.DefineCplusplus;

@@ -188,6 +188,28 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
       }
     }
   }
+  // An alignment of a record («struct DECLSPEC_ALIGN(16) _M128A {») has no Pascal form the
+  // record could carry: it stays as a comment after the "{", and the record is read.
+  if (k > 5 && (t.Is(0, "typedef") || t.Is(0, "struct") || t.Is(0, "union"))) {
+    const int at = t.Is(0, "typedef") ? 2 : 1;
+    std::string attribute;
+    if (t.Is(at, "DECLSPEC_ALIGN") && t.Is(at + 1, "(") && t.Is(at + 3, ")")) {
+      attribute = "DECLSPEC_ALIGN(" + t.Text(at + 2) + ")";
+      for (int i = 0; i < 4; ++i) t.Delete(at);
+    } else if (t.Is(at, "__declspec") && t.Is(at + 1, "(") && t.Is(at + 2, "align") &&
+               t.Is(at + 3, "(") && t.Is(at + 5, ")") && t.Is(at + 6, ")")) {
+      attribute = "__declspec(align(" + t.Text(at + 4) + "))";
+      for (int i = 0; i < 7; ++i) t.Delete(at);
+    }
+    if (!attribute.empty()) {
+      for (int i = at; i < t.Count(); ++i)
+        if (t.Is(i, "{")) {
+          t.Insert(i + 1, "(* " + attribute + " *)");
+          break;
+        }
+      k = t.Count();
+    }
+  }
   // Compiler-ready: a comment between a record's name and its "{" («typedef struct _X
   // /* c */ {») goes after the "{", where the head rules keep it.
   if (ctx.Ready.MovesCommentsIntoRecordHeads() && k > 4 &&

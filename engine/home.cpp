@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kDefinitionFiles[] = {"tqc.dat", "tqc.typ", "tqc.def"};
+const char* const kDefinitionFiles[] = {"tqc.dat", "tqc.typ", "tqc.def", "tqc.exp"};
 
 std::string Join(const std::string& dir, const char* name) {
   return (fs::path(dir) / name).string();
@@ -89,8 +89,8 @@ HomeInputs HomeInputsFromEnvironment(const std::string& programDir, const std::s
 
 void PickDefinitionFiles(HomeLayout& h) {
   const bool userCopies = h.From == HomeLayout::Source::Installed && !h.UserDir.empty();
-  std::string* files[] = {&h.Dat, &h.Typ, &h.Def};
-  for (int i = 0; i < 3; ++i) {
+  std::string* files[] = {&h.Dat, &h.Typ, &h.Def, &h.Exp};
+  for (int i = 0; i < 4; ++i) {
     const char* name = kDefinitionFiles[i];
     files[i]->clear();
     if (userCopies && Exists(Join(h.UserDir, name)))
@@ -194,8 +194,8 @@ std::string DescribeHome(const HomeLayout& home) {
       out += " (installed)\n";
       break;
   }
-  const std::string* files[] = {&home.Dat, &home.Typ, &home.Def};
-  for (int i = 0; i < 3; ++i) {
+  const std::string* files[] = {&home.Dat, &home.Typ, &home.Def, &home.Exp};
+  for (int i = 0; i < 4; ++i) {
     out += kDefinitionFiles[i];
     out += ": ";
     out += files[i]->empty() ? std::string("not found") : *files[i];

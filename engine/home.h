@@ -27,8 +27,8 @@ struct HomeLayout {
       DataDir;  // the shipped files: the given home, the program's folder, <prefix>/share/tqc
   std::string UserDir;  // the per-user folder; empty when no home folder is known
   // The definition files in use: in an installed tree each is the user's copy when there is
-  // one, else the shipped file; empty when found nowhere (tqc.def is optional).
-  std::string Dat, Typ, Def;
+  // one, else the shipped file; empty when found nowhere (tqc.def and tqc.exp are optional).
+  std::string Dat, Typ, Def, Exp;
   std::string Help;  // help_eng.txt of DataDir
   // Include cache folders ("inc" folders), read in this order; the first holds the caches
   // written now (CacheWriteDir) when one could be written.

@@ -390,12 +390,12 @@ RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
   static const char* const kPacks[] = {"pshpack1", "pshpack2", "pshpack4", "pshpack8"};
   for (int code = 0; code < 4; ++code) {
     if (lower != kPacks[code]) continue;
-    st.Built = PushAlignmentOf(ctx, code);
+    st.Built = PushAlignmentOf(ctx, code, ctx.CurrentLine);
     st.Outcome = kWriteBuilt;
     return RuleResult::Epilogue;
   }
   if (lower == "poppack") {
-    st.Built = PopAlignment(ctx);
+    st.Built = PopAlignment(ctx, ctx.CurrentLine);
     st.Outcome = kWriteBuilt;
     return RuleResult::Epilogue;
   }

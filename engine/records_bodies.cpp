@@ -393,6 +393,12 @@ void BreakRecord(ConversionContext& ctx, int head, const std::string& name) {
     const std::string& text = ctx.Pane.Line(i);
     if (StartsWith(text, "// Error :") || StartsWith(text, "{$")) continue;
     const std::size_t first = text.find_first_not_of(" \t");
+    // The pointer and alias types written with the record go with it.
+    if (i != head && first != std::string::npos) {
+      const std::size_t end = text.find_first_of(" \t=", first);
+      if (end != std::string::npos && text.find_first_not_of(" \t", end) == text.find('=', end))
+        ForgetDeclaredName(ctx, text.substr(first, end - first));
+    }
     ctx.Pane.Replace(
         i, "// Error : " + (first == std::string::npos ? std::string() : text.substr(first)));
     ctx.Pane.MarkLine(i, 3, 5, TextStyle::Red);
@@ -488,6 +494,14 @@ RuleResult CloseWithDeclarators(ConversionContext& ctx, Statement& st, int head,
 // } ; or } ; comment
 bool IsPlainClose(const TStringList2& t) { return EndsWithSemicolonAt(t, 1); }
 
+// «} /* c */ NAME;»: the comment goes after the ";", where a closing line keeps one.
+void MoveCommentAfterBrace(TStringList2& t) {
+  if (t.Count() < 3 || !StartsWith(t.Text(1), "(*")) return;
+  std::string comment = t.Text(1);
+  t.Delete(1);
+  t.Add(std::move(comment));
+}
+
 // The closing brace of a record whose name or ";" is still to come («typedef struct { ... }»
 // with «NAME;» on the next line): the statement waits for its ";".
 bool CloseWaitsForName(const TStringList2& t) {
@@ -497,6 +511,7 @@ bool CloseWaitsForName(const TStringList2& t) {
 }
 
 RuleResult CloseUnion(ConversionContext& ctx, Statement& st) {
+  MoveCommentAfterBrace(ctx.TokenList);
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
   if (CloseWaitsForName(t)) return StayPending(ctx);
@@ -528,6 +543,7 @@ RuleResult CloseUnion(ConversionContext& ctx, Statement& st) {
 }
 
 RuleResult CloseStruct(ConversionContext& ctx, Statement& st) {
+  MoveCommentAfterBrace(ctx.TokenList);
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
   if (CloseWaitsForName(t)) return StayPending(ctx);

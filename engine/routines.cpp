@@ -219,29 +219,47 @@ std::string WithoutExtension(const std::string& s) {
   return s.substr(0, dot);
 }
 
-// The DLL constant, asked for once per conversion.
+// The DLL constant, asked for once per conversion. The name offered is the DLL that the
+// header's routines agree on, where the tables know one.
 void AskDllOnce(ConversionContext& ctx) {
   if (!ctx.DllName.empty()) return;
-  const std::optional<std::string> answer = ctx.Host.AskDllName(ctx.UnitName + ".dll");
-  std::string stem = answer ? WithoutExtension(*answer) : std::string();
+  const std::string offered = ctx.OfferedDll.empty() ? ctx.UnitName + ".dll" : ctx.OfferedDll;
+  const std::optional<std::string> answer = ctx.Host.AskDllName(offered);
+  // A name of the user's own is the DLL of every routine; the one offered leaves each routine
+  // the DLL the tables know for it.
+  ctx.DllChosen = answer && *answer != offered;
+  std::string stem = answer ? PascalIdentifier(WithoutExtension(*answer)) : std::string();
   if (answer && !answer->empty() && !stem.empty()) {
-    if (EqualsIgnoreCase(stem, ctx.UnitName)) stem += "DLL";
+    if (EqualsIgnoreCase(stem, PascalIdentifier(ctx.UnitName))) stem += "DLL";
     ctx.DllName = stem;
     ctx.DllFile = *answer;
     ctx.DeferredConsts.Add("  " + ctx.DllName + " = '" + PascalQuoted(*answer) + "';\r\n");
   } else {
-    ctx.DllName = WithoutExtension(ctx.UnitName) + "DLL";
+    ctx.DllName = PascalIdentifier(WithoutExtension(ctx.UnitName)) + "DLL";
     ctx.DllFile.clear();
     ctx.DeferredConsts.Add("  " + ctx.DllName + " = '';" + (answer ? "" : "\r\n"));
   }
 }
 
+// The DLL a routine is bound to: the one the tables know exports it, unless the user named
+// one of his own.
+std::string BindingDll(ConversionContext& ctx, const std::string& routine) {
+  AskDllOnce(ctx);
+  if (!ctx.DllChosen) {
+    const int i = ctx.Defs.ExportedNames.FindExact(routine);
+    const int dll = i < 0 ? -1 : ctx.Defs.ExportedNames.Tag(i);
+    if (dll >= 0 && dll < ctx.Defs.ExportingDlls.Count()) return ctx.Defs.ExportingDlls.Text(dll);
+  }
+  return ctx.DllFile;
+}
+
 // The `external` line of an exported routine.
 void BindExportedRoutine(ConversionContext& ctx, const std::string& routineHead,
                          const std::string& exportedName) {
-  AskDllOnce(ctx);
-  ctx.DeferredConsts.Add(routineHead + "; external " + ctx.DllName + " name '" + exportedName +
-                         "';");
+  const std::string dll = BindingDll(ctx, exportedName);
+  const std::string where =
+      dll == ctx.DllFile || dll.empty() ? ctx.DllName : "'" + PascalQuoted(dll) + "'";
+  ctx.DeferredConsts.Add(routineHead + "; external " + where + " name '" + exportedName + "';");
 }
 
 // The parameter walk: one parameter after the other up to the ")".
@@ -409,7 +427,13 @@ class ParameterWriter {
       // no parameter, and nothing but comments after it.
       if (word == "..." && Prototype() && AtIs(i + 1, ")")) {
         varargs_ = true;
-        if (line_.ends_with("; ")) line_.resize(line_.size() - 2);
+        // The separator before it goes, and a line break just started for it.
+        if (!finished_.empty() && (line_ == "\t " || line_ == "//\t ")) {
+          line_ = std::move(finished_.back());
+          finished_.pop_back();
+        }
+        const std::size_t kept = line_.find_last_not_of(" \t\r\n");
+        if (kept != std::string::npos && line_[kept] == ';') line_.resize(kept);
         ++i;
         continue;
       }
@@ -811,8 +835,7 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
       if (end.Varargs) line += " varargs;";
       if (bindHere) {
         // The DLL's file name itself: the constant stands in the implementation part.
-        AskDllOnce(ctx);
-        line += " external '" + PascalQuoted(ctx.DllFile) + "' name '" + name + "';";
+        line += " external '" + PascalQuoted(BindingDll(ctx, name)) + "' name '" + name + "';";
         // A routine declared again (a prototype, then its inline body) stays a comment: C
         // has no overloads, Pascal would take the two for one routine declared twice. (A
         // list split for a routine-type parameter is read again: that is no second one.)

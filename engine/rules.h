@@ -22,8 +22,9 @@ RuleResult TranslatePragma(ConversionContext& ctx, Statement& st);
 // The packing stack of "#pragma pack(push/pop)" and of the pshpackN.h/poppack.h includes:
 // PushAlignmentOf pushes the current alignment and sets code (0..3: 1, 2, 4, 8 bytes);
 // PopAlignment restores the one pushed last. Both return the directive line to write.
-std::string PushAlignmentOf(ConversionContext& ctx, int code);
-std::string PopAlignment(ConversionContext& ctx);
+// The alignment directive, with `note` as its comment (the line it stands for).
+std::string PushAlignmentOf(ConversionContext& ctx, int code, std::string_view note = "push");
+std::string PopAlignment(ConversionContext& ctx, std::string_view note = "pop");
 RuleResult TranslateExternC(ConversionContext& ctx, Statement& st);
 // The __cplusplus resolution of the source pre-pass, one line at a time (the line as read,
 // leading blanks included). Its mode and depth live in `state` for one pre-pass.

@@ -9,6 +9,22 @@
 
 namespace tqc {
 
+std::string PascalIdentifier(std::string_view name) {
+  std::string out;
+  for (char c : name) {
+    const bool word =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    if (word)
+      out += c;
+    else if (!out.empty() && out.back() != '_')
+      out += '_';
+  }
+  while (!out.empty() && out.back() == '_') out.pop_back();
+  if (out.empty()) return "_";
+  if (out.front() >= '0' && out.front() <= '9') out.insert(0, "_");
+  return out;
+}
+
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)

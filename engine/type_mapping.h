@@ -72,4 +72,9 @@ bool IsPascalReservedWord(std::string_view name);
 // `name` as it is declared: "&type" for "type", the name itself otherwise.
 std::string DeclaredName(std::string_view name);
 
+// A Pascal identifier made from a file name: every byte that cannot stand in one is a "_" (a
+// run of them one), none at either end, a "_" before a leading digit («libz.so.1» gives
+// «libz_so_1», «o'neil» «o_neil»); "_" when nothing is left.
+std::string PascalIdentifier(std::string_view name);
+
 }  // namespace tqc

@@ -197,7 +197,7 @@ void Ttqc_by_Morlen::FormCreate(std::optional<QPoint> instanceWindow) {
   try {
     // tqc.def is not needed: a file that cannot be read is reported once the window runs.
     for (const std::string& warning :
-         LoadDefinitions(tables_, DefinitionPaths{home_.Dat, home_.Typ, home_.Def}))
+         LoadDefinitions(tables_, DefinitionPaths{home_.Dat, home_.Typ, home_.Def, home_.Exp}))
       QTimer::singleShot(0, this, [this, text = QString::fromLocal8Bit(warning)] { Report(text); });
   } catch (const std::exception& e) {
     tablesError_ = QString::fromLocal8Bit(e.what());  // no unit is made with empty tables

@@ -260,11 +260,30 @@ void ReadTypText(DefinitionTables& t, std::string_view bytes) {
   }
 }
 
+void ReadExpText(DefinitionTables& t, std::string_view bytes) {
+  int dll = -1;
+  for (std::string_view line : SplitLineViews(bytes)) {
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      const std::size_t close = line.find(']');
+      if (close == std::string_view::npos || close < 2) {
+        dll = -1;
+        continue;
+      }
+      dll = t.ExportingDlls.Add(line.substr(1, close - 1));
+    } else if (dll >= 0) {
+      while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+      if (!line.empty()) t.ExportedNames.Add(line, dll);
+    }
+  }
+}
+
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const std::string& dir) {
   namespace fs = std::filesystem;
   const fs::path d(dir);
-  return LoadDefinitions(tables, DefinitionPaths{(d / "tqc.dat").string(), (d / "tqc.typ").string(),
-                                                 (d / "tqc.def").string()});
+  return LoadDefinitions(tables,
+                         DefinitionPaths{(d / "tqc.dat").string(), (d / "tqc.typ").string(),
+                                         (d / "tqc.def").string(), (d / "tqc.exp").string()});
 }
 
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths) {
@@ -285,6 +304,7 @@ std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const Definit
   if (read(paths.Def, false))
     ReadReplacementText(bytes, tables.BaseReplacementNames, tables.BaseReplacementTemplates,
                         tables.BaseReplacementPointers);
+  if (read(paths.Exp, false)) ReadExpText(tables, bytes);
   tables.ReplacementNames = tables.BaseReplacementNames;
   tables.ReplacementTemplates = tables.BaseReplacementTemplates;
   tables.ReplacementPointers = tables.BaseReplacementPointers;

@@ -33,6 +33,8 @@ struct DefinitionTables {
   // Names the Pascal compiler's own Windows and ActiveX units do not declare, and types its
   // ActiveX unit does declare (the compiler-ready mode's view of the units it uses).
   TStringList2 ConvertedOnlyNames, ActiveXNames;
+  // tqc.exp: the functions Windows DLLs export; the tag of a name is the index of its DLL.
+  TStringList2 ExportedNames, ExportingDlls;
   // tqc.def, and the active records (base + one user file)
   TStringList2 BaseReplacementNames, BaseReplacementTemplates, BaseReplacementPointers;
   TStringList2 ReplacementNames, ReplacementTemplates, ReplacementPointers;
@@ -53,19 +55,20 @@ std::vector<std::string> SplitLines(std::string_view bytes);
 // The same lines as views into `bytes`.
 std::vector<std::string_view> SplitLineViews(std::string_view bytes);
 
-// Reads the three files from folder `dir` (each only if present) into fresh tables. A tqc.dat
+// Reads the definition files from folder `dir` (each only if present) into fresh tables. A tqc.dat
 // or tqc.typ that is there but cannot be read throws std::runtime_error with its path and the
 // reason: empty tables would make every unit wrong. An unreadable tqc.def is left out; the
 // returned warnings say so.
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const std::string& dir);
 // The same from three paths of their own (an empty path: no such file).
 struct DefinitionPaths {
-  std::string Dat, Typ, Def;
+  std::string Dat, Typ, Def, Exp;
 };
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths);
 
 // Append what the text of tqc.dat / tqc.typ holds to the tables; malformed lines are skipped.
 void ReadDatText(DefinitionTables& tables, std::string_view bytes);
 void ReadTypText(DefinitionTables& tables, std::string_view bytes);
+void ReadExpText(DefinitionTables& tables, std::string_view bytes);
 
 }  // namespace tqc

@@ -57,7 +57,11 @@ void ResolveForwardPointers(ConversionContext& ctx, UnitModel& model) {
     const std::string t = AsciiLowerCopy(target);
     if (declared.contains(t)) continue;
     // Known from the tables or the included units (not only from this unit's own lines).
-    if (IsKnownTypeName(ctx, std::string(target)) && !own.contains(t)) continue;
+    // A name forgotten since (its record became error lines) is known only from the tables.
+    if (ctx.ReadyState.Forgotten.contains(t)
+            ? ctx.Defs.TypeValues.Contains(target) || ctx.Defs.PointerTypes.Contains(target)
+            : IsKnownTypeName(ctx, std::string(target)) && !own.contains(t))
+      continue;
     waiting.emplace_back(i, t);
   }
   endSection();

@@ -474,7 +474,7 @@ TEST_F(CliTest, PrintHomeNamesTheFilesInUse) {
   EXPECT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(r.Out.substr(0, r.Out.find("settings: ")),
             "home: " + home + " (given with --home)\ntqc.dat: " + home +
-                "/tqc.dat\ntqc.typ: " + home + "/tqc.typ\ntqc.def: not found\nhelp: " + home +
+                "/tqc.dat\ntqc.typ: " + home + "/tqc.typ\ntqc.def: not found\ntqc.exp: not found\nhelp: " + home +
                 "/help_eng.txt (not found)\ninclude cache: " + home + "/inc (written and read)\n");
   fs::remove(dir / "home" / "tqc.typ");
   r = Run("--print-home");

@@ -8,6 +8,7 @@
 #
 # Intended exceptions, the words the translation consumes by design:
 #  - the words of the definition tables that the tokenizer replaces or drops ([skip],
+#    [predefined], [result], [cast],
 #    [define], [TYPE] and [CONST TYPE] names, calling-convention words), integer constants
 #    ([CONST], and names defined as numbers: folded into the values that use them), macros
 #    that build an HRESULT (learned and folded the same way), and the macro names of the
@@ -67,7 +68,7 @@ sub pair {
   $pointers{lc $p}{lc $t} = 1;
 }
 
-my %from_dat = map { $_ => 1 } qw(stdcall cdecl pascal register export skip define);
+my %from_dat = map { $_ => 1 } qw(stdcall cdecl pascal register export skip define predefined result cast);
 for (table_lines("$data/tqc.dat")) {
   my ($section, $line) = @$_;
   except_words((split /,/, $line)[0]) if $from_dat{$section};

@@ -2,7 +2,10 @@
 // them, in every mode. Each row is the header line that showed the fault.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "engine/conversion.h"
+#include "tables/definition_files.h"
 #include "test_support.h"
 
 namespace tqc {
@@ -70,7 +73,8 @@ TEST(CDeclaresTest, PackingIncludes) {
       {Mode::Both,
        "#include <pshpack1.h>\n#include \"pshpack4.h\"\n#include <poppack.h>\n#include "
        "<poppack.h>\n",
-       {"{$A1} // push", "{$A4} // push", "{$A1} // pop", "{$A8} // pop"},
+       {"{$A1} // #include <pshpack1.h>", "{$A4} // #include \"pshpack4.h\"",
+        "{$A1} // #include <poppack.h>", "{$A8} // #include <poppack.h>"},
        0},
   };
   RunCases(std::begin(cases), std::end(cases));
@@ -122,6 +126,17 @@ TEST(CDeclaresTest, VarargsAndNamesAfterTheBrace) {
        "...);\n",
        {"  function sqlite3_mprintf(const Para0: PChar): PChar; cdecl; varargs;",
         "  function wsprintfA(b: PChar; const f: PChar): Integer; cdecl; varargs;"},
+       0},
+      {Mode::Default,
+       "int WINAPI Ndr(void *p,\n   ...);\nint WINAPI NdrClientCall2(PMIDL_STUB_DESC "
+       "pStubDescriptor,PFORMAT_STRING pFormat,...);\n",
+       {"  function Ndr(var p): Integer; cdecl; varargs;",
+        "  function NdrClientCall2(pStubDescriptor: PMIDL_STUB_DESC; pFormat: PFORMAT_STRING): "
+        "Integer; cdecl; varargs;"},
+       0},
+      {Mode::Both,
+       "typedef struct _E {\n  int c;\n} /* E, */ *PE;\n",
+       {"type", "  PE\t= ^_E;", "  _E = record", "\tc\t: Integer;", "  end;\t(* E, *)"},
        0},
       {Mode::Both,
        "typedef struct { int a; }\ns2;\n",
@@ -220,8 +235,49 @@ TEST(CDeclaresTest, RecordsKeepTheirSize) {
        {"type", "  p_S = ^S;", "// Error : S = record", "// Error : a\t: Integer;",
         "// Error :  Integer b : 3 + 1 ;", "// Error : end;"},
        4},
+      // The pointer declared before the record goes with it (corecrt's pthreadlocinfo).
+      {Mode::Ready,
+       "struct tl;\ntypedef struct tl *ptl;\ntypedef struct tl { int a; int b : 3 + 1; } tli;\n",
+       {"type", "", "  ptl\t= Pointer;", "  p_tli = Pointer;", "// Error : tli = record",
+        "// Error : a\t: Integer;", "// Error :  Integer b : 3 + 1 ;", "// Error : end;",
+        "// Error : tl\t= tli;"},
+       5},
   };
   RunCases(std::begin(cases), std::end(cases));
+}
+
+// Bindings name the DLL that exports each routine (tqc.exp); the prompt offers the DLL the
+// header's routines agree on; a name of the user's own binds every routine to it.
+TEST(CDeclaresTest, BindingsNameTheExportingDll) {
+  struct Row {
+    const char* Header;
+    std::optional<std::string> Answer;  // nothing: the offered name is taken
+    V Bindings;
+  };
+  const Row rows[] = {
+      {"int WINAPI MessageBoxW(int a);\nint WINAPI GetTickCount(void);\nint Own(void);\n",
+       std::nullopt,
+       {"'user32.dll' name 'MessageBoxW';", "'kernel32.dll' name 'GetTickCount';",
+        "'x.dll' name 'Own';"}},
+      {"int WINAPI MessageBoxW(int a);\nint Own(void);\n",
+       std::nullopt,
+       {"'user32.dll' name 'MessageBoxW';", "'user32.dll' name 'Own';"}},
+      {"int WINAPI MessageBoxW(int a);\n",
+       std::string("mine.dll"),
+       {"'mine.dll' name 'MessageBoxW';"}},
+  };
+  for (const Row& r : rows) {
+    Fixture fx;
+    testing::LoadTables(fx.Defs, kDat, kTyp);
+    ReadExpText(fx.Defs, "; c\n[user32.dll]\nMessageBoxW\n[kernel32.dll]\nGetTickCount\n");
+    fx.Options.CompileReady = true;
+    if (r.Answer) fx.Host = SilentHost(r.Answer);
+    V bindings;
+    for (const std::string& line : fx.Convert(r.Header))
+      if (const std::size_t at = line.find("external "); at != std::string::npos)
+        bindings.push_back(line.substr(at + 9));
+    EXPECT_EQ(bindings, r.Bindings) << r.Header;
+  }
 }
 
 }  // namespace

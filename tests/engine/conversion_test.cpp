@@ -417,8 +417,8 @@ TEST(ConversionTest, CompileReadyOutput) {
       // Macros that lead back to themselves are written out once on each path.
       {"#define A B a;\n#define B C b;\n#define C A c;\ntypedef struct _T {\n  C\n} T;\n",
        {"// Error :  #define A B a ;", "// Error :  #define B C b ;", "// Error :  #define C A c ;",
-        "type", "  p_T = ^T;", "// Error : T = record", "// Error : b\t: C;", "// Error :  a ;",
-        "// Error :  c ;", "// Error : end;", "// Error : _T\t= T;"},
+        "type", "  p_T = Pointer;", "// Error : T = record", "// Error : b\t: C;",
+        "// Error :  a ;", "// Error :  c ;", "// Error : end;", "// Error : _T\t= T;"},
        9},
       // A routine named like a record in another letter case; sizeof of a type; an alias of
       // a record in another letter case is a type.
@@ -476,7 +476,7 @@ TEST(ConversionTest, CompileReadyOutput) {
         "// Error : procedure f(p: PF); cdecl; external 'x.dll' name 'f';",
         "// Error :  #define N UNKNOWN_X",
         "type",
-        "  p_S = ^S;",
+        "  p_S = Pointer;",
         "// Error : S = record",
         "// Error : a\t: array[0..N-1] of Integer;",
         "// Error : end;"},

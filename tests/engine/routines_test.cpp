@@ -439,7 +439,10 @@ TEST_F(RoutinesTest, DllPromptAnswers) {
       {"MATHLIB.DLL", {"  MATHLIBDLL = 'MATHLIB.DLL';", ""}},
       {"", {"  mathlibDLL = '';"}},
       {std::nullopt, {"  mathlibDLL = '';", ""}},
-      {"o'neil.dll", {"  o'neil = 'o''neil.dll';", ""}},
+      // The constant is a Pascal identifier whatever the file name (libz.so.1 too).
+      {"o'neil.dll", {"  o_neil = 'o''neil.dll';", ""}},
+      {"libz.so.1", {"  libz_so = 'libz.so.1';", ""}},
+      {"-1.dll", {"  _1 = '-1.dll';", ""}},
   };
   for (const auto& c : cases) {
     fx.Host = SilentHost(c.Answer);

@@ -1022,10 +1022,11 @@ class WindowTest : public QObject {
     QTest::newRow("named") << "sample.h"
                            << "mylib.dll"
                            << "  mylib = 'mylib.dll';";
-    // File names are UTF-8, in the caption, the prompt and the unit alike.
+    // File names are UTF-8, in the caption, the prompt and the unit alike; the constant is a
+    // Pascal identifier.
     QTest::newRow("UTF-8 name") << "Ünïcødé 头文件.h"
                                 << ""
-                                << "  Ünïcødé 头文件DLL = 'Ünïcødé 头文件.dll';";
+                                << "  n_c_dDLL = 'Ünïcødé 头文件.dll';";
   }
 
   void OpenAsksForTheDllOfExportedRoutines() {
