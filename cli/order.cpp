@@ -2,7 +2,6 @@
 // among the given ones, so that their include caches exist when it is converted.
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <string_view>
 #include <unordered_map>
@@ -10,6 +9,7 @@
 
 #include "cli_options.h"
 #include "engine/includes.h"
+#include "tables/file_io.h"
 
 namespace tqc {
 
@@ -59,16 +59,14 @@ struct Included {
 
 // Base names (lower case) of the headers a file includes: its "#include" lines and, for IDL,
 // its "import" lines (only the first name, as the IDL pre-conversion takes it). Conditionals
-// and comments are not looked at; an unreadable file includes nothing (its conversion
-// reports it). The file is read a piece at a time and only the start of each line is kept,
-// so that a file larger than memory is ordered too (its conversion then reports it).
+// and comments are not looked at; a file the converter would not read (unreadable, no regular
+// file, too large) includes nothing: its conversion reports it. The file is read a piece at a
+// time and only the start of each line is kept.
 std::vector<Included> IncludedBaseNames(const std::string& path) {
   constexpr std::size_t kLineStart = 4096;
   std::vector<Included> names;
   std::size_t trailingFrom = 0;  // the includes from here on have only directives after them
   bool declares = false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return names;
   std::string line;
   auto endLine = [&] {
     const std::string_view text = SkipBlanks(line);
@@ -84,9 +82,7 @@ std::vector<Included> IncludedBaseNames(const std::string& path) {
     if (!name.empty()) names.push_back({LowerAscii(IncludeBaseName(name)), false});
     line.clear();
   };
-  std::vector<char> piece(65536);
-  while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
-    std::string_view rest(piece.data(), static_cast<std::size_t>(in.gcount()));
+  const FileResult read = ReadFilePieces(path, [&](std::string_view rest) {
     while (!rest.empty()) {
       const std::size_t eol = std::min(rest.find('\n'), rest.find('\r'));  // each a memchr
       const std::string_view part = rest.substr(0, eol);
@@ -95,7 +91,8 @@ std::vector<Included> IncludedBaseNames(const std::string& path) {
       endLine();
       rest.remove_prefix(eol + 1);
     }
-  }
+  });
+  if (!read) return {};
   endLine();
   // A header with no declaration of its own (a wrapper around its includes) continues nothing.
   if (!declares) return names;

@@ -92,9 +92,9 @@ std::vector<std::string> SplitItems(std::string_view line) {
   return items;
 }
 
-void ReadDatText(DefinitionTables& t, std::string_view bytes) {
+bool ReadDatText(DefinitionTables& t, std::string_view bytes) {
   TStringList2* section = nullptr;
-  bool define = false;
+  bool define = false, known = false;
   for (const std::string& line : SplitLines(bytes)) {
     if (IsCommentOrEmpty(line)) continue;
     if (line[0] == '[') {
@@ -114,6 +114,7 @@ void ReadDatText(DefinitionTables& t, std::string_view bytes) {
         section = &t.SkipWords;
       else if (line == "[define]")
         define = true;
+      known = known || section || define;
       continue;
     }
     if (section) {
@@ -126,6 +127,7 @@ void ReadDatText(DefinitionTables& t, std::string_view bytes) {
       }
     }
   }
+  return known;
 }
 
 bool ParseTableInteger(std::string_view s, int& value) {
@@ -170,8 +172,9 @@ bool ParseTableInteger(std::string_view s, int& value) {
   return true;
 }
 
-void ReadTypText(DefinitionTables& t, std::string_view bytes) {
+bool ReadTypText(DefinitionTables& t, std::string_view bytes) {
   enum { None, Type, Pointer, Interface, Class, Const, ConstType } section = None;
+  bool known = false;
   for (const std::string& line : SplitLines(bytes)) {
     if (IsCommentOrEmpty(line)) continue;
     if (line == "[TYPE]")
@@ -188,7 +191,9 @@ void ReadTypText(DefinitionTables& t, std::string_view bytes) {
       section = ConstType;
     else if (line[0] == '[')
       section = None;
-    else {
+    if (line[0] == '[') {
+      known = known || section != None;
+    } else {
       auto items = SplitItems(line);
       switch (section) {
         case Type:
@@ -225,6 +230,7 @@ void ReadTypText(DefinitionTables& t, std::string_view bytes) {
       }
     }
   }
+  return known;
 }
 
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const std::string& dir) {
@@ -238,17 +244,27 @@ std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const Definit
   tables = DefinitionTables{};
   std::vector<std::string> warnings;
   std::string bytes;
-  // Reads one file; false when it is absent or (for tqc.def) unreadable.
+  // Reads one file as a header is read (UTF-16 with its mark is transcoded, a file with NUL
+  // bytes is no text); false when it is absent or (for tqc.def) unreadable.
   auto read = [&](const std::string& path, bool required) {
     if (path.empty()) return false;
-    const FileResult r = ReadFileBytes(path, bytes);
+    TextEncoding encoding;
+    const FileResult r = ReadTextFile(path, bytes, encoding);
     if (r || r.Error == ENOENT) return bool(r);
     if (required) throw std::runtime_error(r.Message);
     warnings.push_back(r.Message);
     return false;
   };
-  if (read(paths.Dat, true)) ReadDatText(tables, bytes);
-  if (read(paths.Typ, true)) ReadTypText(tables, bytes);
+  // A table with none of its sections is some other file (or an empty one): taken as it is,
+  // every unit would come out wrong without a word.
+  auto refuse = [](const std::string& path, const char* sections) {
+    throw std::runtime_error(path + ": not a definition file: no line of it is a section such as " +
+                             sections);
+  };
+  if (read(paths.Dat, true) && !ReadDatText(tables, bytes))
+    refuse(paths.Dat, "[skip] or [stdcall]");
+  if (read(paths.Typ, true) && !ReadTypText(tables, bytes))
+    refuse(paths.Typ, "[TYPE] or [POINTER]");
   if (read(paths.Def, false))
     ReadReplacementText(bytes, tables.BaseReplacementNames, tables.BaseReplacementTemplates,
                         tables.BaseReplacementPointers);

@@ -107,7 +107,8 @@ void ReadReplacementText(std::string_view bytes, TStringList2& names, TStringLis
 void LoadReplacementFile(const std::string& path, TStringList2& names, TStringList2& templates,
                          TStringList2& pointers) {
   std::string bytes;
-  if (FileResult r = ReadFileBytes(path, bytes); !r)
+  TextEncoding encoding;
+  if (FileResult r = ReadTextFile(path, bytes, encoding); !r)
     throw std::runtime_error("cannot read definition file " + path + ": " + r.Reason());
   ReadReplacementText(bytes, names, templates, pointers);
 }
