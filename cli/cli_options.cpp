@@ -29,11 +29,13 @@ Converts C/C++ headers (.h) and IDL files (.idl) into Pascal units (.pas).
   --dll-cancel        answer the DLL-name prompt with Cancel
   --date YYYY-MM-DD   date written in the banner (default: today)
   --codepage N        double-byte code page of the input: 932, 936, 949, 950 (default: none)
-  --order             convert the given headers base-first, by their #include lines
+  --order             convert the given headers base-first, by their #include lines; the
+                      caches of the given headers are read only as this run writes them
   --settings          start from the options the window stored (Ole Mode, call type,
                       def __cplusplus, Parameter Mode); options given here still win
   -h, --help          show this help
   --version           show the version
+A value may also follow its option with "=" (--call=stdcall) or, for -o, directly (-oFILE).
 )";
 }
 
