@@ -318,13 +318,13 @@ const std::vector<std::string>* NameIndex::UnitsOf(const std::string& lowerName)
   return it == units_.end() ? nullptr : &it->second;
 }
 
-void IncludeCacheMemo::Written(const std::string& path, const std::string& text) {
+void IncludeCacheMemo::Written(const std::string& path,
+                               std::shared_ptr<const ParsedIncludeCache> parsed) {
   withheld_.erase(path);
-  if (checks_ == Checks::EveryRead) {
+  if (checks_ == Checks::EveryRead)
     Forget(path);
-    return;
-  }
-  slots_[path] = Slot{0, 0, 0, std::make_shared<const ParsedIncludeCache>(ParseIncludeCache(text))};
+  else
+    slots_[path] = Slot{0, 0, 0, std::move(parsed)};
 }
 
 std::shared_ptr<const ParsedIncludeCache> IncludeCacheMemo::Get(const std::string& path) {
@@ -545,8 +545,9 @@ bool WriteIncludeCache(const ConversionContext& ctx, std::string& error) {
       }
     }
     if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
-      memo->Written(path, text);
-      if (memo->Names().Built()) memo->Names().Add(name, ParseIncludeCache(text));
+      auto parsed = std::make_shared<const ParsedIncludeCache>(ParseIncludeCache(text));
+      if (memo->Names().Built()) memo->Names().Add(name, *parsed);
+      memo->Written(path, std::move(parsed));
     }
     return true;
   } catch (const std::exception& e) {

@@ -92,10 +92,10 @@ class IncludeCacheMemo {
   // cycle a header would otherwise read its own old cache, or one of a header converted after
   // it).
   void Withhold(const std::string& path) { withheld_.insert(path); }
-  // The conversion wrote `text` as the cache at `path` (or found it there already). A batch
-  // keeps what it wrote rather than reading the file back, which another run may have replaced
-  // meanwhile; a window reads it again when it is next asked for.
-  void Written(const std::string& path, const std::string& text);
+  // The conversion wrote the cache at `path` (or found it there already) as `parsed` gives it.
+  // A batch keeps what it wrote rather than reading the file back, which another run may have
+  // replaced meanwhile; a window reads it again when it is next asked for.
+  void Written(const std::string& path, std::shared_ptr<const ParsedIncludeCache> parsed);
   std::size_t Parses() const { return parses_; }
 
   // The closure walked from the cache at `path` before, if every file it read still gives

@@ -590,7 +590,8 @@ TEST_F(IncludesTest, AHeaderNeverReadsItsOwnCache) {
   // Withheld, a cache counts as absent until the batch writes it.
   batch.Withhold(dir / "inc/b.tqc");
   EXPECT_EQ(batch.Get(dir / "inc/b.tqc"), nullptr);
-  batch.Written(dir / "inc/b.tqc", "[TYPE]\r\nB,X\r\n");
+  batch.Written(dir / "inc/b.tqc",
+                std::make_shared<const ParsedIncludeCache>(ParseIncludeCache("[TYPE]\r\nB,X\r\n")));
   ASSERT_NE(batch.Get(dir / "inc/b.tqc"), nullptr);
   EXPECT_EQ(batch.Get(dir / "inc/b.tqc")->Types.size(), 1u);
 }
