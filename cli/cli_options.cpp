@@ -2,6 +2,7 @@
 #include "cli_options.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace tqc {
 
@@ -28,11 +29,13 @@ Converts C/C++ headers (.h) and IDL files (.idl) into Pascal units (.pas).
   --dll-cancel        answer the DLL-name prompt with Cancel
   --date YYYY-MM-DD   date written in the banner (default: today)
   --codepage N        double-byte code page of the input: 932, 936, 949, 950 (default: none)
-  --order             convert the given headers base-first, by their #include lines
+  --order             convert the given headers base-first, by their #include lines; the
+                      caches of the given headers are read only as this run writes them
   --settings          start from the options the window stored (Ole Mode, call type,
                       def __cplusplus, Parameter Mode); options given here still win
   -h, --help          show this help
   --version           show the version
+A value may also follow its option with "=" (--call=stdcall) or, for -o, directly (-oFILE).
 )";
 }
 
@@ -70,12 +73,31 @@ bool ParseArgs(const std::vector<std::string>& args, CliOptions& out, std::strin
   ConversionOptions& conv = out.Conversion;
   bool onlyFiles = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (onlyFiles || a.empty() || a[0] != '-' || a == "-") {
-      out.Files.push_back(a);
+    const std::string& arg = args[i];
+    if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
+      out.Files.push_back(arg);
       continue;
     }
+    // The value may also come in the same word, as getopt_long reads it: "--call=stdcall",
+    // "-oFILE".
+    std::string a = arg;
+    std::optional<std::string> joined;
+    if (arg.starts_with("--")) {
+      if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+        a = arg.substr(0, eq);
+        joined = arg.substr(eq + 1);
+      }
+    } else if (arg.size() > 2 && arg[1] == 'o') {
+      a = "-o";
+      joined = arg.substr(2);
+    }
+    bool valueTaken = false;
     auto value = [&](std::string& v) {
+      valueTaken = true;
+      if (joined) {
+        v = *joined;
+        return true;
+      }
       if (i + 1 >= args.size()) {
         error = "option " + a + " needs a value";
         return false;
@@ -127,6 +149,10 @@ bool ParseArgs(const std::vector<std::string>& args, CliOptions& out, std::strin
     else if (a == "--settings") out.Settings = true;
     else if (a == "--print-home") out.PrintHome = true;
     else { error = "unknown option " + a; return false; }
+    if (joined && !valueTaken) {
+      error = "option " + a + " takes no value";
+      return false;
+    }
   }
   if (out.Help || out.Version || out.PrintHome) return true;
   if (out.Files.empty()) { error = "no input file"; return false; }

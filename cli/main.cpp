@@ -57,37 +57,63 @@ bool WriteFile(const std::string& path, const std::string& bytes, std::string& e
 }
 
 // What a run must not write over: its own inputs (compared by device and inode, so a link or
-// another name of an input counts), and a unit another input of the run already gave.
+// another name of an input counts), a unit another input of the run already gave, and the
+// include cache another input of the run already wrote. It is asked before a conversion, so
+// that a refused input writes nothing at all.
 class TargetGuard {
  public:
   explicit TargetGuard(const std::vector<std::string>& inputs) {
     for (const std::string& input : inputs)
       if (auto id = IdOf(input)) inputs_.emplace_back(*id, input);
   }
-  // Why the unit of `input` may not go to `target`; empty when it may.
-  std::string Refusal(const std::string& input, const std::string& target) {
-    if (auto id = IdOf(target)) {
-      for (const auto& [inputId, path] : inputs_)
-        if (inputId == *id) return target + " is the input " + path;
+  // Why `input` may not give the unit `target` ("-": standard output) and the include cache
+  // `cache` (empty: none is written); empty when it may.
+  std::string Refusal(const std::string& input, const std::string& target,
+                      const std::string& cache) const {
+    if (target != "-") {
+      if (auto id = IdOf(target)) {
+        for (const auto& [inputId, path] : inputs_)
+          if (inputId == *id) return target + " is the input " + path;
+      }
+      if (const std::string* other = Taken(units_, KeyOf(target), input))
+        return target + " is already the unit of " + *other;
     }
-    std::error_code ec;
-    fs::path key = fs::weakly_canonical(target, ec);
-    if (ec) key = fs::absolute(target, ec).lexically_normal();
-    const auto [it, first] = units_.try_emplace(key.string(), input, IdOf(input));
-    // The same input named twice gives the same unit again.
-    if (first || (it->second.second && it->second.second == IdOf(input))) return {};
-    return target + " is already the unit of " + it->second.first;
+    if (const std::string* other = Taken(caches_, cache, input))
+      return "the include cache " + cache + " is already that of " + *other;
+    return {};
+  }
+  // `input` gives `target` and `cache` from now on.
+  void Claim(const std::string& input, const std::string& target, const std::string& cache) {
+    if (target != "-") units_.try_emplace(KeyOf(target), input, IdOf(input));
+    if (!cache.empty()) caches_.try_emplace(cache, input, IdOf(input));
   }
 
  private:
   using FileId = std::pair<dev_t, ino_t>;
+  using Claims = std::unordered_map<std::string, std::pair<std::string, std::optional<FileId>>>;
   static std::optional<FileId> IdOf(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
     return FileId{st.st_dev, st.st_ino};
   }
+  static std::string KeyOf(const std::string& target) {
+    std::error_code ec;
+    fs::path key = fs::weakly_canonical(target, ec);
+    if (ec) key = fs::absolute(target, ec).lexically_normal();
+    return key.string();
+  }
+  // The other input that claimed `key`; null when none did. The same input named twice gives
+  // the same files again.
+  static const std::string* Taken(const Claims& claims, const std::string& key,
+                                  const std::string& input) {
+    if (key.empty()) return nullptr;
+    const auto it = claims.find(key);
+    if (it == claims.end() || (it->second.second && it->second.second == IdOf(input)))
+      return nullptr;
+    return &it->second.first;
+  }
   std::vector<std::pair<FileId, std::string>> inputs_;
-  std::unordered_map<std::string, std::pair<std::string, std::optional<FileId>>> units_;
+  Claims units_, caches_;
 };
 
 }  // namespace
@@ -124,11 +150,19 @@ int main(int argc, char** argv) {
   }
   for (const auto& [name, path] : {std::pair{"tqc.dat", &home.Dat}, {"tqc.typ", &home.Typ}}) {
     if (path->empty()) {
-      // The window's message, then where it was looked for.
+      // The window's message, then where it was looked for, with the system's reason when the
+      // file could not even be looked for (a folder that may not be entered).
+      auto folder = [name = name](const std::string& dir) {
+        std::string line = "Folder: " + dir;
+        struct stat st {};
+        if (::stat((fs::path(dir) / name).c_str(), &st) != 0 && errno != ENOENT)
+          line += " (" + SystemReason(errno) + ")";
+        return line + "\n";
+      };
       std::cerr << name << " not found.\n";
       if (home.From == HomeLayout::Source::Installed && !home.UserDir.empty())
-        std::cerr << "Folder: " << home.UserDir << "\n";
-      std::cerr << "Folder: " << home.DataDir << "\n";
+        std::cerr << folder(home.UserDir);
+      std::cerr << folder(home.DataDir);
       return 1;
     }
   }
@@ -164,15 +198,46 @@ int main(int argc, char** argv) {
   conv.VersionText = std::string("Ver.") + TQC_VERSION;
 
   std::vector<std::string> files = opts.Files;
-  if (opts.Order) files = OrderBaseFirst(files, opts.Conversion.CompileReady);
+  // The include cache each input writes.
+  auto cacheOf = [&](const std::string& file) {
+    return conv.CacheWriteDir.empty()
+               ? std::string()
+               : IncludeCachePath(conv.CacheWriteDir,
+                                  IncludeBaseName(fs::path(file).filename().string()));
+  };
+  if (opts.Order) {
+    files = OrderBaseFirst(files, opts.Conversion.CompileReady);
+    // Base-first, every header finds the caches of the headers it includes as this batch
+    // wrote them; a cache of the batch not written yet is not read at all, so that the units
+    // are the same whatever an earlier run left.
+    for (const std::string& file : files)
+      if (std::string cache = cacheOf(file); !cache.empty()) cacheMemo.Withhold(cache);
+  }
   TargetGuard guard(files);
 
   const bool progress = files.size() > 1 && isatty(STDERR_FILENO);
   int status = 0;
   bool toldCacheNotKept = false;
+  int cachesWritten = 0, cachesFailed = 0;
   std::size_t index = 0;
   // Converts and writes one file; false when it failed or was refused.
   auto convertOne = [&](const std::string& file) {
+    // The unit is named after the file, so where it goes is known before the conversion.
+    const std::string unitName = fs::path(file).stem().string();
+    std::string target;
+    if (opts.Output) {
+      target = *opts.Output;
+    } else if (opts.OutDir) {
+      target = (fs::path(*opts.OutDir) / (unitName + ".pas")).string();
+    } else {
+      target = (fs::path(file).parent_path() / (unitName + ".pas")).string();
+    }
+    const std::string cache = cacheOf(file);
+    if (std::string refused = guard.Refusal(file, target, cache); !refused.empty()) {
+      if (progress) std::cerr << "\r\x1b[K";
+      std::cerr << "tqc-convert: " << file << ": unit not written: " << refused << "\n";
+      return false;
+    }
     CliHost host(opts);
     OutputPane pane;
     ConversionResult result;
@@ -185,14 +250,7 @@ int main(int argc, char** argv) {
       std::cerr << "tqc-convert: " << e.what() << "\n";
       return false;
     }
-    std::string target;
-    if (opts.Output) {
-      target = *opts.Output;
-    } else if (opts.OutDir) {
-      target = (fs::path(*opts.OutDir) / (result.UnitName + ".pas")).string();
-    } else {
-      target = (fs::path(file).parent_path() / (result.UnitName + ".pas")).string();
-    }
+    guard.Claim(file, target, cache);
     std::string error;
     if (target == "-") {
       const std::string text = pane.SaveText();
@@ -201,15 +259,16 @@ int main(int argc, char** argv) {
       std::cout.flush();
       if (!std::cout)
         error = "cannot write to standard output: " + SystemReason(errno ? errno : EIO);
-    } else if (std::string refused = guard.Refusal(file, target); !refused.empty()) {
-      error = file + ": unit not written: " + refused;
     } else {
       WriteFile(target, pane.SaveText(), error);
     }
     if (progress) std::cerr << "\r\x1b[K";
     // The cache was written (or not) by the conversion, whatever became of the unit.
-    if (!result.CacheError.empty())
+    if (result.CacheWritten) ++cachesWritten;
+    if (!result.CacheError.empty()) {
+      ++cachesFailed;
       std::cerr << "tqc-convert: warning: " << result.CacheError << "\n";
+    }
     // Said once a run: every later header would only repeat it.
     if (result.CacheNotKept && !toldCacheNotKept) {
       std::cerr << "tqc-convert: warning: " << home.CacheNotKeptText() << "\n";
@@ -246,6 +305,12 @@ int main(int argc, char** argv) {
       std::cerr << "tqc-convert: " << file << ": not enough memory\n";
       status = 1;
     }
+  }
+  // A batch that kept none of its caches has not done what a later batch relies on.
+  if (cachesFailed > 0 && cachesWritten == 0) {
+    std::cerr << "tqc-convert: no include cache could be written (" << cachesFailed
+              << (cachesFailed == 1 ? " failure" : " failures") << ")\n";
+    status = 1;
   }
   return status;
 }

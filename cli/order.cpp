@@ -2,7 +2,6 @@
 // among the given ones, so that their include caches exist when it is converted.
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <string_view>
 #include <unordered_map>
@@ -10,6 +9,7 @@
 
 #include "cli_options.h"
 #include "engine/includes.h"
+#include "tables/file_io.h"
 
 namespace tqc {
 
@@ -59,16 +59,14 @@ struct Included {
 
 // Base names (lower case) of the headers a file includes: its "#include" lines and, for IDL,
 // its "import" lines (only the first name, as the IDL pre-conversion takes it). Conditionals
-// and comments are not looked at; an unreadable file includes nothing (its conversion
-// reports it). The file is read a piece at a time and only the start of each line is kept,
-// so that a file larger than memory is ordered too (its conversion then reports it).
+// and comments are not looked at; a file the converter would not read (unreadable, no regular
+// file, too large) includes nothing: its conversion reports it. The file is read a piece at a
+// time and only the start of each line is kept.
 std::vector<Included> IncludedBaseNames(const std::string& path) {
   constexpr std::size_t kLineStart = 4096;
   std::vector<Included> names;
   std::size_t trailingFrom = 0;  // the includes from here on have only directives after them
   bool declares = false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return names;
   std::string line;
   auto endLine = [&] {
     const std::string_view text = SkipBlanks(line);
@@ -83,9 +81,7 @@ std::vector<Included> IncludedBaseNames(const std::string& path) {
     if (!name.empty()) names.push_back({LowerAscii(IncludeBaseName(name)), false});
     line.clear();
   };
-  std::vector<char> piece(65536);
-  while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
-    const std::string_view text(piece.data(), static_cast<std::size_t>(in.gcount()));
+  const FileResult read = ReadFilePieces(path, [&](std::string_view text) {
     // The next LF and the next CR of the piece, each looked for again only once passed: a
     // file with LF line ends has no CR, and looking for one at every line would read the
     // rest of the piece each time.
@@ -100,7 +96,8 @@ std::vector<Included> IncludedBaseNames(const std::string& path) {
       endLine();
       at = eol + 1;
     }
-  }
+  });
+  if (!read) return {};
   endLine();
   // A header with no declaration of its own (a wrapper around its includes) continues nothing.
   if (!declares) return names;

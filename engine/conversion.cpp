@@ -261,6 +261,38 @@ void ReadDefineHead(std::string_view line, ConversionContext& ctx) {
   ctx.FunctionLikeDefine = end != 0 && end != std::string_view::npos && line[end] == '(';
 }
 
+// What closes the Pascal comment that `lines` leave open at their end: "*)" or "}"; null when
+// none is open. Strings and "//" comments end with their line.
+const char* OpenCommentCloser(const std::vector<std::string>& lines) {
+  enum { Code, Paren, Brace } state = Code;
+  for (const std::string& line : lines) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const char c = line[i];
+      const char next = i + 1 < line.size() ? line[i + 1] : '\0';
+      if (state == Paren) {
+        if (c == '*' && next == ')') {
+          state = Code;
+          ++i;
+        }
+      } else if (state == Brace) {
+        if (c == '}') state = Code;
+      } else if (c == '/' && next == '/') {
+        break;
+      } else if (c == '(' && next == '*') {
+        state = Paren;
+        ++i;
+      } else if (c == '{') {
+        state = Brace;
+      } else if (c == '\'') {
+        const std::size_t end = line.find('\'', i + 1);
+        if (end == std::string::npos) break;
+        i = end;
+      }
+    }
+  }
+  return state == Paren ? "*)" : state == Brace ? "}" : nullptr;
+}
+
 void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>& failures) {
   const std::size_t total = ctx.SourceLines.size();
   std::size_t done = 0;
@@ -317,6 +349,20 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
   // A statement still waiting for its end when the file ends (an unfinished declaration, a
   // last line ending in "\") is shown as an error line rather than lost.
   if (ctx.Pending) FlushPending(ctx);
+  // A comment (or a routine body carried as one) that the file never closes would take in the
+  // unit's tail: it is closed here, and an error line says so. The unit's own lines tell
+  // which comment is open, if any: one that came with a waiting statement is inside that
+  // statement's error line.
+  if (ctx.InBlockComment) {
+    if (const char* closer = OpenCommentCloser(ctx.Pane.Lines())) {
+      WriteLine(ctx, closer);
+      const bool body = ctx.BodyDepth > 0 || std::string_view(closer) == "}";
+      WriteErrorLine(ctx, body ? "the body above has no closing } in the file"
+                               : "the comment above has no closing */ in the file");
+    }
+    ctx.InBlockComment = false;
+    ctx.BodyDepth = 0;
+  }
 }
 
 }  // namespace

@@ -121,12 +121,22 @@ void ApplyCache(CacheTargets& to, const ParsedIncludeCache& c, std::vector<std::
   for (const auto& name : c.Names) to.KnownNames.Add(name);
 }
 
+// The name of the cache a conversion writes: its own, which it never reads. Through an
+// include cycle it would otherwise learn its own declarations from its last run, take them as
+// known, and leave them out of the cache it writes now.
+std::string OwnCacheName(const ConversionContext& ctx) {
+  return IncludeBaseName(fs::path(ctx.InputPath).filename().string());
+}
+
 // Applies the cache named `name` from the first cache folder that holds it; false when none
-// does. With a memo, the memo's one stat both finds a file and checks its stamp. `read`, when
-// given, records every file looked at and what it gave, absent ones included: a cache that
-// appears later in an earlier folder changes what the look-up gives.
+// does or when it is the cache named `own`. With a memo, the memo's one stat both finds a file
+// and checks its stamp. `read`, when given, records every file looked at and what it gave,
+// absent ones included: a cache that appears later in an earlier folder changes what the
+// look-up gives.
 bool ReadCacheIfPresent(ConversionContext& ctx, CacheTargets& to, const std::string& name,
-                        std::vector<std::string>& queue, IncludeClosure* read = nullptr) {
+                        std::vector<std::string>& queue, const std::string& own,
+                        IncludeClosure* read = nullptr) {
+  if (name == own) return false;
   for (const std::string& dir : ctx.Options.CacheDirs) {
     const std::string path = IncludeCachePath(dir, name);
     if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
@@ -143,24 +153,37 @@ bool ReadCacheIfPresent(ConversionContext& ctx, CacheTargets& to, const std::str
   return false;
 }
 
-// Reads the cache named `top` and every cache it leads to into `to`; false when `top` is
-// absent.
+// Reads the cache named `top` and every cache it leads to, but the one named `own`, into `to`;
+// false when `top` is absent.
 bool WalkCaches(ConversionContext& ctx, CacheTargets& to, const std::string& top,
-                IncludeClosure* read = nullptr) {
+                const std::string& own, IncludeClosure* read = nullptr) {
   std::vector<std::string> queue;
-  if (!ReadCacheIfPresent(ctx, to, top, queue, read)) return false;
+  if (!ReadCacheIfPresent(ctx, to, top, queue, own, read)) return false;
   // The queue grows while it is read; an index keeps the walk valid.
-  for (std::size_t i = 0; i < queue.size(); ++i) ReadCacheIfPresent(ctx, to, queue[i], queue, read);
+  for (std::size_t i = 0; i < queue.size(); ++i)
+    ReadCacheIfPresent(ctx, to, queue[i], queue, own, read);
   return true;
+}
+
+// Whether a kept closure read the cache named `name`.
+bool ClosureRead(const ConversionContext& ctx, const IncludeClosure& closure,
+                 const std::string& name) {
+  for (const std::string& dir : ctx.Options.CacheDirs) {
+    const std::string path = IncludeCachePath(dir, name);
+    for (const auto& [file, parsed] : closure.Read)
+      if (parsed && file == path) return true;
+  }
+  return false;
 }
 
 // WalkCaches into the conversion's own lists. A conversion that has read no cache yet gives
 // the walk nothing to skip, so what the walk adds depends on the files alone: it is kept in
 // the memo and later appended whole, as shared frozen parts.
 bool ReadCaches(ConversionContext& ctx, const std::string& top) {
-  CacheTargets own = TargetsOf(ctx);
+  CacheTargets into = TargetsOf(ctx);
+  const std::string own = OwnCacheName(ctx);
   IncludeCacheMemo* memo = ctx.Options.CacheMemo;
-  if (!memo || !ctx.IncludedCaches.Empty()) return WalkCaches(ctx, own, top);
+  if (!memo || !ctx.IncludedCaches.Empty()) return WalkCaches(ctx, into, top, own);
   // Closures are kept per name and per list of folders: the path in the first folder, followed
   // by the other folders.
   const auto& dirs = ctx.Options.CacheDirs;
@@ -169,14 +192,16 @@ bool ReadCaches(ConversionContext& ctx, const std::string& top) {
   for (std::size_t i = 1; i < dirs.size(); ++i) (key += '\n') += dirs[i];
   std::shared_ptr<const IncludeClosure> closure = memo->Closure(key);
   if (!closure) {
-    if (!memo->WantsClosure(key)) return WalkCaches(ctx, own, top);
+    if (!memo->WantsClosure(key)) return WalkCaches(ctx, into, top, own);
+    // A closure holds every cache the walk reaches, for any header that includes `top`.
     auto built = std::make_shared<IncludeClosure>();
-    CacheTargets into = TargetsOf(*built);
-    built->Found = WalkCaches(ctx, into, top, built.get());
+    CacheTargets kept = TargetsOf(*built);
+    built->Found = WalkCaches(ctx, kept, top, std::string(), built.get());
     for (TStringList2* list : ListsOf(*built)) list->Freeze();
     memo->KeepClosure(key, built);
     closure = std::move(built);
   }
+  if (ClosureRead(ctx, *closure, own)) return WalkCaches(ctx, into, top, own);
   if (!closure->Found) return false;
   const auto lists = ListsOf(ctx);
   const auto kept = ListsOf(*closure);
@@ -315,7 +340,17 @@ std::vector<std::string> NameIndex::UnitsOf(std::string_view lowerName) const {
   return out;
 }
 
+void IncludeCacheMemo::Written(const std::string& path,
+                               std::shared_ptr<const ParsedIncludeCache> parsed) {
+  withheld_.erase(path);
+  if (checks_ == Checks::EveryRead)
+    Forget(path);
+  else
+    slots_[path] = Slot{0, 0, 0, std::move(parsed)};
+}
+
 std::shared_ptr<const ParsedIncludeCache> IncludeCacheMemo::Get(const std::string& path) {
+  if (!withheld_.empty() && withheld_.contains(path)) return nullptr;
   auto it = slots_.find(path);
   if (it != slots_.end() && checks_ == Checks::FirstReadOnly) return it->second.Parsed;
   FileStamp stamp;
@@ -416,6 +451,7 @@ RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
 // folder holds one.
 std::shared_ptr<const ParsedIncludeCache> FindCache(const ConversionContext& ctx,
                                                     const std::string& name) {
+  if (name == OwnCacheName(ctx)) return nullptr;
   for (const std::string& dir : ctx.Options.CacheDirs) {
     const std::string path = IncludeCachePath(dir, name);
     if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
@@ -473,22 +509,24 @@ bool WriteIncludeCache(const ConversionContext& ctx, std::string& error) {
     const std::string text = BuildIncludeCache(ctx);
     // A cache that would come out the same is left alone: converting a header set again
     // would otherwise create and rename a file per header for nothing.
-    if (FileHolds(path, text)) return true;
-    std::error_code ec;
-    // The per-user cache folder may not exist yet, nor the folders above it.
-    fs::create_directories(ctx.Options.CacheWriteDir, ec);
-    if (ec) {
-      error = "cannot write include cache " + path + ": " + ec.message();
-      return false;
-    }
-    // Written beside and renamed over the old cache, so no reader ever sees half a file.
-    if (FileResult written = WriteFileSafely(path, text); !written) {
-      error = "cannot write include cache " + path + ": " + written.Reason();
-      return false;
+    if (!FileHolds(path, text)) {
+      std::error_code ec;
+      // The per-user cache folder may not exist yet, nor the folders above it.
+      fs::create_directories(ctx.Options.CacheWriteDir, ec);
+      if (ec) {
+        error = "cannot write include cache " + path + ": " + ec.message();
+        return false;
+      }
+      // Written beside and renamed over the old cache, so no reader ever sees half a file.
+      if (FileResult written = WriteFileSafely(path, text); !written) {
+        error = "cannot write include cache " + path + ": " + written.Reason();
+        return false;
+      }
     }
     if (IncludeCacheMemo* memo = ctx.Options.CacheMemo) {
-      memo->Forget(path);
-      if (memo->Names().Built()) memo->Names().Add(name, ParseIncludeCache(text));
+      auto parsed = std::make_shared<const ParsedIncludeCache>(ParseIncludeCache(text));
+      if (memo->Names().Built()) memo->Names().Add(name, *parsed);
+      memo->Written(path, std::move(parsed));
     }
     return true;
   } catch (const std::exception& e) {

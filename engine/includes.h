@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -99,6 +100,15 @@ class IncludeCacheMemo {
   std::shared_ptr<const ParsedIncludeCache> Get(const std::string& path);
   // Drops the file, so the next Get parses it again (called when a cache is rewritten).
   void Forget(const std::string& path) { slots_.erase(path); }
+  // tqc-convert --order: a cache the batch will write counts as absent until it is written, so
+  // that what the batch gives never depends on a cache an earlier run left (through an include
+  // cycle a header would otherwise read its own old cache, or one of a header converted after
+  // it).
+  void Withhold(const std::string& path) { withheld_.insert(path); }
+  // The conversion wrote the cache at `path` (or found it there already) as `parsed` gives it.
+  // A batch keeps what it wrote rather than reading the file back, which another run may have
+  // replaced meanwhile; a window reads it again when it is next asked for.
+  void Written(const std::string& path, std::shared_ptr<const ParsedIncludeCache> parsed);
   std::size_t Parses() const { return parses_; }
 
   // The closure walked from the cache at `path` before, if every file it read still gives
@@ -120,6 +130,7 @@ class IncludeCacheMemo {
   };
   Checks checks_;
   std::unordered_map<std::string, Slot> slots_;  // a slot without Parsed: no file
+  std::unordered_set<std::string> withheld_;
   std::size_t parses_ = 0;
   std::unordered_map<std::string, std::shared_ptr<const IncludeClosure>> closures_;
   std::unordered_map<std::string, int> walks_;

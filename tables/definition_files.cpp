@@ -92,9 +92,9 @@ std::vector<std::string> SplitItems(std::string_view line) {
   return items;
 }
 
-void ReadDatText(DefinitionTables& t, std::string_view bytes) {
+bool ReadDatText(DefinitionTables& t, std::string_view bytes) {
   TStringList2* section = nullptr;
-  bool define = false, predefined = false, result = false, cast = false;
+  bool define = false, predefined = false, result = false, cast = false, known = false;
   for (const std::string& line : SplitLines(bytes)) {
     if (IsCommentOrEmpty(line)) continue;
     if (line[0] == '[') {
@@ -120,6 +120,7 @@ void ReadDatText(DefinitionTables& t, std::string_view bytes) {
         result = true;
       else if (line == "[cast]")
         cast = true;
+      known = known || section || define || predefined || result || cast;
       continue;
     }
     if (section) {
@@ -139,6 +140,7 @@ void ReadDatText(DefinitionTables& t, std::string_view bytes) {
       values.Add(items[1]);
     }
   }
+  return known;
 }
 
 bool ParseTableInteger(std::string_view s, int& value) {
@@ -183,7 +185,7 @@ bool ParseTableInteger(std::string_view s, int& value) {
   return true;
 }
 
-void ReadTypText(DefinitionTables& t, std::string_view bytes) {
+bool ReadTypText(DefinitionTables& t, std::string_view bytes) {
   enum {
     None,
     Type,
@@ -195,6 +197,7 @@ void ReadTypText(DefinitionTables& t, std::string_view bytes) {
     ConvertedOnly,
     ActiveX
   } section = None;
+  bool known = false;
   for (const std::string& line : SplitLines(bytes)) {
     if (IsCommentOrEmpty(line)) continue;
     if (line == "[TYPE]")
@@ -215,7 +218,9 @@ void ReadTypText(DefinitionTables& t, std::string_view bytes) {
       section = ActiveX;
     else if (line[0] == '[')
       section = None;
-    else {
+    if (line[0] == '[') {
+      known = known || section != None;
+    } else {
       auto items = SplitItems(line);
       switch (section) {
         case Type:
@@ -258,10 +263,12 @@ void ReadTypText(DefinitionTables& t, std::string_view bytes) {
       }
     }
   }
+  return known;
 }
 
-void ReadExpText(DefinitionTables& t, std::string_view bytes) {
+bool ReadExpText(DefinitionTables& t, std::string_view bytes) {
   int dll = -1;
+  bool known = false, names = false;  // a [DLL] line; names before any
   for (std::string_view line : SplitLineViews(bytes)) {
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
@@ -271,11 +278,15 @@ void ReadExpText(DefinitionTables& t, std::string_view bytes) {
         continue;
       }
       dll = t.ExportingDlls.Add(line.substr(1, close - 1));
+      known = true;
     } else if (dll >= 0) {
       while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
       if (!line.empty()) t.ExportedNames.Add(line, dll);
+    } else {
+      names = true;
     }
   }
+  return known || !names;
 }
 
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const std::string& dir) {
@@ -290,21 +301,34 @@ std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const Definit
   tables = DefinitionTables{};
   std::vector<std::string> warnings;
   std::string bytes;
-  // Reads one file; false when it is absent or (for tqc.def) unreadable.
+  // Reads one file as a header is read (UTF-16 with its mark is transcoded, a file with NUL
+  // bytes is no text); false when it is absent or (for tqc.def) unreadable.
   auto read = [&](const std::string& path, bool required) {
     if (path.empty()) return false;
-    const FileResult r = ReadFileBytes(path, bytes);
+    TextEncoding encoding;
+    const FileResult r = ReadTextFile(path, bytes, encoding);
     if (r || r.Error == ENOENT) return bool(r);
     if (required) throw std::runtime_error(r.Message);
     warnings.push_back(r.Message);
     return false;
   };
-  if (read(paths.Dat, true)) ReadDatText(tables, bytes);
-  if (read(paths.Typ, true)) ReadTypText(tables, bytes);
+  // A table with none of its sections is some other file (or an empty one): taken as it is,
+  // every unit would come out wrong without a word.
+  auto refuse = [](const std::string& path, const char* sections) {
+    throw std::runtime_error(path + ": not a definition file: no line of it is a section such as " +
+                             sections);
+  };
+  if (read(paths.Dat, true) && !ReadDatText(tables, bytes))
+    refuse(paths.Dat, "[skip] or [stdcall]");
+  if (read(paths.Typ, true) && !ReadTypText(tables, bytes))
+    refuse(paths.Typ, "[TYPE] or [POINTER]");
   if (read(paths.Def, false))
     ReadReplacementText(bytes, tables.BaseReplacementNames, tables.BaseReplacementTemplates,
                         tables.BaseReplacementPointers);
-  if (read(paths.Exp, false)) ReadExpText(tables, bytes);
+  // Without it bindings name the header's DLL: a warning, not a refusal.
+  if (read(paths.Exp, false) && !ReadExpText(tables, bytes))
+    warnings.push_back(paths.Exp +
+                       ": not a definition file: no line of it names a DLL such as [user32.dll]");
   tables.ReplacementNames = tables.BaseReplacementNames;
   tables.ReplacementTemplates = tables.BaseReplacementTemplates;
   tables.ReplacementPointers = tables.BaseReplacementPointers;

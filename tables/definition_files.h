@@ -55,8 +55,9 @@ std::vector<std::string> SplitLines(std::string_view bytes);
 // The same lines as views into `bytes`.
 std::vector<std::string_view> SplitLineViews(std::string_view bytes);
 
-// Reads the definition files from folder `dir` (each only if present) into fresh tables. A tqc.dat
-// or tqc.typ that is there but cannot be read throws std::runtime_error with its path and the
+// Reads the definition files from folder `dir` (each only if present) into fresh tables,
+// each as a text file (ReadTextFile). A tqc.dat or tqc.typ that is there but cannot be read,
+// is not text, or has none of its known sections throws std::runtime_error with its path and the
 // reason: empty tables would make every unit wrong. An unreadable tqc.def is left out; the
 // returned warnings say so.
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const std::string& dir);
@@ -67,8 +68,10 @@ struct DefinitionPaths {
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths);
 
 // Append what the text of tqc.dat / tqc.typ holds to the tables; malformed lines are skipped.
-void ReadDatText(DefinitionTables& tables, std::string_view bytes);
-void ReadTypText(DefinitionTables& tables, std::string_view bytes);
-void ReadExpText(DefinitionTables& tables, std::string_view bytes);
+// False when no line of the text is one of the file's known section headers (tqc.exp: when
+// it names functions but no DLL).
+bool ReadDatText(DefinitionTables& tables, std::string_view bytes);
+bool ReadTypText(DefinitionTables& tables, std::string_view bytes);
+bool ReadExpText(DefinitionTables& tables, std::string_view bytes);
 
 }  // namespace tqc

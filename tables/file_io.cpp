@@ -4,6 +4,7 @@
 // an interrupted run leaves nothing behind.
 #include "file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,11 +12,13 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
 namespace tqc {
 
@@ -43,10 +46,20 @@ extern "C" void RemoveTempAndEnd(int sig) {
   ::raise(sig);
 }
 
-FileResult Failure(const char* what, const std::string& path, int error) {
+FileResult Failure(const char* what, const std::string& path, int error, std::string detail = {}) {
   FileResult r;
   r.Error = error != 0 ? error : EIO;
-  r.Message = std::string(what) + " " + path + ": " + SystemReason(r.Error);
+  r.Detail = std::move(detail);
+  r.Message = std::string(what) + " " + path + ": " + r.Reason();
+  return r;
+}
+
+// A file that is not text: "PATH: not a text file", with why when the start looked like text.
+FileResult NotText(const std::string& path, const std::string& why = {}) {
+  FileResult r;
+  r.Error = EILSEQ;
+  r.Detail = why.empty() ? "not a text file" : "not a text file (" + why + ")";
+  r.Message = path + ": " + r.Detail;
   return r;
 }
 
@@ -60,6 +73,10 @@ class Fd {
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
   int Get() const { return fd_; }
+  void Reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
   // Closes now; returns the errno of a failed close, or 0.
   int Close() {
     const int fd = fd_;
@@ -89,8 +106,43 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-// Appends what the descriptor gives until its end or until `out` holds `limit` bytes.
-FileResult ReadPieces(int fd, const std::string& path, std::string& out, std::size_t limit) {
+std::string Megabytes(std::uintmax_t bytes) {
+  return std::to_string((bytes + (std::uintmax_t{1} << 20) - 1) >> 20) + " MB";
+}
+
+FileResult TooLarge(const std::string& path, std::uintmax_t size) {
+  return Failure("cannot read", path, EFBIG,
+                 "File too large (" + (size > kMaxReadSize ? Megabytes(size) + "; " : "") +
+                     "files are read up to " + Megabytes(kMaxReadSize) + ")");
+}
+
+// What a file is when it is not a regular one, for the refusal.
+const char* KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a named pipe";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a plain file";
+}
+
+// Opens a file for reading. Only a regular file within the size limit is taken: a named pipe
+// would wait for a writer (it is opened without waiting and refused), a device may never end.
+FileResult OpenRegularFile(const std::string& path, Fd& fd, struct stat& st) {
+  fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (fd.Get() < 0) return Failure("cannot open", path, errno);
+  if (::fstat(fd.Get(), &st) != 0) return Failure("cannot read", path, errno);
+  if (S_ISDIR(st.st_mode)) return Failure("cannot read", path, EISDIR);
+  if (!S_ISREG(st.st_mode))
+    return Failure("cannot read", path, EINVAL,
+                   std::string("not a regular file (") + KindOf(st.st_mode) + ")");
+  if (static_cast<std::uintmax_t>(st.st_size) > kMaxReadSize) return TooLarge(path, st.st_size);
+  return {};
+}
+
+// Appends what the descriptor gives until its end or until `out` holds `limit` bytes. With
+// `refuseNul`, a piece that holds a NUL byte ends the read: the file is not text.
+FileResult ReadPieces(int fd, const std::string& path, std::string& out, std::size_t limit,
+                      bool refuseNul = false) {
   char piece[65536];
   while (out.size() < limit) {
     const ssize_t n = ::read(fd, piece, std::min(sizeof piece, limit - out.size()));
@@ -99,8 +151,23 @@ FileResult ReadPieces(int fd, const std::string& path, std::string& out, std::si
       return Failure("cannot read", path, errno);
     }
     if (n == 0) break;
+    if (refuseNul) {
+      if (const void* nul = std::memchr(piece, '\0', static_cast<std::size_t>(n)))
+        return NotText(path,
+                       "a NUL byte at offset " +
+                           std::to_string(out.size() + static_cast<std::size_t>(
+                                                           static_cast<const char*>(nul) - piece)));
+    }
     out.append(piece, static_cast<std::size_t>(n));
   }
+  return {};
+}
+
+// Reads the rest of a regular file, which may have grown since it was measured, up to the
+// size limit.
+FileResult ReadToEnd(int fd, const std::string& path, std::string& out, bool refuseNul = false) {
+  if (FileResult r = ReadPieces(fd, path, out, kMaxReadSize + 1, refuseNul); !r) return r;
+  if (out.size() > kMaxReadSize) return TooLarge(path, out.size());
   return {};
 }
 
@@ -111,14 +178,74 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The path a chain of symbolic links ends at, also when the last one points nowhere yet. A
+// chain too long (a loop) is left as it stands: the write then fails with the system's reason.
+std::string FollowLinks(const std::string& path) {
+  std::string at = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+    std::string to(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+    const ssize_t n = ::readlink(at.c_str(), to.data(), to.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= to.size()) return at;
+    to.resize(static_cast<std::size_t>(n));
+    at = to.front() == '/' ? to : FolderOf(at) + "/" + to;
+  }
+  return at;
+}
+
+// The process that wrote ".tqc-PID-N.tmp", or 0 for any other name.
+pid_t TemporaryFileOwner(std::string_view name) {
+  if (!name.starts_with(".tqc-") || !name.ends_with(".tmp")) return 0;
+  name = name.substr(5, name.size() - 9);
+  const std::size_t dash = name.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash > 9 ||
+      name.substr(dash + 1).find_first_not_of("0123456789") != std::string_view::npos ||
+      name.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos)
+    return 0;
+  return static_cast<pid_t>(std::stol(std::string(name.substr(0, dash))));
+}
+
+// A process killed outright (SIGKILL, a crash, a power cut) cannot remove its temporary file:
+// the first write of a later process into that folder removes the files whose process is gone.
+// A process that still runs, also another user's, keeps its file.
+void RemoveStaleTemporaryFiles(const std::string& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> swept;
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!swept.insert(folder).second) return;
+  }
+  DIR* d = ::opendir(folder.c_str());
+  if (!d) return;
+  while (const dirent* e = ::readdir(d)) {
+    const pid_t owner = TemporaryFileOwner(e->d_name);
+    if (owner <= 0 || owner == ::getpid()) continue;
+    if (::kill(owner, 0) != 0 && errno == ESRCH) ::unlinkat(::dirfd(d), e->d_name, 0);
+  }
+  ::closedir(d);
+}
+
 }  // namespace
 
 std::string SystemReason(int error) { return std::system_category().message(error); }
 
-std::string FileResult::Reason() const { return Error == 0 ? std::string() : SystemReason(Error); }
+std::string FileResult::Reason() const {
+  if (!Detail.empty()) return Detail;
+  return Error == 0 ? std::string() : SystemReason(Error);
+}
 
 void InstallWriteSignalHandlers() {
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  // Every signal whose default action ends the process, so that none of them leaves a
+  // temporary file behind; SIGXFSZ is ignored below.
+  std::vector<int> fatal{SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                         SIGFPE,  SIGUSR1,   SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+                         SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS};
+#ifdef SIGSTKFLT
+  fatal.push_back(SIGSTKFLT);
+#endif
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) fatal.push_back(sig);
+  for (int sig : fatal) {
     struct sigaction old {};
     if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
     struct sigaction sa {};
@@ -131,15 +258,9 @@ void InstallWriteSignalHandlers() {
 }
 
 FileResult WriteFileSafely(const std::string& path, std::string_view bytes, WriteMode mode) {
-  // A link is followed: the file it points to is replaced, the link stays.
-  std::string target = path;
+  // A link is followed: the file it points to is replaced (or made), the link stays.
+  const std::string target = FollowLinks(path);
   struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-  }
   const bool exists = ::stat(target.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) return Failure("cannot create", path, errno);
   if (exists && S_ISDIR(st.st_mode)) return Failure("cannot write", path, EISDIR);
@@ -158,6 +279,7 @@ FileResult WriteFileSafely(const std::string& path, std::string_view bytes, Writ
   // A short name, so that it fits the file-name limit whatever the target's name.
   static std::atomic<unsigned> counter{0};
   const std::string folder = FolderOf(target);
+  RemoveStaleTemporaryFiles(folder);
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -205,13 +327,27 @@ FileResult WriteFileSafely(const std::string& path, std::string_view bytes, Writ
 
 FileResult ReadFileBytes(const std::string& path, std::string& out) {
   out.clear();
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-  if (fd.Get() < 0) return Failure("cannot open", path, errno);
+  Fd fd(-1);
   struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0) return Failure("cannot read", path, errno);
-  if (S_ISDIR(st.st_mode)) return Failure("cannot read", path, EISDIR);
-  if (S_ISREG(st.st_mode)) out.reserve(static_cast<std::size_t>(st.st_size));
-  return ReadPieces(fd.Get(), path, out, std::string::npos);
+  if (FileResult r = OpenRegularFile(path, fd, st); !r) return r;
+  out.reserve(static_cast<std::size_t>(st.st_size));
+  return ReadToEnd(fd.Get(), path, out);
+}
+
+FileResult ReadFilePieces(const std::string& path,
+                          const std::function<void(std::string_view)>& take) {
+  Fd fd(-1);
+  struct stat st {};
+  if (FileResult r = OpenRegularFile(path, fd, st); !r) return r;
+  std::string piece;
+  for (std::uintmax_t total = 0;;) {
+    piece.clear();
+    if (FileResult r = ReadPieces(fd.Get(), path, piece, 65536); !r) return r;
+    if (piece.empty()) return {};
+    total += piece.size();
+    if (total > kMaxReadSize) return TooLarge(path, total);
+    take(piece);
+  }
 }
 
 const char* EncodingName(TextEncoding encoding) {
@@ -275,16 +411,26 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
+// Whether bytes with NULs in them read like UTF-16 written without its mark: mostly text with a
+// NUL beside every character, all on the same side.
+bool LooksLikeUtf16(std::string_view bytes) {
+  std::size_t nul[2] = {0, 0};
+  const std::size_t pairs = bytes.size() / 2;
+  for (std::size_t i = 0; i < 2 * pairs; ++i)
+    if (bytes[i] == '\0') ++nul[i % 2];
+  const auto most = [&](std::size_t n) { return n * 4 >= pairs * 3; };
+  const auto few = [&](std::size_t n) { return n * 8 <= pairs; };
+  return pairs >= 2 && ((most(nul[0]) && few(nul[1])) || (most(nul[1]) && few(nul[0])));
+}
+
 }  // namespace
 
 FileResult ReadTextFile(const std::string& path, std::string& out, TextEncoding& encoding) {
   out.clear();
   encoding = TextEncoding::Bytes;
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-  if (fd.Get() < 0) return Failure("cannot open", path, errno);
+  Fd fd(-1);
   struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0) return Failure("cannot read", path, errno);
-  if (S_ISDIR(st.st_mode)) return Failure("cannot read", path, EISDIR);
+  if (FileResult r = OpenRegularFile(path, fd, st); !r) return r;
   // The start decides whether the file is text at all, before a large file is read whole.
   constexpr std::size_t kProbe = 8192;
   std::string head;
@@ -296,21 +442,20 @@ FileResult ReadTextFile(const std::string& path, std::string& out, TextEncoding&
     encoding = TextEncoding::Utf16Be;
   else if (starts("\xEF\xBB\xBF"))
     encoding = TextEncoding::Utf8Bom;
-  else if (head.find('\0') != std::string::npos) {
-    FileResult r;
-    r.Error = EILSEQ;
-    r.Message = path + ": not a text file";
-    return r;
-  }
-  if (S_ISREG(st.st_mode)) out.reserve(static_cast<std::size_t>(st.st_size));
+  const bool utf16 = encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be;
+  if (!utf16 && head.find('\0') != std::string::npos)
+    return NotText(path, LooksLikeUtf16(head) ? "no byte-order mark: UTF-16?" : "");
+  out.reserve(static_cast<std::size_t>(st.st_size));
   out += head;
+  // Past the start a NUL byte is refused as soon as it is read: text has none.
   if (head.size() == kProbe) {
-    if (FileResult r = ReadPieces(fd.Get(), path, out, std::string::npos); !r) return r;
+    if (FileResult r = ReadToEnd(fd.Get(), path, out, !utf16); !r) return r;
   }
   if (encoding == TextEncoding::Utf8Bom) {
     out.erase(0, 3);
-  } else if (encoding != TextEncoding::Bytes) {
+  } else if (utf16) {
     out = Utf16ToUtf8(std::string_view(out).substr(2), encoding == TextEncoding::Utf16Be);
+    if (out.find('\0') != std::string::npos) return NotText(path, "a NUL character");
   }
   return {};
 }

@@ -4,6 +4,8 @@
 // window's saved text all go through WriteFileSafely.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -15,10 +17,15 @@ namespace tqc {
 struct FileResult {
   int Error = 0;
   std::string Message;  // e.g. "cannot write /x/a.pas: No space left on device"
+  std::string Detail;   // the reason when the system's text for Error would not say it
   explicit operator bool() const { return Error == 0; }
-  // The system's text for Error ("Permission denied").
+  // Detail, else the system's text for Error ("Permission denied").
   std::string Reason() const;
 };
+
+// The largest file read (headers, definition files, include caches): far above any real
+// header, low enough that a runaway file cannot take the machine's memory.
+constexpr std::uintmax_t kMaxReadSize = std::uintmax_t{64} << 20;
 
 // The system's text for an errno value.
 std::string SystemReason(int error);
@@ -44,9 +51,15 @@ FileResult WriteFileSafely(const std::string& path, std::string_view bytes,
 // with ignored stay ignored.
 void InstallWriteSignalHandlers();
 
-// Reads a whole file as bytes. On failure Message reads "cannot open PATH: REASON" or
-// "cannot read PATH: REASON" (a folder gives "Is a directory").
+// Reads a whole file as bytes. Only a regular file of at most kMaxReadSize bytes is read; a
+// named pipe is refused without waiting for a writer. On failure Message reads "cannot open
+// PATH: REASON" or "cannot read PATH: REASON" (a folder gives "Is a directory", a device
+// "not a regular file (a character device)", a larger file "File too large (...)").
 FileResult ReadFileBytes(const std::string& path, std::string& out);
+// Reads the same files as ReadFileBytes, handing each piece to `take` as it is read, so that
+// a caller that keeps only part of a file never holds all of it.
+FileResult ReadFilePieces(const std::string& path,
+                          const std::function<void(std::string_view)>& take);
 // How a text file was written, as its first bytes tell.
 enum class TextEncoding {
   Bytes,    // 8-bit text, taken as it is
@@ -58,9 +71,10 @@ enum class TextEncoding {
 const char* EncodingName(TextEncoding encoding);
 
 // Reads a text file as the converter takes it: a UTF-8 byte-order mark is dropped, UTF-16 with
-// its mark becomes UTF-8, and a file with a NUL byte in its first 8 KB (and no UTF-16 mark) is
-// refused with "PATH: not a text file" before the rest is read. Other failures as
-// ReadFileBytes.
+// its mark becomes UTF-8. A NUL byte (outside UTF-16 with its mark) is refused with "PATH: not
+// a text file" as soon as it is read: in the first 8 KB before the rest is read ("... (no
+// byte-order mark: UTF-16?)" when the start reads like UTF-16), later with its offset. Which
+// files are read and the other failures as ReadFileBytes.
 FileResult ReadTextFile(const std::string& path, std::string& out, TextEncoding& encoding);
 
 // Reads the rest of an open stream into `out`; false when reading fails.

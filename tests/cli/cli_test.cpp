@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 
@@ -212,7 +214,7 @@ TEST_F(CliTest, AnInterruptedWriteLeavesAWholeUnitAndNoTemporaryFile) {
   WriteFile(dir / "big.h", ManyDefines(150000));
   const fs::path out = dir / "out";
   fs::create_directories(out);
-  for (int sig : {SIGINT, SIGTERM}) {
+  for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGUSR1}) {
     SCOPED_TRACE(sig);
     WriteFile(out / "big.pas", "old");
     const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
@@ -288,6 +290,62 @@ TEST_F(CliTest, ConcurrentRunsNeverShowATornUnit) {
   EXPECT_TRUE(last == whole[0] || last == whole[1]);
 }
 
+// The units and include caches a run left in `out` and in the home's cache folder.
+std::map<std::string, std::string> Snapshot(const fs::path& out, const fs::path& inc) {
+  std::map<std::string, std::string> files;
+  for (const fs::path& folder : {out, inc})
+    for (const auto& e : fs::directory_iterator(folder))
+      files[e.path().string()] = ReadAll(e.path());
+  return files;
+}
+
+TEST_F(CliTest, IdenticalOrderRunsGiveIdenticalUnitsWhateverTheCachesHeld) {
+  struct Case {
+    const char* Name;
+    std::vector<std::pair<const char*, const char*>> Headers;
+  } cases[] = {
+      // A routine type of a.h that b.h's parameter needs, both including each other.
+      {"two headers that include each other",
+       {{"a.h", "#include \"b.h\"\ntypedef int A_FN(int x);\n"},
+        {"b.h", "#include \"a.h\"\nint __stdcall UseIt(A_FN *cb);\n"}}},
+      {"a cycle of three",
+       {{"a.h", "#include \"b.h\"\ntypedef int A_FN(int x);\ntypedef C_T *PC_T;\n"},
+        {"b.h", "#include \"c.h\"\ntypedef struct { int b; } B_T;\nvoid UseA(A_FN *f);\n"},
+        {"c.h", "#include \"a.h\"\ntypedef struct { int c; } C_T;\nvoid UseB(B_T *b);\n"}}},
+  };
+  const fs::path out = dir / "out", inc = dir / "home" / "inc";
+  for (const Case& c : cases) {
+    for (const char* mode : {"", "--compile-ready "}) {
+      SCOPED_TRACE(std::string(c.Name) + " " + mode);
+      fs::remove_all(out);
+      fs::remove_all(inc);
+      std::string args = std::string(mode) + "--order --out-dir '" + out.string() + "'";
+      for (const auto& [name, text] : c.Headers) {
+        WriteFile(dir / name, text);
+        args += " '" + (dir / name).string() + "'";
+      }
+      ASSERT_EQ(Run(args).Status, 0);
+      const auto first = Snapshot(out, inc);
+      for (int run = 2; run <= 4; ++run) {
+        ASSERT_EQ(Run(args).Status, 0);
+        EXPECT_EQ(Snapshot(out, inc), first) << "run " << run;
+      }
+      // What a run leaves does not depend on what the caches held before it: neither on
+      // those of a run in the other mode nor on caches that say nothing.
+      Run((*mode ? std::string() : std::string("--compile-ready ")) +
+          args.substr(std::string_view(mode).size()));
+      ASSERT_EQ(Run(args).Status, 0);
+      EXPECT_EQ(Snapshot(out, inc), first) << "after a run in the other mode";
+      for (const auto& [name, text] : c.Headers)
+        WriteFile(inc / (fs::path(name).stem().string() + ".tqc"), "[FUNC]\r\n[INC]\r\n");
+      ASSERT_EQ(Run(args).Status, 0);
+      EXPECT_EQ(Snapshot(out, inc), first) << "after empty caches";
+      // The routine type of a.h stays in its cache.
+      EXPECT_NE(ReadAll(inc / "a.tqc").find("[FUNC]\r\nA_FN\r\n"), std::string::npos);
+    }
+  }
+}
+
 TEST_F(CliTest, UnreadableInputIsNamedAndTheOthersStillConvert) {
   WriteFile(dir / "b.h", "");
   auto r = Run("'" + (dir / "missing.h").string() + "' '" + (dir / "b.h").string() + "'");
@@ -312,6 +370,27 @@ TEST_F(CliTest, UnwritableOutputIsAFailure) {
   EXPECT_EQ(r.Err.find("lines,"), std::string::npos);
 }
 
+TEST_F(CliTest, ABatchThatKeptNoIncludeCacheFails) {
+  // A folder where a cache would go makes that one write fail.
+  WriteFile(dir / "x.h", "typedef int X;\n");
+  WriteFile(dir / "y.h", "typedef int Y;\n");
+  fs::create_directories(dir / "home" / "inc" / "x.tqc");
+  auto r = Run("'" + (dir / "x.h").string() + "'");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("tqc-convert: warning: cannot write include cache " +
+                       (dir / "home" / "inc" / "x.tqc").string() + ": Is a directory\n"),
+            std::string::npos)
+      << r.Err;
+  EXPECT_NE(r.Err.find("tqc-convert: no include cache could be written (1 failure)\n"),
+            std::string::npos)
+      << r.Err;
+  EXPECT_TRUE(fs::exists(dir / "x.pas"));
+  // One cache kept: the failure of the other is a warning.
+  r = Run("'" + (dir / "x.h").string() + "' '" + (dir / "y.h").string() + "'");
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_TRUE(fs::exists(dir / "home" / "inc" / "y.tqc"));
+}
+
 TEST_F(CliTest, MissingDefinitionFilesStopTheRun) {
   WriteFile(dir / "a.h", "");
   const std::string home = (dir / "home").string();
@@ -325,6 +404,17 @@ TEST_F(CliTest, MissingDefinitionFilesStopTheRun) {
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Err, "tqc.typ not found.\nFolder: " + home + "\n");
   EXPECT_FALSE(fs::exists(dir / "a.pas"));
+
+  // A home that may not be entered: the reason, not only "not found".
+  // Root enters any folder: the run then takes the identity of a user for whom it is closed.
+  const bool root = ::geteuid() == 0;
+  fs::permissions(dir, fs::perms::all);
+  fs::permissions(dir / "home", root ? fs::perms::owner_all : fs::perms::none);
+  r = Run("'" + (dir / "a.h").string() + "'",
+          root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Err, "tqc.dat not found.\nFolder: " + home + " (Permission denied)\n");
+  fs::permissions(dir / "home", fs::perms::all);
 
   // Present but unreadable: never converted with an empty table.
   fs::create_directories(dir / "home" / "tqc.typ");
@@ -366,8 +456,13 @@ TEST_F(CliTest, AUnitThatWouldReplaceAnInputOrAnotherInputsUnitIsRefused) {
       {"a header and an IDL file of one name", d + "/a/x.h " + d + "/a/x.idl " + d + "/c.h",
        d + "/a/x.idl: unit not written: " + d + "/a/x.pas is already the unit of " + d + "/a/x.h",
        "c.pas"},
+      // Units apart, but one include cache.
+      {"two headers of one name beside their inputs", d + "/a/x.h " + d + "/b/x.h " + d + "/c.h",
+       d + "/b/x.h: unit not written: the include cache " + d +
+           "/home/inc/x.tqc is already that of " + d + "/a/x.h",
+       "c.pas"},
   };
-  const std::string self = "#define SELF 1\n";
+  const std::string self = "typedef int SELF(int);\n";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     for (const char* name : {"self.h", "hard.h", "soft.h", "like.pas", "c.h", "out", "a", "b"})
@@ -377,24 +472,32 @@ TEST_F(CliTest, AUnitThatWouldReplaceAnInputOrAnotherInputsUnitIsRefused) {
     WriteFile(dir / "self.h", self);
     fs::create_hard_link(dir / "self.h", dir / "hard.h");
     fs::create_symlink(dir / "self.h", dir / "soft.h");
-    WriteFile(dir / "like.pas", "#define LIKE 1\n");
+    WriteFile(dir / "like.pas", "typedef int LIKE(int);\n");
     WriteFile(dir / "c.h", "#define C 1\n");
-    WriteFile(dir / "a" / "x.h", "#define FROM_A 1\n");
-    WriteFile(dir / "a" / "x.idl", "const int FROM_IDL = 1;\n");
-    WriteFile(dir / "b" / "x.h", "#define FROM_B 1\n");
+    WriteFile(dir / "a" / "x.h", "typedef int FROM_A(int);\n");
+    WriteFile(dir / "a" / "x.idl", "typedef int FROM_IDL(int);\n");
+    WriteFile(dir / "b" / "x.h", "typedef int FROM_B(int);\n");
+    fs::remove_all(dir / "home" / "inc");
     auto r = Run(c.Args);
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Err.find("tqc-convert: " + c.Refusal + "\n"), std::string::npos) << r.Err;
     // No input changed; the first of two inputs kept its unit.
     EXPECT_EQ(ReadAll(dir / "self.h"), self);
     EXPECT_TRUE(fs::is_symlink(dir / "soft.h"));
-    EXPECT_EQ(ReadAll(dir / "like.pas"), "#define LIKE 1\n");
+    EXPECT_EQ(ReadAll(dir / "like.pas"), "typedef int LIKE(int);\n");
     for (const char* unit : {"out/x.pas", "a/x.pas"}) {
       if (fs::exists(dir / unit)) {
         EXPECT_NE(ReadAll(dir / unit).find("FROM_A"), std::string::npos) << unit;
       }
     }
     if (!c.Converted.empty()) EXPECT_TRUE(fs::exists(dir / c.Converted)) << c.Converted;
+    // A refused input wrote nothing: no include cache of its own, none over another's.
+    EXPECT_FALSE(fs::exists(dir / "home" / "inc" / "self.tqc"));
+    EXPECT_FALSE(fs::exists(dir / "home" / "inc" / "like.tqc"));
+    if (fs::exists(dir / "home" / "inc" / "x.tqc")) {
+      const std::string x = ReadAll(dir / "home" / "inc" / "x.tqc");
+      EXPECT_NE(x.find("FROM_A"), std::string::npos) << x;
+    }
   }
 }
 
@@ -402,23 +505,61 @@ TEST_F(CliTest, ATooLargeInputIsNamedAndTheBatchGoesOn) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer cannot run under a memory limit";
 #endif
-  // Text at its start, then a hole: a 256 MB header that takes no room on disk, read under a
-  // limit of 128 MB.
-  WriteFile(dir / "big.h", ManyDefines(1000));
-  fs::resize_file(dir / "big.h", std::uintmax_t{1} << 28);
+  // Text at its start, then a hole (zeros that take no room on disk), read under a limit of
+  // 128 MB: a 256 MB header is refused for its size before it is read, a 32 MB one at its
+  // first NUL byte.
+  const std::string big = (dir / "big.h").string(), holed = (dir / "holed.h").string();
+  WriteFile(big, ManyDefines(1000));
+  fs::resize_file(big, std::uintmax_t{1} << 28);
+  WriteFile(holed, ManyDefines(1000));
+  const std::uintmax_t text = fs::file_size(holed);
+  fs::resize_file(holed, std::uintmax_t{1} << 25);
   WriteFile(dir / "small.h", "#define SMALL 1\n");
   for (const char* mode : {"", "--order "}) {
     SCOPED_TRACE(mode);
     fs::remove(dir / "small.pas");
-    auto r = Run(std::string(mode) + "'" + (dir / "big.h").string() + "' '" +
-                     (dir / "small.h").string() + "'",
-                 "ulimit -v 131072; ");
+    auto r = Run(
+        std::string(mode) + "'" + big + "' '" + holed + "' '" + (dir / "small.h").string() + "'",
+        "ulimit -v 131072; ");
     EXPECT_EQ(r.Status, 1);
-    EXPECT_NE(r.Err.find("tqc-convert: " + (dir / "big.h").string() + ": not enough memory\n"),
+    EXPECT_NE(r.Err.find("tqc-convert: cannot read " + big +
+                         ": File too large (256 MB; files are read up to 64 MB)\n"),
+              std::string::npos)
+        << r.Err;
+    EXPECT_NE(r.Err.find("tqc-convert: " + holed + ": not a text file (a NUL byte at offset " +
+                         std::to_string(text) + ")\n"),
               std::string::npos)
         << r.Err;
     EXPECT_TRUE(fs::exists(dir / "small.pas"));
     EXPECT_FALSE(fs::exists(dir / "big.pas"));
+    EXPECT_FALSE(fs::exists(dir / "holed.pas"));
+  }
+}
+
+TEST_F(CliTest, OnlyRegularFilesAreReadAndTheBatchGoesOn) {
+  // A named pipe would wait for a writer for ever, a device would never end: both are refused
+  // at once, also by the scan of --order. A run that hangs is ended after a minute.
+  WriteFile(dir / "a.h", "#define A 1\n");
+  WriteFile(dir / "b.h", "#include \"a.h\"\n#define B 1\n");
+  ASSERT_EQ(::mkfifo((dir / "f.h").c_str(), 0644), 0);
+  for (const char* mode : {"", "--order "}) {
+    SCOPED_TRACE(mode);
+    fs::remove(dir / "a.pas");
+    fs::remove(dir / "b.pas");
+    auto r = Run(std::string(mode) + "'" + (dir / "b.h").string() + "' '" + (dir / "f.h").string() +
+                     "' /dev/zero '" + (dir / "a.h").string() + "'",
+                 "timeout 60 ");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("tqc-convert: cannot read " + (dir / "f.h").string() +
+                         ": not a regular file (a named pipe)\n"),
+              std::string::npos)
+        << r.Err;
+    EXPECT_NE(
+        r.Err.find("tqc-convert: cannot read /dev/zero: not a regular file (a character device)\n"),
+        std::string::npos)
+        << r.Err;
+    EXPECT_TRUE(fs::exists(dir / "a.pas"));
+    EXPECT_TRUE(fs::exists(dir / "b.pas"));
   }
 }
 
@@ -435,10 +576,15 @@ TEST_F(CliTest, MarkedTextIsReadAsTextAndABinaryFileIsRefused) {
       out += big ? std::string(1, '\0') + c : std::string(1, c) + '\0';
     return out;
   };
+  // UTF-16 without its mark, and text with a NUL byte past the first 8 KB.
+  std::string unmarked;
+  for (char c : text) unmarked += std::string(1, c) + '\0';
+  const std::string late = "/*" + std::string(9000, ' ') + "*/\n" + std::string(1, '\0') + text;
   struct Case {
     const char* Folder;
     std::string Bytes;
     std::string Summary;  // empty: refused
+    std::string Why = "not a text file";
   } cases[] = {
       {"plain", text, "g.h -> g.pas: 20 lines, 0 errors\n"},
       {"utf8", "\xEF\xBB\xBF" + text, "g.h -> g.pas: 20 lines, 0 errors\n"},
@@ -450,6 +596,8 @@ TEST_F(CliTest, MarkedTextIsReadAsTextAndABinaryFileIsRefused) {
                    10) +
            text,
        ""},
+      {"unmarked", unmarked, "", "not a text file (no byte-order mark: UTF-16?)"},
+      {"late", late, "", "not a text file (a NUL byte at offset 9005)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Folder);
@@ -458,7 +606,7 @@ TEST_F(CliTest, MarkedTextIsReadAsTextAndABinaryFileIsRefused) {
     auto r = Run("'" + (dir / c.Folder / "g.h").string() + "'");
     if (c.Summary.empty()) {
       EXPECT_EQ(r.Status, 1);
-      EXPECT_EQ(r.Err, "tqc-convert: " + (dir / c.Folder / "g.h").string() + ": not a text file\n");
+      EXPECT_EQ(r.Err, "tqc-convert: " + (dir / c.Folder / "g.h").string() + ": " + c.Why + "\n");
       EXPECT_FALSE(fs::exists(dir / c.Folder / "g.pas"));
       continue;
     }
@@ -486,7 +634,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
   for (const char* args :
        {"", "--call fastcall x.h", "--bogus x.h", "-o a.pas x.h y.h", "--date 2026-13-01 x.h",
         "--date 2024-02-30 x.h", "--date 2023-02-29 x.h", "--date 2026-04-31 x.h",
-        "--codepage 1252 x.h", "--other ptr x.h"}) {
+        "--codepage 1252 x.h", "--other ptr x.h", "--ole=yes x.h", "--call=fastcall x.h",
+        "--order= x.h"}) {
     auto r = Run(args);
     EXPECT_EQ(r.Status, 2) << args;
     EXPECT_NE(r.Err.find("tqc-convert: "), std::string::npos) << args;
@@ -515,6 +664,27 @@ TEST(CliOptionsTest, ParameterModesSetOneBitPerGroup) {
   ASSERT_TRUE(ParseCliOptions({"--other", "var", "--other", "normal", "f.h"}, p, err));
   EXPECT_EQ(p.Conversion.VarModeMask, 0);
   EXPECT_EQ(p.Conversion.PointerModeMask, 0);
+  // Every value may also come in the option's word, as getopt_long takes it.
+  CliOptions joined;
+  ASSERT_TRUE(ParseCliOptions(
+      {"--call=stdcall", "--other=pointer", "--intf=var", "--void-ptr=pointer", "--codepage=936",
+       "--home=h", "-oout.pas", "--date=2024-02-29", "--dll=x.dll", "--def=u.def", "f.h"},
+      joined, err))
+      << err;
+  EXPECT_EQ(joined.Conversion.DefaultCall, CallType::Stdcall);
+  EXPECT_EQ(joined.Conversion.PointerModeMask, 1);
+  EXPECT_EQ(joined.Conversion.VarModeMask, 2);
+  EXPECT_TRUE(joined.Conversion.VoidPtrAsPointer);
+  EXPECT_EQ(joined.Conversion.CodePage, 936);
+  EXPECT_EQ(joined.Home, "h");
+  EXPECT_EQ(joined.Output, "out.pas");
+  EXPECT_EQ(joined.DllName, "x.dll");
+  EXPECT_EQ(joined.DefFile, "u.def");
+  EXPECT_EQ(joined.Files, std::vector<std::string>{"f.h"});
+  CliOptions outDir;
+  ASSERT_TRUE(ParseCliOptions({"--out-dir=o=1", "-o-", "f.h"}, outDir, err)) << err;
+  EXPECT_EQ(outDir.OutDir, "o=1");
+  EXPECT_EQ(outDir.Output, "-");
   // A leap day is a date (other impossible days: UsageErrorsExitWithTwo).
   CliOptions q;
   ASSERT_TRUE(ParseCliOptions({"--date", "2024-02-29", "f.h"}, q, err)) << err;

@@ -189,6 +189,18 @@ TEST(ConversionTest, DispatchFrame) {
       {"continuation up to the end of the file is still shown",
        "#line \\\n",
        {"// Error :  #line"}},
+      // A comment or a body the file never closes ends before the unit's tail.
+      {"comment open at the end of the file",
+       "typedef int A;\n/* unterminated comment\nint f(int x);\n",
+       {"type", "  A\t= int;", "(* unterminated comment", "int f(int x);", "*)",
+        "// Error : the comment above has no closing */ in the file"}},
+      {"body open at the end of the file",
+       "int f(int x)\n{\n  return x;\n",
+       {"  function f(x: int): int; cdecl;\t(* {", "  return x;", "*)",
+        "// Error : the body above has no closing } in the file"}},
+      {"a comment in a statement's error line opens nothing",
+       "int f(int x /* open\nmore\n",
+       {"// Error :  int f ( int x (* open more"}},
       // What follows the end of a statement on its line is the next statement.
       {"prototypes that share a line",
        "int f(int a); int g(int b); int h(void);\n",

@@ -573,6 +573,29 @@ TEST_F(IncludesTest, BatchMemoReadsEachCacheOnceAndSeesItsOwnWrites) {
   EXPECT_EQ(Texts(after.InterfaceNames), V{"IB"});
 }
 
+TEST_F(IncludesTest, AHeaderNeverReadsItsOwnCache) {
+  // b's cache leads back to x's, whose old copy already names X_FN: read, it would make X_FN
+  // known, and the cache written now would lose it.
+  Cache("b", "[INC]\r\nx\r\n");
+  const std::string text = "#include \"b.h\"\ntypedef int X_FN(int x);\n";
+  IncludeCacheMemo memo, batch(IncludeCacheMemo::Checks::FirstReadOnly);
+  for (IncludeCacheMemo* m : {static_cast<IncludeCacheMemo*>(nullptr), &memo, &batch}) {
+    fx.Options.CacheMemo = m;
+    // From the third reading on, the memo walks from a kept closure.
+    for (int run = 0; run < 4; ++run) {
+      fx.Convert(text, dir / "x.h");
+      EXPECT_NE(ReadText(dir / "inc/x.tqc").find("[FUNC]\r\nX_FN\r\n"), std::string::npos) << run;
+    }
+  }
+  // Withheld, a cache counts as absent until the batch writes it.
+  batch.Withhold(dir / "inc/b.tqc");
+  EXPECT_EQ(batch.Get(dir / "inc/b.tqc"), nullptr);
+  batch.Written(dir / "inc/b.tqc",
+                std::make_shared<const ParsedIncludeCache>(ParseIncludeCache("[TYPE]\r\nB,X\r\n")));
+  ASSERT_NE(batch.Get(dir / "inc/b.tqc"), nullptr);
+  EXPECT_EQ(batch.Get(dir / "inc/b.tqc")->Types.size(), 1u);
+}
+
 TEST_F(IncludesTest, CachesAreLookedForInEachFolderAndWrittenToOne) {
   // The per-user folder, written to, and a shipped one, only read.
   fx.Options.CacheDirs = {dir / "user", dir / "shipped"};

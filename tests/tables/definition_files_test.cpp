@@ -277,13 +277,64 @@ TEST_F(LoadDefinitionsTest, BinaryGarbageIsReadWithoutHarm) {
   garbage.insert(5000, "\n[skip]\n");
   garbage.insert(9000, "\n[define]\n");
   garbage.insert(12000, "\n[TYPE]\n");
-  for (const char* name : {"tqc.dat", "tqc.typ", "tqc.def"}) Write(name, garbage);
   DefinitionTables t;
-  EXPECT_NO_THROW(LoadDefinitions(t, dir_.string()));
+  ReadDatText(t, garbage);
+  ReadTypText(t, garbage);
+  ReadReplacementText(garbage, t.ReplacementNames, t.ReplacementTemplates, t.ReplacementPointers);
   EXPECT_EQ(t.DefineNames.Count(), t.DefineValues.Count());
   EXPECT_EQ(t.TypeNames.Count(), t.TypeValues.Count());
   EXPECT_EQ(t.ReplacementNames.Count(), t.ReplacementTemplates.Count());
   EXPECT_EQ(t.ReplacementNames.Count(), t.ReplacementPointers.Count());
+  // As files they are no text: refused, not loaded.
+  for (const char* name : {"tqc.dat", "tqc.typ", "tqc.def"}) Write(name, garbage);
+  EXPECT_THROW(LoadDefinitions(t, dir_.string()), std::runtime_error);
+}
+
+TEST_F(LoadDefinitionsTest, ACorruptTableIsRefusedWithItsReason) {
+  // Each case replaces one table of a good pair; % stands for its path.
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("[TYPE]\r\nint,Integer\r\n")) utf16 += std::string(1, c) + '\0';
+  struct Case {
+    const char* Name;
+    std::string Bytes;    // empty with Link: a link to /dev/zero
+    const char* Message;  // empty: loaded
+    bool Link = false;
+  } cases[] = {
+      {"tqc.dat", "",
+       "%: not a definition file: no line of it is a section such as [skip] or [stdcall]"},
+      {"tqc.typ", "int,Integer\nlong,Integer\n",
+       "%: not a definition file: no line of it is a section such as [TYPE] or [POINTER]"},
+      {"tqc.dat", "[unknown]\nWINAPI\n",
+       "%: not a definition file: no line of it is a section such as [skip] or [stdcall]"},
+      {"tqc.typ", std::string("[TYPE]\nint,Integer\n\0\0\0", 22), "%: not a text file"},
+      {"tqc.dat", "", "cannot read %: not a regular file (a character device)", true},
+      {"tqc.typ", utf16, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.Name) + ": " + (c.Link ? "link" : c.Bytes));
+    for (const char* name : {"tqc.dat", "tqc.typ"}) fs::remove(dir_ / name);
+    Write("tqc.dat", "[skip]\nFAR\n");
+    Write("tqc.typ", "[TYPE]\nchar,AnsiChar\n");
+    fs::remove(dir_ / c.Name);
+    if (c.Link)
+      fs::create_symlink("/dev/zero", dir_ / c.Name);
+    else
+      Write(c.Name, c.Bytes);
+    DefinitionTables t;
+    if (*c.Message == '\0') {
+      LoadDefinitions(t, dir_.string());
+      EXPECT_EQ(Texts(t.TypeValues), V{"Integer"});
+      continue;
+    }
+    std::string expected = c.Message;
+    expected.replace(expected.find('%'), 1, (dir_ / c.Name).string());
+    try {
+      LoadDefinitions(t, dir_.string());
+      ADD_FAILURE() << "loaded";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(e.what(), expected);
+    }
+  }
 }
 
 TEST_F(LoadDefinitionsTest, UnreadableTablesStopTheLoadAndAnUnreadableDefFileIsAWarning) {

@@ -87,6 +87,13 @@ TEST_F(WriteFileSafelyTest, AReplacedFileKeepsItsModeItsLinksAndFitsAnyName) {
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.pas"));
   EXPECT_EQ(ReadAll(real), "three");
 
+  // A link that points nowhere yet is followed too: the file is made where it points.
+  fs::create_symlink("made/there.pas", dir_ / "dangling.pas");
+  fs::create_directories(dir_ / "made");
+  ASSERT_TRUE(WriteFileSafely((dir_ / "dangling.pas").string(), "made"));
+  EXPECT_TRUE(fs::is_symlink(dir_ / "dangling.pas"));
+  EXPECT_EQ(ReadAll(dir_ / "made" / "there.pas"), "made");
+
   // The temporary name is short: a name near the limit of 255 bytes still works.
   const std::string longName = (dir_ / (std::string(251, 'n') + ".pas")).string();
   ASSERT_TRUE(WriteFileSafely(longName, "four"));
@@ -164,6 +171,21 @@ TEST_F(WriteFileSafelyTest, AFailedWriteKeepsTheOldFileAndNamesPathAndReason) {
     if (fs::is_directory(folder) && folder != "/dev")
       EXPECT_EQ(Litter(folder), std::vector<std::string>());
   }
+}
+
+TEST_F(WriteFileSafelyTest, TheFirstWriteIntoAFolderRemovesTemporaryFilesOfEndedProcesses) {
+  // A process killed outright left its temporary file; another one still runs.
+  const pid_t ended = ::fork();
+  ASSERT_GE(ended, 0);
+  if (ended == 0) ::_exit(0);
+  ::waitpid(ended, nullptr, 0);
+  const std::string stale = ".tqc-" + std::to_string(ended) + "-3.tmp";
+  const std::string running = ".tqc-" + std::to_string(::getppid()) + "-4.tmp";
+  for (const std::string& name : {stale, running, std::string(".tqc-notes.tmp")}) Put(name, "x");
+  ASSERT_TRUE(WriteFileSafely((dir_ / "a.pas").string(), "a"));
+  EXPECT_FALSE(fs::exists(dir_ / stale));
+  EXPECT_TRUE(fs::exists(dir_ / running));
+  EXPECT_TRUE(fs::exists(dir_ / ".tqc-notes.tmp"));
 }
 
 }  // namespace
