@@ -8,6 +8,7 @@
 
 #include "failure.h"
 #include "numbers.h"
+#include "records.h"
 #include "rules.h"
 #include "type_mapping.h"
 
@@ -144,18 +145,124 @@ std::optional<std::string> CompilerCondition(const ConversionContext& ctx, const
   return out;
 }
 
+// What a written condition is on the units' target ([target] symbols defined, the other
+// symbols of [predefined] not): Defined(X), True and False, with not, and, or, parentheses.
+enum class Truth { False, True, Unknown };
+class TargetTruth {
+ public:
+  TargetTruth(const ConversionContext& ctx, std::string_view text) : ctx_(ctx), s_(text) {}
+  Truth Run() {
+    const Truth t = Or();
+    Skip();
+    return at_ == s_.size() || s_[at_] == '}' ? t : Truth::Unknown;
+  }
+
+ private:
+  void Skip() {
+    while (at_ < s_.size() && (s_[at_] == ' ' || s_[at_] == '\t')) ++at_;
+  }
+  bool Word(std::string_view w) {
+    Skip();
+    if (s_.compare(at_, w.size(), w) != 0) return false;
+    const std::size_t end = at_ + w.size();
+    if (end < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[end])) || s_[end] == '_'))
+      return false;
+    at_ = end;
+    return true;
+  }
+  Truth Or() {
+    Truth t = And();
+    while (ok_ && Word("or")) {
+      const Truth r = And();
+      t = t == Truth::True || r == Truth::True     ? Truth::True
+          : t == Truth::False && r == Truth::False ? Truth::False
+                                                   : Truth::Unknown;
+    }
+    return t;
+  }
+  Truth And() {
+    Truth t = Not();
+    while (ok_ && Word("and")) {
+      const Truth r = Not();
+      t = t == Truth::False || r == Truth::False ? Truth::False
+          : t == Truth::True && r == Truth::True ? Truth::True
+                                                 : Truth::Unknown;
+    }
+    return t;
+  }
+  Truth Not() {
+    if (Word("not")) {
+      const Truth t = Not();
+      return t == Truth::Unknown ? t : t == Truth::True ? Truth::False : Truth::True;
+    }
+    return Primary();
+  }
+  Truth Primary() {
+    Skip();
+    if (Word("True")) return Truth::True;
+    if (Word("False")) return Truth::False;
+    if (at_ < s_.size() && s_[at_] == '(') {
+      ++at_;
+      const Truth t = Or();
+      Skip();
+      if (at_ < s_.size() && s_[at_] == ')')
+        ++at_;
+      else
+        ok_ = false;
+      return t;
+    }
+    if (Word("Defined")) {
+      Skip();
+      const std::size_t open = at_, close = s_.find(')', at_);
+      if (open >= s_.size() || s_[open] != '(' || close == std::string_view::npos) {
+        ok_ = false;
+        return Truth::Unknown;
+      }
+      at_ = close + 1;
+      const std::string name(s_.substr(open + 1, close - open - 1));
+      if (ctx_.Defs.TargetSymbols.FindExact(name) >= 0) return Truth::True;
+      if (ctx_.Defs.PredefinedValues.FindExact(name) >= 0) return Truth::False;
+      return Truth::Unknown;
+    }
+    ok_ = false;  // a comparison, a number: not the target's to say
+    return Truth::Unknown;
+  }
+
+  const ConversionContext& ctx_;
+  std::string_view s_;
+  std::size_t at_ = 0;
+  bool ok_ = true;
+};
+
+Truth TruthOnTarget(const ConversionContext& ctx, std::string_view directive) {
+  const std::size_t space = directive.find(' ');
+  if (space == std::string_view::npos) return Truth::Unknown;
+  return TargetTruth(ctx, directive.substr(space)).Run();
+}
+
 // Compiler-ready: the branch the lines after a conditional directive stand in. Each branch
-// opens its own sections, so that no section header stands in one branch only.
+// opens its own sections, so that no section header stands in one branch only. `truth` is
+// the branch's condition on the units' target (an #else's is True: it is taken when no
+// branch before it is).
 enum class Branch { Opens, Next, Closes };
-void EnterBranch(ConversionContext& ctx, Branch b) {
-  if (b == Branch::Opens)
+void EnterBranch(ConversionContext& ctx, Branch b, Truth truth = Truth::Unknown) {
+  auto& truths = ctx.ReadyState.CondTruth;
+  if (b == Branch::Opens) {
     ctx.ReadyState.CondPath.emplace_back(++ctx.ReadyState.CondCounter, 0);
-  else if (ctx.ReadyState.CondPath.empty())
+    truths.push_back({truth == Truth::True, truth == Truth::False});
+  } else if (ctx.ReadyState.CondPath.empty()) {
     ctx.CurrentSection = Section::None;  // an unbalanced directive: nothing is sure
-  else if (b == Branch::Next)
+  } else if (b == Branch::Next) {
     ++ctx.ReadyState.CondPath.back().second;
-  else
+    if (!truths.empty()) {
+      auto& top = truths.back();
+      top.Dead = top.Taken || truth == Truth::False;
+      top.Taken = top.Taken || truth == Truth::True;
+    }
+  } else {
     ctx.ReadyState.CondPath.pop_back();
+    if (!truths.empty()) truths.pop_back();
+  }
   // The last header counts here only when it stands in this branch or around it. (A new
   // header is not written without need: it would end the type section, and with it the
   // pointer types waiting there for the record they point to.)
@@ -197,11 +304,12 @@ RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
   } else {
     return RuleResult::Declined;
   }
-  if (ctx.Ready.TracksBranches()) EnterBranch(ctx, opens ? Branch::Opens : Branch::Next);
-
   if (ctx.Ready.WritesCompilerConditions()) {
     std::string comment;
-    if (std::optional<std::string> e = CompilerCondition(ctx, t, comment)) {
+    std::optional<std::string> e = CompilerCondition(ctx, t, comment);
+    EnterBranch(ctx, opens ? Branch::Opens : Branch::Next,
+                e ? TruthOnTarget(ctx, st.Built + *e) : Truth::Unknown);
+    if (e) {
       st.Built += *e + " }";
       if (!comment.empty()) (st.Built += '\t') += comment;
       st.Outcome = kWriteBuilt;
@@ -211,6 +319,7 @@ RuleResult TranslateIf(ConversionContext& ctx, Statement& st) {
     st.Outcome = 0;
     return WriteStandInCondition(ctx, st, opens ? "{$IF True}" : "{$ELSEIF True}");
   }
+  if (ctx.Ready.TracksBranches()) EnterBranch(ctx, opens ? Branch::Opens : Branch::Next);
   const int n = t.Count();
   int i = 1;
   st.Outcome = 1;  // survives when nothing in the expression could be translated
@@ -299,7 +408,15 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
     if (ctx.Ready.WritesCompilerConditions()) {
       // {$IF} form: a compiler takes {$ELSEIF} (from #elif) only after {$IF}.
       ctx.CondStack.push_back({true, true});
-      EnterBranch(ctx, Branch::Opens);
+      const bool defined =
+          ctx.Defs.TargetSymbols.FindExact(TargetSymbol(ctx, records::At(t, 1))) >= 0;
+      const bool undefined = !defined && ctx.Defs.PredefinedValues.FindExact(
+                                             TargetSymbol(ctx, records::At(t, 1))) >= 0;
+      const bool ifdef = t0 == "#ifdef";
+      EnterBranch(ctx, Branch::Opens,
+                  st.Outcome != kWriteBuilt || (!defined && !undefined) ? Truth::Unknown
+                  : defined == ifdef                                    ? Truth::True
+                                                                        : Truth::False);
       if (st.Outcome != kWriteBuilt) {
         st.Built.clear();
         st.Outcome = 0;
@@ -315,7 +432,8 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
   const bool endif = t0 == "#endif";
   if (!endif && t0 != "#else") return RuleResult::Declined;
   const ConversionContext::OpenConditional top = TopOfCondStack(ctx);
-  if (ctx.Ready.TracksBranches()) EnterBranch(ctx, endif ? Branch::Closes : Branch::Next);
+  if (ctx.Ready.TracksBranches())
+    EnterBranch(ctx, endif ? Branch::Closes : Branch::Next, endif ? Truth::Unknown : Truth::True);
   if (endif) {
     st.Built = top.ClosesWithIfend ? "{$IFEND}" : "{$ENDIF}";
     ctx.CondStack.pop_back();

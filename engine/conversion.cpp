@@ -15,6 +15,7 @@
 #include "compile_ready/stage.h"
 #include "dispatch.h"
 #include "failure.h"
+#include "nested_records.h"
 #include "routines.h"
 #include "rules.h"
 #include "tokenizer.h"
@@ -406,11 +407,24 @@ std::string AgreedDll(const ConversionContext& ctx) {
       p = end;
     }
   }
-  return agreed >= 0 && agreed < ctx.Defs.ExportingDlls.Count() ? ctx.Defs.ExportingDlls.Text(agreed)
-                                                                 : std::string();
+  return agreed >= 0 && agreed < ctx.Defs.ExportingDlls.Count()
+             ? ctx.Defs.ExportingDlls.Text(agreed)
+             : std::string();
 }
 
 }  // namespace
+
+// Definitions nested in records become types of their own, before the rules read a line.
+void HoistNested(SourceQueue& src) {
+  std::string text;
+  for (std::string_view line : src) (text += line) += '\n';
+  const std::string hoisted = HoistNestedDefinitions(text);
+  if (hoisted.empty()) return;
+  std::deque<std::string_view> lines;
+  const std::string_view all = src.Own(hoisted);
+  for (std::string_view line : SplitLineViews(all)) lines.push_back(line);
+  src.Select(std::move(lines));
+}
 
 void PrepareSource(ConversionContext& ctx) {
   ctx.OfferedDll = AgreedDll(ctx);
@@ -449,6 +463,7 @@ void PrepareSource(ConversionContext& ctx) {
     kept.push_back(line);
   }
   src.Select(std::move(kept));
+  HoistNested(src);
 }
 
 ConversionResult ConvertText(const std::string& path, std::string_view bytes,

@@ -854,8 +854,11 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
     }
   }
 
-  // A typedef binds nothing: it has no routine to import.
-  if (conv.Exported && !ctx.RoutineTypedef && !bindHere)
+  // A typedef binds nothing: it has no routine to import. A routine a DLL is known to export
+  // is bound like one with an import word: unbound, it would be an unsolved declaration.
+  const bool knownExport =
+      !ctx.InInterface && !ctx.RoutineField && ctx.Defs.ExportedNames.FindExact(name) >= 0;
+  if ((conv.Exported || knownExport) && !ctx.RoutineTypedef && !bindHere)
     BindExportedRoutine(ctx, routineHead, name);
 
   if (ctx.RoutineField) {

@@ -114,6 +114,8 @@ bool ReadDatText(DefinitionTables& t, std::string_view bytes) {
         section = &t.SkipWords;
       else if (line == "[define]")
         define = true;
+      else if (line == "[target]")
+        section = &t.TargetSymbols;
       else if (line == "[predefined]")
         predefined = true;
       else if (line == "[result]")

@@ -19,6 +19,7 @@ struct DefinitionTables {
   // Macros the C compiler defines for the target, and the Pascal compiler's own conditional
   // symbols for the same thing ("_WIN64" -> "WIN64").
   TStringList2 PredefinedNames, PredefinedValues;
+  TStringList2 TargetSymbols;  // [target]: the symbols the Pascal compiler defines for the units
   // Decorations that take a routine's return type as their argument ("STDAPI_(BOOL)"), and
   // the calling-convention word they stand for.
   TStringList2 ResultNames, ResultValues;

@@ -41,6 +41,9 @@ bool FirstIn(ConversionContext& ctx, CompileReadyState::DeclarationPaths& map,
   auto [slot, added] = map.try_emplace(key);
   if (added && order) order->push_back(key);
   auto& paths = slot->second;
+  // In a branch the target never takes, nothing is declared for good.
+  for (const auto& truth : ctx.ReadyState.CondTruth)
+    if (truth.Dead) return !CountsWithHere(ctx, paths);
   if (CountsWithHere(ctx, paths)) return false;
   paths.push_back(ctx.ReadyState.CondPath);
   return true;

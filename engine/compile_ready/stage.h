@@ -95,6 +95,14 @@ struct CompileReadyState {
   // declared again where both can count is left out the second time.
   Path CondPath;
   Path SectionPath;  // CondPath where the last section header was written
+  // For every open conditional: whether a branch so far is surely taken on the units' target,
+  // and whether the current one is surely not («{$IF Defined(CPUARM)}» on x86-64). What a
+  // dead branch declares counts for nothing: the same name declared again elsewhere stays.
+  struct BranchTruth {
+    bool Taken = false;
+    bool Dead = false;
+  };
+  std::vector<BranchTruth> CondTruth;
   int CondCounter = 0;
   using DeclarationPaths = std::unordered_map<std::string, std::vector<Path>>;
   DeclarationPaths DeclaredIn, DeclaredRoutines;

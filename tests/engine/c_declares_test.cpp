@@ -16,7 +16,8 @@ using testing::Fixture;
 
 constexpr const char* kDat =
     "[stdcall]\nWINAPI\n__stdcall\n[skip]\nWINBASEAPI\n[predefined]\n_WIN32,MSWINDOWS\n"
-    "_WIN64,WIN64\n_M_X64,CPUX86_64\n[result]\nSHSTDAPI_,__stdcall\n[cast]\n"
+    "_WIN64,WIN64\n_M_X64,CPUX86_64\n_ARM_,CPUARM\n[target]\nWIN64\nCPUX86_64\n[result]\nSHSTDAPI_,"
+    "__stdcall\n[cast]\n"
     "_HRESULT_TYPEDEF_,HRESULT\n";
 constexpr const char* kTyp =
     "[TYPE]\nint,Integer\nchar,Char\nlong,LongInt\nHRESULT,HRESULT\n[POINTER]\nvoid,Pointer\nChar,"
@@ -62,6 +63,13 @@ TEST(CDeclaresTest, TargetMacrosInConditions) {
       {Mode::Ready,
        "#ifdef _WIN64\n#elif !_WIN64\n#endif\n",
        {"{$IF Defined(WIN64) }", "{$ELSEIF not Defined(WIN64) }", "{$IFEND}"},
+       0},
+      // winnt's UNWIND_HISTORY_TABLE_SIZE: what the ARM branch declares does not keep the x64
+      // branch from declaring it.
+      {Mode::Ready,
+       "#ifdef _ARM_\n#define SIZE 12\n#endif\n#if defined(_M_X64)\n#define SIZE 12\n#endif\n",
+       {"{$IF Defined(CPUARM) }", "const", "  SIZE\t= 12;", "{$IFEND}", "{$IF Defined(CPUX86_64) }",
+        "const", "  SIZE\t= 12;", "{$IFEND}"},
        0},
   };
   RunCases(std::begin(cases), std::end(cases));
@@ -235,6 +243,12 @@ TEST(CDeclaresTest, RecordsKeepTheirSize) {
        {"type", "  p_S = ^S;", "// Error : S = record", "// Error : a\t: Integer;",
         "// Error :  Integer b : 3 + 1 ;", "// Error : end;"},
        4},
+      // winnt's M128A: the alignment stays a comment, the record is read.
+      {Mode::Default,
+       "typedef struct DECLSPEC_ALIGN(16) _M128A {\n  int Low;\n} M128A;\n",
+       {"type", "  p_M128A = ^M128A;", "  M128A = record\t(* DECLSPEC_ALIGN(16) *)",
+        "\tLow\t: Integer;", "  end;"},
+       0},
       // The pointer declared before the record goes with it (corecrt's pthreadlocinfo).
       {Mode::Ready,
        "struct tl;\ntypedef struct tl *ptl;\ntypedef struct tl { int a; int b : 3 + 1; } tli;\n",
@@ -253,6 +267,7 @@ TEST(CDeclaresTest, BindingsNameTheExportingDll) {
     const char* Header;
     std::optional<std::string> Answer;  // nothing: the offered name is taken
     V Bindings;
+    bool Ready = true;
   };
   const Row rows[] = {
       {"int WINAPI MessageBoxW(int a);\nint WINAPI GetTickCount(void);\nint Own(void);\n",
@@ -265,12 +280,17 @@ TEST(CDeclaresTest, BindingsNameTheExportingDll) {
       {"int WINAPI MessageBoxW(int a);\n",
        std::string("mine.dll"),
        {"'mine.dll' name 'MessageBoxW';"}},
+      // The default mode binds a known export though no import word says so.
+      {"int WINAPI MessageBoxW(int a);\nint Own(void);\n",
+       std::nullopt,
+       {"user32 name 'MessageBoxW';"},
+       false},
   };
   for (const Row& r : rows) {
     Fixture fx;
     testing::LoadTables(fx.Defs, kDat, kTyp);
     ReadExpText(fx.Defs, "; c\n[user32.dll]\nMessageBoxW\n[kernel32.dll]\nGetTickCount\n");
-    fx.Options.CompileReady = true;
+    fx.Options.CompileReady = r.Ready;
     if (r.Answer) fx.Host = SilentHost(r.Answer);
     V bindings;
     for (const std::string& line : fx.Convert(r.Header))

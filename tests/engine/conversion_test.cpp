@@ -499,18 +499,33 @@ TEST(ConversionTest, CompileReadyOutput) {
         "  ALL\t= ( Integer(A) or Integer(B) );", "  ONE\t= ( A );"},
        0},
       // The IDL compiler's branch is a comment; a comment before a record's "{"; C operators
-      // in a bound; fields of a variant part told apart by case; a record whose fields are
-      // error lines is one too.
+      // in a bound; fields of a variant part told apart by case; a struct in a union is a
+      // type of its own.
       {"#ifdef __WIDL__\ntypedef struct _W {\n#else\ntypedef union _W {\n#endif\n"
        "  int Handler; int handler[(2 >> 1) + 1];\n} W;\n"
        "typedef union _R /* c */ {\n  struct {\n    int a : 7;\n  } s;\n} R;\n",
-       {"{$IF Defined(__WIDL__) }", "// typedef struct _W {", "{$ELSE}", "type", "  W = record",
-        "\tcase Integer of", "{$IFEND}", "\t0: (Handler\t: Integer);",
-        "\t1: (handler_\t: array[0..(2 shr 1)] of Integer);", "  end;", "  _W\t= W;",
-        "// Error : R = record\t(* c *)", "// Error : case Integer of", "// Error :  struct {",
-        "// Error :  Integer a : 7 ;", "// Error :  } s ;", "// Error : end;",
-        "// Error : _R\t= R;"},
-       7},
+       {"{$IF Defined(__WIDL__) }",
+        "// typedef struct _W {",
+        "{$ELSE}",
+        "type",
+        "  W = record",
+        "\tcase Integer of",
+        "{$IFEND}",
+        "\t0: (Handler\t: Integer);",
+        "\t1: (handler_\t: array[0..(2 shr 1)] of Integer);",
+        "  end;",
+        "  _W\t= W;",
+        "type",
+        "  p_R_s = ^R_s;",
+        "  R_s = record",
+        "\tBits0\t: Integer;\t// a:7",
+        "  end;",
+        "  R = record\t(* c *)",
+        "\tcase Integer of",
+        "\t0: (s\t: R_s);",
+        "  end;",
+        "  _R\t= R;"},
+       0},
       // A comment after a record's head or after a pointer type hides neither: fields told
       // apart by case, a pointer to a record no unit declares.
       {"typedef struct _R /* c */ {\n int Y;\n int y;\n} R;\ntypedef struct S *PS; /* c */\n",
