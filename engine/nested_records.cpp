@@ -293,8 +293,10 @@ std::string HoistNestedDefinitions(std::string_view text) {
     }
     const int b = rw.DefinitionBrace(toks, 0);
     if (b < 0) continue;
+    // A body whose braces pair up only across the branches of a conditional is left to the
+    // rules, and so is all that follows it.
     const std::vector<Tok> body = rw.Body(toks[static_cast<std::size_t>(b)].Begin);
-    if (body.empty()) continue;
+    if (body.empty() || !rw.DirectivesBalanced(body, 0, body.size())) continue;
     toks.resize(static_cast<std::size_t>(b));
     toks.insert(toks.end(), body.begin(), body.end());
     const std::size_t open = static_cast<std::size_t>(b), close = toks.size() - 1;

@@ -32,6 +32,7 @@ void SettleCompilerUses(ConversionContext& ctx);
 void QualifyNamesLikeUnits(ConversionContext& ctx, UnitModel& model);
 void TakeInterfaceBranches(UnitModel& model);
 void CommentTableRecords(ConversionContext& ctx, UnitModel& model);
+void MoveAliasesAfterTheirTargets(UnitModel& model);
 void SettleForwardInterfaces(ConversionContext& ctx, UnitModel& model, UnitNames& names);
 void InterfaceFieldsAsPointers(ConversionContext& ctx, UnitModel& model);
 void MarkUnknownTypes(ConversionContext& ctx, UnitModel& model, UnitNames& names);

@@ -32,6 +32,9 @@ void RunUnitPasses(ConversionContext& ctx) {
   //    read, forward interfaces settled and interface fields made pointers, all of which
   //    change what the last pass finds unknown.
   CommentTableRecords(ctx, model);
+  // Aliases written before the record they name move after it, before anything asks whether
+  // what they name is declared.
+  MoveAliasesAfterTheirTargets(model);
   UnitNames names;
   names.Collect(model);
   SettleForwardInterfaces(ctx, model, names);
