@@ -18,6 +18,7 @@
 #include "engine/conversion.h"
 #include "engine/home.h"
 #include "engine/includes.h"
+#include "engine/type_mapping.h"
 #include "stored_settings.h"
 #include "tables/definition_files.h"
 #include "tables/replacements.h"
@@ -181,7 +182,8 @@ int main(int argc, char** argv) {
   DefinitionTables tables;
   try {
     for (const std::string& warning :
-         LoadDefinitions(tables, DefinitionPaths{home.Dat, home.Typ, home.Def, home.Exp}))
+         LoadDefinitions(tables, DefinitionPaths{home.Dat, home.Typ, home.Def, home.Exp,
+                                                 TargetSectionName(opts.Conversion.Platform)}))
       std::cerr << "tqc-convert: warning: " << warning << "\n";
     if (opts.DefFile) LoadUserReplacementFile(tables, *opts.DefFile);
   } catch (const std::exception& e) {
@@ -223,7 +225,7 @@ int main(int argc, char** argv) {
   // Converts and writes one file; false when it failed or was refused.
   auto convertOne = [&](const std::string& file) {
     // The unit is named after the file, so where it goes is known before the conversion.
-    const std::string unitName = fs::path(file).stem().string();
+    const std::string unitName = UnitNameOf(tables, fs::path(file).stem().string());
     std::string target;
     if (opts.Output) {
       target = *opts.Output;

@@ -181,6 +181,10 @@ struct ConversionContext {
   // Unit assembly.
   int UsesLineIndex = 10;  // the pane line of "uses"
   std::string UsesExtra;
+  // Unix: the C type words merged into the token at CTypeWordsAt so far («unsigned long»),
+  // and the Pascal type that token holds.
+  std::string CTypeWords, CTypeWordsValue;
+  int CTypeWordsAt = -1;
   Section CurrentSection = Section::None;
   bool SectionReopen = false;
   TStringList2 DeferredConsts;
@@ -198,6 +202,9 @@ struct ConversionContext {
 
   // Copies the extended tables from the definition tables. The definition tables are frozen
   // first, so that every conversion shares their entries instead of copying them.
+  // The unix target's decisions in the rules are taken on this one question.
+  bool UnixTarget() const { return Options.Platform == Target::Unix; }
+
   void CopyTables() {
     for (TStringList2* list :
          {&Defs.TypeNames, &Defs.TypeValues, &Defs.PointeeTypes, &Defs.PointerTypes,

@@ -83,9 +83,10 @@ void WriteHead(ConversionContext& ctx, const std::string& fileName, const Banner
   pane.Add("//     Date : " + FormatBannerDate(today));
   pane.Add("//   Source : " + OnOneLine(fileName, ' ') + " (" + FormatBannerDate(fileDate) + ")");
   pane.Add("");
-  WriteBoldLine(ctx, "unit " + OnOneLine(DeclaredName(ctx.UnitName), '_') + ";", 0, 4);
+  WriteBoldLine(ctx, "unit " + DeclaredName(UnitNameOf(ctx.Defs, ctx.UnitName)) + ";", 0, 4);
   pane.Add("");
-  pane.Add("{$X+}{$Z4}{$A8}");
+  // Unix: C's own record layout and enumeration size, whatever the platform's C compiler is.
+  pane.Add(ctx.UnixTarget() ? "{$X+}{$MINENUMSIZE 4}{$PACKRECORDS C}" : "{$X+}{$Z4}{$A8}");
   pane.Add("");
   WriteBoldLine(ctx, "interface", 0, 9);
   pane.Add("");
@@ -99,14 +100,15 @@ void WriteHead(ConversionContext& ctx, const std::string& fileName, const Banner
 // met again (in any case) is left out, and an included header named like one of the three
 // API units adds nothing (it is that unit's own header). No unit left: no uses line.
 std::string UsesLine(const ConversionContext& ctx) {
-  std::vector<std::string_view> names;
+  std::vector<std::string> names;
   auto add = [&](std::string_view name) {
-    if (name.empty() || EqualsIgnoreCase(name, ctx.UnitName)) return;
+    if (name.empty() || EqualsIgnoreCase(name, UnitNameOf(ctx.Defs, ctx.UnitName))) return;
     for (std::string_view n : names)
       if (EqualsIgnoreCase(n, name)) return;
-    names.push_back(name);
+    names.emplace_back(name);
   };
-  add("Windows");
+  if (ctx.Defs.BaseUnitNames.Empty()) add("Windows");
+  for (const auto& unit : ctx.Defs.BaseUnitNames.Entries()) add(unit.Text);
   if (ctx.UsesOle) add(ctx.Options.OleMode ? "Ole2" : "Activex");
   std::string_view extra = ctx.UsesExtra;
   while (!extra.empty()) {
@@ -116,7 +118,7 @@ std::string UsesLine(const ConversionContext& ctx) {
     extra.remove_prefix(next == std::string_view::npos ? extra.size() : next);
     if (!EqualsIgnoreCase(name, "Windows") && !EqualsIgnoreCase(name, "Activex") &&
         !EqualsIgnoreCase(name, "Ole2"))
-      add(name);
+      add(ctx.Defs.HeaderUnits.Contains(name) ? std::string(name) : UnitNameOf(ctx.Defs, name));
   }
   if (names.empty()) return std::string();
   std::string line = "uses ";
@@ -413,7 +415,7 @@ std::string AgreedDll(const ConversionContext& ctx) {
 }  // namespace
 
 void PrepareSource(ConversionContext& ctx) {
-  ctx.OfferedDll = AgreedDll(ctx);
+  ctx.OfferedDll = ctx.UnixTarget() ? std::string() : AgreedDll(ctx);
   ctx.InterfaceNames = ctx.Defs.InterfaceNames;
   ctx.ClassNames = ctx.Defs.ClassNames;
   const bool resolve = ctx.Options.DefineCplusplus;
@@ -481,7 +483,7 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
   else
     WriteUsesLine(ctx);
 
-  result.UnitName = ctx.UnitName;
+  result.UnitName = UnitNameOf(ctx.Defs, ctx.UnitName);
   result.ErrorCount = ctx.ErrorCount;
   if (IncludeCacheNeeded(ctx)) {
     if (options.CacheWriteDir.empty()) {

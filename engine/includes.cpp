@@ -434,6 +434,15 @@ RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
     st.Outcome = kWriteBuilt;
     return RuleResult::Epilogue;
   }
+  // A header of the C library: the target's compiler has it already (its own unit, or
+  // none), whatever file of that name lies beside the input.
+  if (const int h = ctx.Defs.HeaderNames.FindExact(t.Text(2)); h >= 0) {
+    if (const std::string& unit = ctx.Defs.HeaderUnits.Text(h); !unit.empty())
+      ctx.UsesExtra += ", " + unit;
+    st.Built = "// " + ctx.CurrentLine;
+    st.Outcome = kWriteBuilt;
+    return RuleResult::Epilogue;
+  }
   if (ReadCaches(ctx, base)) {
     st.Outcome = kWriteBuilt;
   } else {

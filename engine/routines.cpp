@@ -223,7 +223,9 @@ std::string WithoutExtension(const std::string& s) {
 // header's routines agree on, where the tables know one.
 void AskDllOnce(ConversionContext& ctx) {
   if (!ctx.DllName.empty()) return;
-  const std::string offered = ctx.OfferedDll.empty() ? ctx.UnitName + ".dll" : ctx.OfferedDll;
+  const std::string offered = !ctx.OfferedDll.empty() ? ctx.OfferedDll
+                              : ctx.UnixTarget()     ? "lib" + ctx.UnitName + ".so"
+                                                     : ctx.UnitName + ".dll";
   const std::optional<std::string> answer = ctx.Host.AskDllName(offered);
   // A name of the user's own is the DLL of every routine; the one offered leaves each routine
   // the DLL the tables know for it.
@@ -854,8 +856,10 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
     }
   }
 
-  // A typedef binds nothing: it has no routine to import.
-  if (conv.Exported && !ctx.RoutineTypedef && !bindHere)
+  // A typedef binds nothing: it has no routine to import. Unix libraries export every routine
+  // their headers declare, with no word to say so.
+  if ((conv.Exported || (ctx.UnixTarget() && !ctx.InInterface && !ctx.RoutineField)) &&
+      !ctx.RoutineTypedef && !bindHere)
     BindExportedRoutine(ctx, routineHead, name);
 
   if (ctx.RoutineField) {

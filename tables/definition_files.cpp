@@ -92,13 +92,38 @@ std::vector<std::string> SplitItems(std::string_view line) {
   return items;
 }
 
-bool ReadDatText(DefinitionTables& t, std::string_view bytes) {
+namespace {
+
+// The header as the plain section's name: "[unix TYPE]" is "[TYPE]" on the target's pass and
+// no section on the plain pass; a plain header is no section on the target's pass.
+std::string SectionHeader(const std::string& line, std::string_view target) {
+  const bool targeted = !target.empty() && line.size() > target.size() + 2 &&
+                        line.compare(1, target.size(), target) == 0 &&
+                        line[target.size() + 1] == ' ';
+  if (targeted) return "[" + line.substr(target.size() + 2);
+  return target.empty() ? line : std::string("[");
+}
+
+// Reads the target's sections, then the plain ones.
+template <typename ReadPass>
+bool ReadTargetThenPlain(std::string_view target, ReadPass readPass) {
+  bool known = false;
+  if (!target.empty()) known = readPass(target);
+  return readPass(std::string_view()) || known;
+}
+
+}  // namespace
+
+bool ReadDatText(DefinitionTables& t, std::string_view bytes, std::string_view target) {
+  return ReadTargetThenPlain(target, [&](std::string_view pass) {
   TStringList2* section = nullptr;
   bool define = false, predefined = false, result = false, cast = false, known = false;
-  for (const std::string& line : SplitLines(bytes)) {
-    if (IsCommentOrEmpty(line)) continue;
-    if (line[0] == '[') {
-      define = predefined = result = cast = false;
+  bool headers = false;
+  for (const std::string& text : SplitLines(bytes)) {
+    if (IsCommentOrEmpty(text)) continue;
+    if (text[0] == '[') {
+      const std::string line = SectionHeader(text, pass);
+      define = predefined = result = cast = headers = false;
       section = nullptr;
       if (line == "[export]")
         section = &t.ExportWords;
@@ -120,11 +145,23 @@ bool ReadDatText(DefinitionTables& t, std::string_view bytes) {
         result = true;
       else if (line == "[cast]")
         cast = true;
-      known = known || section || define || predefined || result || cast;
+      else if (line == "[units]")
+        section = &t.CompilerUnitNames;
+      else if (line == "[uses]")
+        section = &t.BaseUnitNames;
+      else if (line == "[headers]")
+        headers = true;
+      known = known || section || define || predefined || result || cast || headers;
       continue;
     }
+    const std::string& line = text;
     if (section) {
       section->Add(line);
+    } else if (headers) {
+      auto items = SplitItems(line);
+      if (items.size() != 2) continue;
+      t.HeaderNames.Add(items[0]);
+      t.HeaderUnits.Add(items[1]);
     } else if (define || predefined || result || cast) {
       auto items = SplitItems(line);
       if (items.size() != 2) continue;
@@ -141,6 +178,7 @@ bool ReadDatText(DefinitionTables& t, std::string_view bytes) {
     }
   }
   return known;
+  });
 }
 
 bool ParseTableInteger(std::string_view s, int& value) {
@@ -185,7 +223,8 @@ bool ParseTableInteger(std::string_view s, int& value) {
   return true;
 }
 
-bool ReadTypText(DefinitionTables& t, std::string_view bytes) {
+bool ReadTypText(DefinitionTables& t, std::string_view bytes, std::string_view target) {
+  return ReadTargetThenPlain(target, [&](std::string_view pass) {
   enum {
     None,
     Type,
@@ -198,8 +237,9 @@ bool ReadTypText(DefinitionTables& t, std::string_view bytes) {
     ActiveX
   } section = None;
   bool known = false;
-  for (const std::string& line : SplitLines(bytes)) {
-    if (IsCommentOrEmpty(line)) continue;
+  for (const std::string& text : SplitLines(bytes)) {
+    if (IsCommentOrEmpty(text)) continue;
+    const std::string line = text[0] == '[' ? SectionHeader(text, pass) : text;
     if (line == "[TYPE]")
       section = Type;
     else if (line == "[POINTER]")
@@ -264,6 +304,7 @@ bool ReadTypText(DefinitionTables& t, std::string_view bytes) {
     }
   }
   return known;
+  });
 }
 
 bool ReadExpText(DefinitionTables& t, std::string_view bytes) {
@@ -294,7 +335,7 @@ std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const std::st
   const fs::path d(dir);
   return LoadDefinitions(tables,
                          DefinitionPaths{(d / "tqc.dat").string(), (d / "tqc.typ").string(),
-                                         (d / "tqc.def").string(), (d / "tqc.exp").string()});
+                                         (d / "tqc.def").string(), (d / "tqc.exp").string(), ""});
 }
 
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths) {
@@ -318,15 +359,15 @@ std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const Definit
     throw std::runtime_error(path + ": not a definition file: no line of it is a section such as " +
                              sections);
   };
-  if (read(paths.Dat, true) && !ReadDatText(tables, bytes))
+  if (read(paths.Dat, true) && !ReadDatText(tables, bytes, paths.Target))
     refuse(paths.Dat, "[skip] or [stdcall]");
-  if (read(paths.Typ, true) && !ReadTypText(tables, bytes))
+  if (read(paths.Typ, true) && !ReadTypText(tables, bytes, paths.Target))
     refuse(paths.Typ, "[TYPE] or [POINTER]");
   if (read(paths.Def, false))
     ReadReplacementText(bytes, tables.BaseReplacementNames, tables.BaseReplacementTemplates,
                         tables.BaseReplacementPointers);
   // Without it bindings name the header's DLL: a warning, not a refusal.
-  if (read(paths.Exp, false) && !ReadExpText(tables, bytes))
+  if (paths.Target.empty() && read(paths.Exp, false) && !ReadExpText(tables, bytes))
     warnings.push_back(paths.Exp +
                        ": not a definition file: no line of it names a DLL such as [user32.dll]");
   tables.ReplacementNames = tables.BaseReplacementNames;
