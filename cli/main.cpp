@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
   auto convertOne = [&](const std::string& file) {
     // The unit is named after the file, so where it goes is known before the conversion.
     const std::string unitName = UnitNameOf(tables, fs::path(file).stem().string());
-    std::string target;
+    std::string target;  // changed below when the unit is renamed
     if (opts.Output) {
       target = *opts.Output;
     } else if (opts.OutDir) {
@@ -251,6 +251,15 @@ int main(int argc, char** argv) {
       if (progress) std::cerr << "\r\x1b[K";
       std::cerr << "tqc-convert: " << e.what() << "\n";
       return false;
+    }
+    // A unit renamed for a name its header declares goes to the file of its new name.
+    if (!opts.Output && result.UnitName != unitName) {
+      target = (fs::path(target).parent_path() / (result.UnitName + ".pas")).string();
+      if (std::string refused = guard.Refusal(file, target, cache); !refused.empty()) {
+        if (progress) std::cerr << "\r\x1b[K";
+        std::cerr << "tqc-convert: " << file << ": unit not written: " << refused << "\n";
+        return false;
+      }
     }
     guard.Claim(file, target, cache);
     std::string error;

@@ -82,6 +82,8 @@ struct ConversionContext {
 
   // Form-level fields of one conversion.
   std::string UnitName;
+  // The name in the unit line: UnitNameOf the file name, or UnitNameOfHeader's.
+  std::string PascalUnitName;
   std::string DllName;
   std::string DllFile;      // the DLL's file name as the user gave it (empty after Cancel)
   std::string OfferedDll;   // the DLL the header's routines agree on, from the tables; or empty
@@ -185,6 +187,8 @@ struct ConversionContext {
   // and the Pascal type that token holds.
   std::string CTypeWords, CTypeWordsValue;
   int CTypeWordsAt = -1;
+  // Unix: the struct tags the header gives a body, found once when first asked.
+  std::unique_ptr<std::unordered_set<std::string>> BodyTags;
   Section CurrentSection = Section::None;
   bool SectionReopen = false;
   TStringList2 DeferredConsts;
