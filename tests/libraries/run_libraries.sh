@@ -87,6 +87,23 @@ while read -r name package soname headers; do
   printf '%-14s %6d %4d of %2d  %s\n' "$name" "$errors" "$ok" "$total" "${first:-(not converted)}"
 done <"$list"
 
+# The programs, as a user writes them against the units as converted: built, linked against
+# the shared library and run. Those named by "program NAME" lines of MINIMUM must run.
+for source in "$here"/programs/*_demo.pas; do
+  lib=$(basename "$source" _demo.pas)
+  dir="$work/$lib"
+  mkdir -p "$dir/program"
+  cp "$source" "$dir/program/"
+  if (cd "$dir/program" && fpc -Mdelphi -FU"$dir/program" -Fu"$dir/out" "$(basename "$source")" \
+    >"$dir/program/build.log" 2>&1) && "$dir/program/${lib}_demo" >"$dir/program/run.log" 2>&1; then
+    echo "program $lib: $(tail -1 "$dir/program/run.log")"
+  else
+    reason=$(grep -m1 -E '(Error|Fatal): ' "$dir/program/build.log" | cut -c1-100)
+    echo "program $lib: FAILS: ${reason:-$(tail -1 "$dir/program/run.log" 2>/dev/null)}"
+    if grep -qx "program $lib" "$minimum"; then failed_programs="${failed_programs:-} $lib"; fi
+  fi
+done
+
 want=$(sed -nE 's/^main ([0-9]+).*/\1/p' "$minimum")
 echo "main units compiling: $mains of $libs (recorded minimum ${want:-0})"
 status=0
@@ -95,6 +112,10 @@ if [ "$missing" -gt 0 ]; then
   status=1
 elif [ "$mains" -lt "${want:-0}" ]; then
   echo "FAILED: fewer main units compile than recorded"
+  status=1
+fi
+if [ -n "${failed_programs:-}" ]; then
+  echo "FAILED: programs that must run do not:${failed_programs}"
   status=1
 fi
 exit $status
