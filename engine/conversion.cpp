@@ -414,8 +414,9 @@ std::string AgreedDll(const ConversionContext& ctx) {
       p = end;
     }
   }
-  return agreed >= 0 && agreed < ctx.Defs.ExportingDlls.Count() ? ctx.Defs.ExportingDlls.Text(agreed)
-                                                                 : std::string();
+  return agreed >= 0 && agreed < ctx.Defs.ExportingDlls.Count()
+             ? ctx.Defs.ExportingDlls.Text(agreed)
+             : std::string();
 }
 
 }  // namespace
@@ -528,8 +529,10 @@ std::string UnitNameOfHeader(const DefinitionTables& defs, const ConversionOptio
         ++i;
       }
     } else if (state == Quote) {
-      if (c == '\\') ++i;
-      else if (c == quote) state = Code;
+      if (c == '\\')
+        ++i;
+      else if (c == quote)
+        state = Code;
     } else if (state == Code) {
       if (c == '/' && next == '*') {
         state = Block;

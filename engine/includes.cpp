@@ -59,9 +59,7 @@ bool IsPlainCacheName(std::string_view name) {
          name.find("..") == std::string_view::npos;
 }
 
-enum CacheSection {
-  kNone, kType, kPointer, kMake, kInc, kInterface, kClass, kFunc, kName, kUnit
-};
+enum CacheSection { kNone, kType, kPointer, kMake, kInc, kInterface, kClass, kFunc, kName, kUnit };
 
 CacheSection SectionOf(const std::string& line, CacheSection current) {
   if (line == "[TYPE]") return kType;
@@ -482,7 +480,8 @@ std::shared_ptr<const ParsedIncludeCache> FindCache(const ConversionContext& ctx
 bool IncludeCacheNeeded(const ConversionContext& ctx) {
   // The program's own interface and class names count: a header that adds nothing still
   // gets its (empty) cache then.
-  return ctx.PascalUnitName != UnitNameOf(ctx.Defs, ctx.UnitName) ||
+  return (!ctx.PascalUnitName.empty() &&
+          ctx.PascalUnitName != UnitNameOf(ctx.Defs, ctx.UnitName)) ||
          !(ctx.NewTypeIdx.empty() && ctx.NewPointerIdx.empty() && ctx.NewMakeIdx.empty() &&
            ctx.InterfaceNames.Empty() && ctx.ClassNames.Empty() && ctx.IncludeNames.Empty() &&
            ctx.NewFuncIdx.empty() && ctx.ReadyState.DeclaredOrder.empty());
@@ -491,7 +490,7 @@ bool IncludeCacheNeeded(const ConversionContext& ctx) {
 std::string BuildIncludeCache(const ConversionContext& ctx) {
   std::string out;
   // A unit renamed for a name its header declares: the units that use it are told its name.
-  if (ctx.PascalUnitName != UnitNameOf(ctx.Defs, ctx.UnitName)) {
+  if (!ctx.PascalUnitName.empty() && ctx.PascalUnitName != UnitNameOf(ctx.Defs, ctx.UnitName)) {
     AddEntry(out, "[UNIT]");
     AddEntry(out, ctx.PascalUnitName);
   }

@@ -32,8 +32,8 @@ struct ConversionOptions {
   // "Compiler-Ready Output": write what a Pascal compiler needs beyond the translation rules
   // (section headers in every branch, guarded {$IF} names, external bindings, ...).
   bool CompileReady = false;
-  int VarModeMask = 0;           // bit 0: Other, bit 1: Interface/class
-  int PointerModeMask = 0;       // bit 0: Other, bit 1: Interface/class
+  int VarModeMask = 0;      // bit 0: Other, bit 1: Interface/class
+  int PointerModeMask = 0;  // bit 0: Other, bit 1: Interface/class
   bool VoidPtrAsPointer = false;
   std::string VersionText = "Ver.0.0.0.0";
   // ANSI code page whose double-byte lead bytes the tokenizer honours: 0 (single-byte),

@@ -224,8 +224,8 @@ std::string WithoutExtension(const std::string& s) {
 void AskDllOnce(ConversionContext& ctx) {
   if (!ctx.DllName.empty()) return;
   const std::string offered = !ctx.OfferedDll.empty() ? ctx.OfferedDll
-                              : ctx.UnixTarget()     ? "lib" + ctx.UnitName + ".so"
-                                                     : ctx.UnitName + ".dll";
+                              : ctx.UnixTarget()      ? "lib" + ctx.UnitName + ".so"
+                                                      : ctx.UnitName + ".dll";
   const std::optional<std::string> answer = ctx.Host.AskDllName(offered);
   // A name of the user's own is the DLL of every routine; the one offered leaves each routine
   // the DLL the tables know for it.

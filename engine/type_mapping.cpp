@@ -99,7 +99,7 @@ bool IsCallingConventionWord(const ConversionContext& ctx, const LookupKey& s) {
 // tables name under the words as written, one blank between them; a word alone is looked up
 // as any other. False when `s` is no such word or the tables do not know it.
 static bool MergeCTypeWords(ConversionContext& ctx, const std::string& s) {
-  static constexpr std::string_view kWords[] = {"unsigned", "signed", "short", "long",
+  static constexpr std::string_view kWords[] = {"unsigned", "signed", "short",  "long",
                                                 "int",      "char",   "double", "__int64"};
   if (std::find(std::begin(kWords), std::end(kWords), s) == std::end(kWords)) return false;
   TStringList2& tokens = ctx.TokenList;

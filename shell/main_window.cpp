@@ -727,9 +727,9 @@ bool Ttqc_by_Morlen::Save2Click() {
     const QFileInfo header(openFileName_);
     folder = header.absolutePath();
     // The unit's own name: a Pascal identifier, never that of a unit the compiler ships.
-    proposed = QString::fromStdString(
-                   tqc::UnitNameOf(tables_, header.completeBaseName().toStdString())) +
-               QStringLiteral(".pas");
+    proposed =
+        QString::fromStdString(tqc::UnitNameOf(tables_, header.completeBaseName().toStdString())) +
+        QStringLiteral(".pas");
   }
   // A header often lies where the user may not write (an installed include folder).
   const auto writable = [](const QString& dir) {

@@ -116,68 +116,68 @@ bool ReadTargetThenPlain(std::string_view target, ReadPass readPass) {
 
 bool ReadDatText(DefinitionTables& t, std::string_view bytes, std::string_view target) {
   return ReadTargetThenPlain(target, [&](std::string_view pass) {
-  TStringList2* section = nullptr;
-  bool define = false, predefined = false, result = false, cast = false, known = false;
-  bool headers = false;
-  for (const std::string& text : SplitLines(bytes)) {
-    if (IsCommentOrEmpty(text)) continue;
-    if (text[0] == '[') {
-      const std::string line = SectionHeader(text, pass);
-      define = predefined = result = cast = headers = false;
-      section = nullptr;
-      if (line == "[export]")
-        section = &t.ExportWords;
-      else if (line == "[stdcall]")
-        section = &t.StdcallWords;
-      else if (line == "[pascal]")
-        section = &t.PascalWords;
-      else if (line == "[cdecl]")
-        section = &t.CdeclWords;
-      else if (line == "[register]")
-        section = &t.RegisterWords;
-      else if (line == "[skip]")
-        section = &t.SkipWords;
-      else if (line == "[define]")
-        define = true;
-      else if (line == "[predefined]")
-        predefined = true;
-      else if (line == "[result]")
-        result = true;
-      else if (line == "[cast]")
-        cast = true;
-      else if (line == "[units]")
-        section = &t.CompilerUnitNames;
-      else if (line == "[uses]")
-        section = &t.BaseUnitNames;
-      else if (line == "[headers]")
-        headers = true;
-      known = known || section || define || predefined || result || cast || headers;
-      continue;
+    TStringList2* section = nullptr;
+    bool define = false, predefined = false, result = false, cast = false, known = false;
+    bool headers = false;
+    for (const std::string& text : SplitLines(bytes)) {
+      if (IsCommentOrEmpty(text)) continue;
+      if (text[0] == '[') {
+        const std::string line = SectionHeader(text, pass);
+        define = predefined = result = cast = headers = false;
+        section = nullptr;
+        if (line == "[export]")
+          section = &t.ExportWords;
+        else if (line == "[stdcall]")
+          section = &t.StdcallWords;
+        else if (line == "[pascal]")
+          section = &t.PascalWords;
+        else if (line == "[cdecl]")
+          section = &t.CdeclWords;
+        else if (line == "[register]")
+          section = &t.RegisterWords;
+        else if (line == "[skip]")
+          section = &t.SkipWords;
+        else if (line == "[define]")
+          define = true;
+        else if (line == "[predefined]")
+          predefined = true;
+        else if (line == "[result]")
+          result = true;
+        else if (line == "[cast]")
+          cast = true;
+        else if (line == "[units]")
+          section = &t.CompilerUnitNames;
+        else if (line == "[uses]")
+          section = &t.BaseUnitNames;
+        else if (line == "[headers]")
+          headers = true;
+        known = known || section || define || predefined || result || cast || headers;
+        continue;
+      }
+      const std::string& line = text;
+      if (section) {
+        section->Add(line);
+      } else if (headers) {
+        auto items = SplitItems(line);
+        if (items.size() != 2) continue;
+        t.HeaderNames.Add(items[0]);
+        t.HeaderUnits.Add(items[1]);
+      } else if (define || predefined || result || cast) {
+        auto items = SplitItems(line);
+        if (items.size() != 2) continue;
+        TStringList2& names = define       ? t.DefineNames
+                              : predefined ? t.PredefinedNames
+                              : result     ? t.ResultNames
+                                           : t.CastNames;
+        TStringList2& values = define       ? t.DefineValues
+                               : predefined ? t.PredefinedValues
+                               : result     ? t.ResultValues
+                                            : t.CastValues;
+        names.Add(items[0]);
+        values.Add(items[1]);
+      }
     }
-    const std::string& line = text;
-    if (section) {
-      section->Add(line);
-    } else if (headers) {
-      auto items = SplitItems(line);
-      if (items.size() != 2) continue;
-      t.HeaderNames.Add(items[0]);
-      t.HeaderUnits.Add(items[1]);
-    } else if (define || predefined || result || cast) {
-      auto items = SplitItems(line);
-      if (items.size() != 2) continue;
-      TStringList2& names = define       ? t.DefineNames
-                            : predefined ? t.PredefinedNames
-                            : result     ? t.ResultNames
-                                         : t.CastNames;
-      TStringList2& values = define       ? t.DefineValues
-                             : predefined ? t.PredefinedValues
-                             : result     ? t.ResultValues
-                                          : t.CastValues;
-      names.Add(items[0]);
-      values.Add(items[1]);
-    }
-  }
-  return known;
+    return known;
   });
 }
 
@@ -225,85 +225,85 @@ bool ParseTableInteger(std::string_view s, int& value) {
 
 bool ReadTypText(DefinitionTables& t, std::string_view bytes, std::string_view target) {
   return ReadTargetThenPlain(target, [&](std::string_view pass) {
-  enum {
-    None,
-    Type,
-    Pointer,
-    Interface,
-    Class,
-    Const,
-    ConstType,
-    ConvertedOnly,
-    ActiveX
-  } section = None;
-  bool known = false;
-  for (const std::string& text : SplitLines(bytes)) {
-    if (IsCommentOrEmpty(text)) continue;
-    const std::string line = text[0] == '[' ? SectionHeader(text, pass) : text;
-    if (line == "[TYPE]")
-      section = Type;
-    else if (line == "[POINTER]")
-      section = Pointer;
-    else if (line == "[INTERFACE]")
-      section = Interface;
-    else if (line == "[CLASS]")
-      section = Class;
-    else if (line == "[CONST]")
-      section = Const;
-    else if (line == "[CONST TYPE]")
-      section = ConstType;
-    else if (line == "[CONVERTED ONLY]")
-      section = ConvertedOnly;
-    else if (line == "[ACTIVEX TYPE]")
-      section = ActiveX;
-    else if (line[0] == '[')
-      section = None;
-    if (line[0] == '[') {
-      known = known || section != None;
-    } else {
-      auto items = SplitItems(line);
-      switch (section) {
-        case Type:
-          if (items.size() == 2) {
-            t.TypeNames.Add(items[0]);
-            t.TypeValues.Add(items[1]);
+    enum {
+      None,
+      Type,
+      Pointer,
+      Interface,
+      Class,
+      Const,
+      ConstType,
+      ConvertedOnly,
+      ActiveX
+    } section = None;
+    bool known = false;
+    for (const std::string& text : SplitLines(bytes)) {
+      if (IsCommentOrEmpty(text)) continue;
+      const std::string line = text[0] == '[' ? SectionHeader(text, pass) : text;
+      if (line == "[TYPE]")
+        section = Type;
+      else if (line == "[POINTER]")
+        section = Pointer;
+      else if (line == "[INTERFACE]")
+        section = Interface;
+      else if (line == "[CLASS]")
+        section = Class;
+      else if (line == "[CONST]")
+        section = Const;
+      else if (line == "[CONST TYPE]")
+        section = ConstType;
+      else if (line == "[CONVERTED ONLY]")
+        section = ConvertedOnly;
+      else if (line == "[ACTIVEX TYPE]")
+        section = ActiveX;
+      else if (line[0] == '[')
+        section = None;
+      if (line[0] == '[') {
+        known = known || section != None;
+      } else {
+        auto items = SplitItems(line);
+        switch (section) {
+          case Type:
+            if (items.size() == 2) {
+              t.TypeNames.Add(items[0]);
+              t.TypeValues.Add(items[1]);
+            }
+            break;
+          case Pointer:
+            if (items.size() == 2 || items.size() == 3) {
+              t.PointeeTypes.Add(items[0], items.size() == 3 ? 1 : 0);
+              t.PointerTypes.Add(items[1]);
+            }
+            break;
+          case Interface:
+            if (items.size() == 1) t.InterfaceNames.Add(items[0]);
+            break;
+          case Class:
+            if (items.size() == 1) t.ClassNames.Add(items[0]);
+            break;
+          case Const: {
+            int v;
+            if (items.size() == 2 && ParseTableInteger(items[1], v)) t.ConstNames.Add(items[0], v);
+            break;
           }
-          break;
-        case Pointer:
-          if (items.size() == 2 || items.size() == 3) {
-            t.PointeeTypes.Add(items[0], items.size() == 3 ? 1 : 0);
-            t.PointerTypes.Add(items[1]);
-          }
-          break;
-        case Interface:
-          if (items.size() == 1) t.InterfaceNames.Add(items[0]);
-          break;
-        case Class:
-          if (items.size() == 1) t.ClassNames.Add(items[0]);
-          break;
-        case Const: {
-          int v;
-          if (items.size() == 2 && ParseTableInteger(items[1], v)) t.ConstNames.Add(items[0], v);
-          break;
+          case ConstType:
+            if (items.size() == 2) {
+              t.ConstTypeNames.Add(items[0]);
+              t.ConstTypeValues.Add(items[1]);
+            }
+            break;
+          case ConvertedOnly:
+            if (items.size() == 1) t.ConvertedOnlyNames.Add(items[0]);
+            break;
+          case ActiveX:
+            if (items.size() == 1) t.ActiveXNames.Add(items[0]);
+            break;
+          case None:
+            break;
         }
-        case ConstType:
-          if (items.size() == 2) {
-            t.ConstTypeNames.Add(items[0]);
-            t.ConstTypeValues.Add(items[1]);
-          }
-          break;
-        case ConvertedOnly:
-          if (items.size() == 1) t.ConvertedOnlyNames.Add(items[0]);
-          break;
-        case ActiveX:
-          if (items.size() == 1) t.ActiveXNames.Add(items[0]);
-          break;
-        case None:
-          break;
       }
     }
-  }
-  return known;
+    return known;
   });
 }
 

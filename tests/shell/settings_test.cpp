@@ -130,10 +130,10 @@ class SettingsTest : public QObject {
 
   void TheOtherMenuHoldsTheOptions() {
     Start();
-    QCOMPARE(
-        MenuCaptions(w_->OtherMenu),
-        QStringList({"&Ole Mode", "Default &CallType", "&def __cplusplus", "Compiler-&Ready Output",
-                     "&Unix Target", "&Parameter Mode", "&Fixed-Width Font", "-", "&Edit Definition Files..."}));
+    QCOMPARE(MenuCaptions(w_->OtherMenu),
+             QStringList({"&Ole Mode", "Default &CallType", "&def __cplusplus",
+                          "Compiler-&Ready Output", "&Unix Target", "&Parameter Mode",
+                          "&Fixed-Width Font", "-", "&Edit Definition Files..."}));
     QCOMPARE(MenuCaptions(w_->C1), QStringList({"&stdcall", "&cdecl", "&pascal", "&register"}));
     QVERIFY(w_->OtherMenu->menuAction()->isVisible());
     QVERIFY(w_->CallTypeGroup->isExclusive());
