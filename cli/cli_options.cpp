@@ -21,6 +21,9 @@ Converts C/C++ headers (.h) and IDL files (.idl) into Pascal units (.pas).
   --call CONV         default call type: stdcall | cdecl | pascal | register (default cdecl)
   --cpp               def __cplusplus
   --compile-ready     Compiler-Ready Output: units a Pascal compiler accepts as they are
+  --target T          platform of the units: windows | unix (default windows); unix: Free
+                      Pascal on Linux, the BSDs, macOS: C's types through the ctypes unit,
+                      C's layout, every routine bound to the library (--dll libz.so.1)
   --other MODE        Parameter Mode, Other group: normal | pointer | var (default normal)
   --intf MODE         Parameter Mode, Interface/class group: normal | pointer | var
   --void-ptr MODE     void * parameters: var | pointer (default var)
@@ -115,6 +118,12 @@ bool ParseArgs(const std::vector<std::string>& args, CliOptions& out, std::strin
     else if (a == "--ole") conv.OleMode = true;
     else if (a == "--cpp") conv.DefineCplusplus = true;
     else if (a == "--compile-ready") conv.CompileReady = true;
+    else if (a == "--target") {
+      if (!value(v)) return false;
+      if (v == "windows") conv.Platform = Target::Windows;
+      else if (v == "unix") conv.Platform = Target::Unix;
+      else { error = "unknown target '" + v + "' (windows or unix)"; return false; }
+    }
     else if (a == "--call") {
       if (!value(v)) return false;
       if (v == "stdcall") conv.DefaultCall = CallType::Stdcall;

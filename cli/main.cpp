@@ -18,6 +18,7 @@
 #include "engine/conversion.h"
 #include "engine/home.h"
 #include "engine/includes.h"
+#include "engine/type_mapping.h"
 #include "stored_settings.h"
 #include "tables/definition_files.h"
 #include "tables/replacements.h"
@@ -181,7 +182,8 @@ int main(int argc, char** argv) {
   DefinitionTables tables;
   try {
     for (const std::string& warning :
-         LoadDefinitions(tables, DefinitionPaths{home.Dat, home.Typ, home.Def, home.Exp}))
+         LoadDefinitions(tables, DefinitionPaths{home.Dat, home.Typ, home.Def, home.Exp,
+                                                 TargetSectionName(opts.Conversion.Platform)}))
       std::cerr << "tqc-convert: warning: " << warning << "\n";
     if (opts.DefFile) LoadUserReplacementFile(tables, *opts.DefFile);
   } catch (const std::exception& e) {
@@ -223,8 +225,8 @@ int main(int argc, char** argv) {
   // Converts and writes one file; false when it failed or was refused.
   auto convertOne = [&](const std::string& file) {
     // The unit is named after the file, so where it goes is known before the conversion.
-    const std::string unitName = fs::path(file).stem().string();
-    std::string target;
+    const std::string unitName = UnitNameOf(tables, fs::path(file).stem().string());
+    std::string target;  // changed below when the unit is renamed
     if (opts.Output) {
       target = *opts.Output;
     } else if (opts.OutDir) {
@@ -249,6 +251,15 @@ int main(int argc, char** argv) {
       if (progress) std::cerr << "\r\x1b[K";
       std::cerr << "tqc-convert: " << e.what() << "\n";
       return false;
+    }
+    // A unit renamed for a name its header declares goes to the file of its new name.
+    if (!opts.Output && result.UnitName != unitName) {
+      target = (fs::path(target).parent_path() / (result.UnitName + ".pas")).string();
+      if (std::string refused = guard.Refusal(file, target, cache); !refused.empty()) {
+        if (progress) std::cerr << "\r\x1b[K";
+        std::cerr << "tqc-convert: " << file << ": unit not written: " << refused << "\n";
+        return false;
+      }
     }
     guard.Claim(file, target, cache);
     std::string error;

@@ -180,6 +180,7 @@ StoredSettings ReadStoredSettings(const StoreReader& read) {
   s.Var3 = ReadBool(read, "Option", "Var3", s.Var3);
   s.Cpp = ReadBool(read, "Option", "cpp", s.Cpp);
   s.Ready = ReadBool(read, "Option", "Ready", s.Ready);
+  s.Unix = ReadBool(read, "Option", "Unix", s.Unix);
   s.FixedFont = ReadBool(read, "Option", "FixedFont", s.FixedFont);
   return s;
 }
@@ -199,6 +200,7 @@ std::vector<StoredValue> StoredValuesOf(const StoredSettings& s) {
       {"Option", "Var3", b(s.Var3)},
       {"Option", "cpp", b(s.Cpp)},
       {"Option", "Ready", b(s.Ready)},
+      {"Option", "Unix", b(s.Unix)},
       {"Option", "FixedFont", b(s.FixedFont)},
   };
 }
@@ -221,6 +223,7 @@ void ApplyStoredOptions(const StoredSettings& s, ConversionOptions& o) {
   o.DefaultCall = CallTypeOfDefCall(s.DefCall);
   o.DefineCplusplus = s.Cpp;
   o.CompileReady = s.Ready;
+  o.Platform = s.Unix ? Target::Unix : Target::Windows;
   o.VarModeMask = s.Var1;
   o.PointerModeMask = s.Var2;
   o.VoidPtrAsPointer = s.Var3;

@@ -33,6 +33,7 @@ struct StoredSettings {
   bool Var3 = false;       // VoidPtrAsPointer
   bool Cpp = false;        // def __cplusplus
   bool Ready = false;      // Compiler-Ready Output
+  bool Unix = false;       // Unix Target (--target unix)
   bool FixedFont = false;  // the window's pane in a fixed-width font
 };
 

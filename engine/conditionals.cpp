@@ -145,9 +145,16 @@ std::optional<std::string> CompilerCondition(const ConversionContext& ctx, const
   return out;
 }
 
-// What a written condition is on the units' target ([target] symbols defined, the other
-// symbols of [predefined] not): Defined(X), True and False, with not, and, or, parentheses.
+// What a written condition is on the units' target: Defined(X), True and False, with not,
+// and, or, parentheses. [target] lists the symbols the target surely defines, and with a "!"
+// in front those it surely does not; of any other symbol nothing is known.
 enum class Truth { False, True, Unknown };
+Truth SymbolOnTarget(const ConversionContext& ctx, const std::string& symbol) {
+  if (ctx.Defs.TargetSymbols.FindExact(symbol) >= 0) return Truth::True;
+  if (ctx.Defs.TargetSymbols.FindExact("!" + symbol) >= 0) return Truth::False;
+  return Truth::Unknown;
+}
+
 class TargetTruth {
  public:
   TargetTruth(const ConversionContext& ctx, std::string_view text) : ctx_(ctx), s_(text) {}
@@ -219,10 +226,7 @@ class TargetTruth {
         return Truth::Unknown;
       }
       at_ = close + 1;
-      const std::string name(s_.substr(open + 1, close - open - 1));
-      if (ctx_.Defs.TargetSymbols.FindExact(name) >= 0) return Truth::True;
-      if (ctx_.Defs.PredefinedValues.FindExact(name) >= 0) return Truth::False;
-      return Truth::Unknown;
+      return SymbolOnTarget(ctx_, std::string(s_.substr(open + 1, close - open - 1)));
     }
     ok_ = false;  // a comparison, a number: not the target's to say
     return Truth::Unknown;
@@ -408,15 +412,12 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
     if (ctx.Ready.WritesCompilerConditions()) {
       // {$IF} form: a compiler takes {$ELSEIF} (from #elif) only after {$IF}.
       ctx.CondStack.push_back({true, true});
-      const bool defined =
-          ctx.Defs.TargetSymbols.FindExact(TargetSymbol(ctx, records::At(t, 1))) >= 0;
-      const bool undefined = !defined && ctx.Defs.PredefinedValues.FindExact(
-                                             TargetSymbol(ctx, records::At(t, 1))) >= 0;
-      const bool ifdef = t0 == "#ifdef";
-      EnterBranch(ctx, Branch::Opens,
-                  st.Outcome != kWriteBuilt || (!defined && !undefined) ? Truth::Unknown
-                  : defined == ifdef                                    ? Truth::True
-                                                                        : Truth::False);
+      Truth truth = st.Outcome != kWriteBuilt
+                        ? Truth::Unknown
+                        : SymbolOnTarget(ctx, TargetSymbol(ctx, records::At(t, 1)));
+      if (t0 == "#ifndef" && truth != Truth::Unknown)
+        truth = truth == Truth::True ? Truth::False : Truth::True;
+      EnterBranch(ctx, Branch::Opens, truth);
       if (st.Outcome != kWriteBuilt) {
         st.Built.clear();
         st.Outcome = 0;

@@ -82,6 +82,8 @@ struct ConversionContext {
 
   // Form-level fields of one conversion.
   std::string UnitName;
+  // The name in the unit line: UnitNameOf the file name, or UnitNameOfHeader's.
+  std::string PascalUnitName;
   std::string DllName;
   std::string DllFile;      // the DLL's file name as the user gave it (empty after Cancel)
   std::string OfferedDll;   // the DLL the header's routines agree on, from the tables; or empty
@@ -181,6 +183,12 @@ struct ConversionContext {
   // Unit assembly.
   int UsesLineIndex = 10;  // the pane line of "uses"
   std::string UsesExtra;
+  // Unix: the C type words merged into the token at CTypeWordsAt so far («unsigned long»),
+  // and the Pascal type that token holds.
+  std::string CTypeWords, CTypeWordsValue;
+  int CTypeWordsAt = -1;
+  // Unix: the struct tags the header gives a body, found once when first asked.
+  std::unique_ptr<std::unordered_set<std::string>> BodyTags;
   Section CurrentSection = Section::None;
   bool SectionReopen = false;
   TStringList2 DeferredConsts;
@@ -198,6 +206,9 @@ struct ConversionContext {
 
   // Copies the extended tables from the definition tables. The definition tables are frozen
   // first, so that every conversion shares their entries instead of copying them.
+  // The unix target's decisions in the rules are taken on this one question.
+  bool UnixTarget() const { return Options.Platform == Target::Unix; }
+
   void CopyTables() {
     for (TStringList2* list :
          {&Defs.TypeNames, &Defs.TypeValues, &Defs.PointeeTypes, &Defs.PointerTypes,

@@ -84,9 +84,10 @@ void WriteHead(ConversionContext& ctx, const std::string& fileName, const Banner
   pane.Add("//     Date : " + FormatBannerDate(today));
   pane.Add("//   Source : " + OnOneLine(fileName, ' ') + " (" + FormatBannerDate(fileDate) + ")");
   pane.Add("");
-  WriteBoldLine(ctx, "unit " + OnOneLine(DeclaredName(ctx.UnitName), '_') + ";", 0, 4);
+  WriteBoldLine(ctx, "unit " + DeclaredName(ctx.PascalUnitName) + ";", 0, 4);
   pane.Add("");
-  pane.Add("{$X+}{$Z4}{$A8}");
+  // Unix: C's own record layout and enumeration size, whatever the platform's C compiler is.
+  pane.Add(ctx.UnixTarget() ? "{$X+}{$MINENUMSIZE 4}{$PACKRECORDS C}" : "{$X+}{$Z4}{$A8}");
   pane.Add("");
   WriteBoldLine(ctx, "interface", 0, 9);
   pane.Add("");
@@ -95,19 +96,26 @@ void WriteHead(ConversionContext& ctx, const std::string& fileName, const Banner
   pane.Add("");
 }
 
+// The unit converted from the header with file name stem `stem`, as its cache names it.
+std::string UsedUnitName(const ConversionContext& ctx, std::string_view stem) {
+  const std::shared_ptr<const ParsedIncludeCache> cache = FindCache(ctx, std::string(stem));
+  return cache && !cache->Unit.empty() ? cache->Unit : UnitNameOf(ctx.Defs, stem);
+}
+
 // The uses line: Windows, the OLE unit when an interface was translated, then the units of
 // the included headers. A compiler takes each unit once and never the unit itself, so a name
 // met again (in any case) is left out, and an included header named like one of the three
 // API units adds nothing (it is that unit's own header). No unit left: no uses line.
 std::string UsesLine(const ConversionContext& ctx) {
-  std::vector<std::string_view> names;
+  std::vector<std::string> names;
   auto add = [&](std::string_view name) {
-    if (name.empty() || EqualsIgnoreCase(name, ctx.UnitName)) return;
+    if (name.empty() || EqualsIgnoreCase(name, ctx.PascalUnitName)) return;
     for (std::string_view n : names)
       if (EqualsIgnoreCase(n, name)) return;
-    names.push_back(name);
+    names.emplace_back(name);
   };
-  add("Windows");
+  if (ctx.Defs.BaseUnitNames.Empty()) add("Windows");
+  for (const auto& unit : ctx.Defs.BaseUnitNames.Entries()) add(unit.Text);
   if (ctx.UsesOle) add(ctx.Options.OleMode ? "Ole2" : "Activex");
   std::string_view extra = ctx.UsesExtra;
   while (!extra.empty()) {
@@ -117,7 +125,7 @@ std::string UsesLine(const ConversionContext& ctx) {
     extra.remove_prefix(next == std::string_view::npos ? extra.size() : next);
     if (!EqualsIgnoreCase(name, "Windows") && !EqualsIgnoreCase(name, "Activex") &&
         !EqualsIgnoreCase(name, "Ole2"))
-      add(name);
+      add(ctx.Defs.HeaderUnits.Contains(name) ? std::string(name) : UsedUnitName(ctx, name));
   }
   if (names.empty()) return std::string();
   std::string line = "uses ";
@@ -427,7 +435,7 @@ void HoistNested(SourceQueue& src) {
 }
 
 void PrepareSource(ConversionContext& ctx) {
-  ctx.OfferedDll = AgreedDll(ctx);
+  ctx.OfferedDll = ctx.UnixTarget() ? std::string() : AgreedDll(ctx);
   ctx.InterfaceNames = ctx.Defs.InterfaceNames;
   ctx.ClassNames = ctx.Defs.ClassNames;
   const bool resolve = ctx.Options.DefineCplusplus;
@@ -474,6 +482,7 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
   const std::string fileName = FileNameOf(path);
   ctx.InputPath = path;
   ctx.UnitName = StemOf(path);
+  ctx.PascalUnitName = UnitNameOfHeader(tables, options, ctx.UnitName, bytes);
   ctx.CopyTables();
   host.ShowStatus(" Converting (h -> pas) ...");
   pane.Clear();
@@ -496,7 +505,7 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
   else
     WriteUsesLine(ctx);
 
-  result.UnitName = ctx.UnitName;
+  result.UnitName = ctx.PascalUnitName;
   result.ErrorCount = ctx.ErrorCount;
   if (IncludeCacheNeeded(ctx)) {
     if (options.CacheWriteDir.empty()) {
@@ -509,6 +518,58 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
   }
   host.ShowStatus(" Error = " + std::to_string(ctx.ErrorCount));
   return result;
+}
+
+std::string UnitNameOfHeader(const DefinitionTables& defs, const ConversionOptions& options,
+                             const std::string& stem, std::string_view bytes) {
+  std::string name = UnitNameOf(defs, stem);
+  if (options.Platform != Target::Unix) return name;
+  // The words of the code: comments, strings, characters and directive lines left out.
+  enum { Code, Block, Line, Quote } state = Code;
+  char quote = 0;
+  bool lineStart = true, directive = false;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    const char next = i + 1 < bytes.size() ? bytes[i + 1] : '\0';
+    if (c == '\n') {
+      if (state == Line) state = Code;
+      if (!(i > 0 && bytes[i - 1] == '\\')) directive = false;
+      lineStart = true;
+      continue;
+    }
+    if (state == Block) {
+      if (c == '*' && next == '/') {
+        state = Code;
+        ++i;
+      }
+    } else if (state == Quote) {
+      if (c == '\\')
+        ++i;
+      else if (c == quote)
+        state = Code;
+    } else if (state == Code) {
+      if (c == '/' && next == '*') {
+        state = Block;
+        ++i;
+      } else if (c == '/' && next == '/') {
+        state = Line;
+      } else if (c == '"' || c == '\'') {
+        state = Quote;
+        quote = c;
+      } else if (c == '#' && lineStart) {
+        directive = true;
+      } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+        std::size_t end = i;
+        while (end < bytes.size() &&
+               (std::isalnum(static_cast<unsigned char>(bytes[end])) || bytes[end] == '_'))
+          ++end;
+        if (!directive && EqualsIgnoreCase(bytes.substr(i, end - i), name)) return name + "_h";
+        i = end - 1;
+      }
+      if (c != ' ' && c != '\t') lineStart = false;
+    }
+  }
+  return name;
 }
 
 LoadedHeader LoadHeader(const std::string& path) {

@@ -40,6 +40,13 @@ struct LoadedHeader {
 };
 // Throws std::runtime_error with the path and the reason when the file cannot be read or is
 // not a text file.
+// The name of the unit converted from a header: UnitNameOf its file name stem; in the unix
+// target with "_h" behind it when the header's code names something like it (typedef struct
+// sqlite3 sqlite3; in sqlite3.h): a program would read the name as the unit's and could not
+// use it. (The Windows target's compiler-ready units qualify such names instead.)
+std::string UnitNameOfHeader(const DefinitionTables& defs, const ConversionOptions& options,
+                             const std::string& stem, std::string_view bytes);
+
 LoadedHeader LoadHeader(const std::string& path);
 
 // Reads the file and converts it. Throws as LoadHeader, the pane then left as it was, and

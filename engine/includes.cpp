@@ -59,7 +59,7 @@ bool IsPlainCacheName(std::string_view name) {
          name.find("..") == std::string_view::npos;
 }
 
-enum CacheSection { kNone, kType, kPointer, kMake, kInc, kInterface, kClass, kFunc, kName };
+enum CacheSection { kNone, kType, kPointer, kMake, kInc, kInterface, kClass, kFunc, kName, kUnit };
 
 CacheSection SectionOf(const std::string& line, CacheSection current) {
   if (line == "[TYPE]") return kType;
@@ -70,6 +70,7 @@ CacheSection SectionOf(const std::string& line, CacheSection current) {
   if (line == "[CLASS]") return kClass;
   if (line == "[FUNC]") return kFunc;
   if (line == "[NAME]") return kName;
+  if (line == "[UNIT]") return kUnit;
   return current;
 }
 
@@ -269,6 +270,8 @@ ParsedIncludeCache ParseIncludeCache(std::string_view bytes) {
         c.Funcs.push_back(std::move(f[0]));
       } else if (section == kName) {
         c.Names.push_back(std::move(f[0]));
+      } else if (section == kUnit) {
+        c.Unit = std::move(f[0]);
       }
     }
   }
@@ -416,6 +419,17 @@ RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
       t.Add("\"");
     }
   }
+  // A header of the C library: the target's compiler has it already (its own unit, or
+  // none), whatever file of that name lies beside the input. A comment may follow.
+  if (t.Count() >= 4 && (t.Is(1, "<") || t.Is(1, "\""))) {
+    if (const int h = ctx.Defs.HeaderNames.FindExact(t.Text(2)); h >= 0) {
+      if (const std::string& unit = ctx.Defs.HeaderUnits.Text(h); !unit.empty())
+        ctx.UsesExtra += ", " + unit;
+      st.Built = "// " + ctx.CurrentLine;
+      st.Outcome = kWriteBuilt;
+      return RuleResult::Epilogue;
+    }
+  }
   if (t.Count() != 4) return RuleResult::Epilogue;
 
   const std::string base = IncludeBaseName(t.Text(2));
@@ -466,13 +480,20 @@ std::shared_ptr<const ParsedIncludeCache> FindCache(const ConversionContext& ctx
 bool IncludeCacheNeeded(const ConversionContext& ctx) {
   // The program's own interface and class names count: a header that adds nothing still
   // gets its (empty) cache then.
-  return !(ctx.NewTypeIdx.empty() && ctx.NewPointerIdx.empty() && ctx.NewMakeIdx.empty() &&
+  return (!ctx.PascalUnitName.empty() &&
+          ctx.PascalUnitName != UnitNameOf(ctx.Defs, ctx.UnitName)) ||
+         !(ctx.NewTypeIdx.empty() && ctx.NewPointerIdx.empty() && ctx.NewMakeIdx.empty() &&
            ctx.InterfaceNames.Empty() && ctx.ClassNames.Empty() && ctx.IncludeNames.Empty() &&
            ctx.NewFuncIdx.empty() && ctx.ReadyState.DeclaredOrder.empty());
 }
 
 std::string BuildIncludeCache(const ConversionContext& ctx) {
   std::string out;
+  // A unit renamed for a name its header declares: the units that use it are told its name.
+  if (!ctx.PascalUnitName.empty() && ctx.PascalUnitName != UnitNameOf(ctx.Defs, ctx.UnitName)) {
+    AddEntry(out, "[UNIT]");
+    AddEntry(out, ctx.PascalUnitName);
+  }
   // Compiler-ready: the names the unit declares, in lower case, so that the units that
   // include it know what they may refer to. Before [TYPE], where a reader that does not
   // know the section passes the lines over.

@@ -28,6 +28,7 @@ struct ParsedIncludeCache {
   std::vector<std::string> Interfaces, Classes, Funcs;
   std::vector<std::string> Names;     // [NAME]: names declared by the unit (compiler-ready)
   std::vector<std::string> Includes;  // [INC] names that may be read (inside "inc" only)
+  std::string Unit;  // [UNIT]: the unit's name where it is not the one its file name gives
 };
 
 // What a cache and every cache it leads to through [INC] add to a conversion that has read

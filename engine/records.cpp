@@ -221,6 +221,40 @@ std::string SingleTypedefLine(ConversionContext& ctx, const std::string& a, cons
                   "  " + DeclaredName(name) + "\t= array" + bounds + " of " + element + ";");
 }
 
+namespace {
+
+// Whether the lines still to come give the struct tag a body («struct sqlite3_file {», the
+// brace on the line or at the start of the next one). The header is read for it once.
+bool TagGetsBody(ConversionContext& ctx, const std::string& tag) {
+  if (!ctx.BodyTags) {
+    ctx.BodyTags = std::make_unique<std::unordered_set<std::string>>();
+    std::string waiting;  // a tag whose line ended before its brace
+    for (std::string_view line : ctx.SourceLines) {
+      const std::size_t first = line.find_first_not_of(" \t");
+      if (!waiting.empty() && first != std::string_view::npos && line[first] == '{')
+        ctx.BodyTags->insert(waiting);
+      waiting.clear();
+      for (std::size_t p = line.find("struct"); p != std::string_view::npos;
+           p = line.find("struct", p + 6)) {
+        auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+        if ((p > 0 && word(line[p - 1])) || p + 6 >= line.size() || word(line[p + 6])) continue;
+        std::size_t b = line.find_first_not_of(" \t", p + 6);
+        std::size_t e = b;
+        while (e < line.size() && word(line[e])) ++e;
+        if (b == std::string_view::npos || e == b) continue;
+        const std::size_t after = line.find_first_not_of(" \t", e);
+        if (after == std::string_view::npos)
+          waiting = line.substr(b, e - b);
+        else if (line[after] == '{')
+          ctx.BodyTags->insert(std::string(line.substr(b, e - b)));
+      }
+    }
+  }
+  return ctx.BodyTags->contains(tag);
+}
+
+}  // namespace
+
 // typedef struct A D ; (also union, and enum without a body).
 RuleResult TaggedAlias(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
@@ -228,6 +262,13 @@ RuleResult TaggedAlias(ConversionContext& ctx, Statement& st) {
   std::string line;
   if (const std::string& name = t.Text(2);
       name == t.Text(3) && !t.Is(1, "enum") && !ctx.VoidNames.Contains(name)) {
+    // Unix: a struct the header goes on to define is declared there, with its pointer; two
+    // declarations of one name would not compile.
+    if (ctx.UnixTarget() && t.Is(1, "struct") && TagGetsBody(ctx, name)) {
+      LearnTypeName(ctx, name);
+      st.Outcome = kWriteComment;
+      return RuleResult::Epilogue;
+    }
     // «typedef struct sqlite3 sqlite3;»: a type C never shows the inside of, used through
     // pointers only. An empty record, and its pointer type as for any record.
     const std::string pointer = "p_" + name;

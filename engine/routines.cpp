@@ -223,7 +223,9 @@ std::string WithoutExtension(const std::string& s) {
 // header's routines agree on, where the tables know one.
 void AskDllOnce(ConversionContext& ctx) {
   if (!ctx.DllName.empty()) return;
-  const std::string offered = ctx.OfferedDll.empty() ? ctx.UnitName + ".dll" : ctx.OfferedDll;
+  const std::string offered = !ctx.OfferedDll.empty() ? ctx.OfferedDll
+                              : ctx.UnixTarget()      ? "lib" + ctx.UnitName + ".so"
+                                                      : ctx.UnitName + ".dll";
   const std::optional<std::string> answer = ctx.Host.AskDllName(offered);
   // A name of the user's own is the DLL of every routine; the one offered leaves each routine
   // the DLL the tables know for it.
@@ -855,10 +857,11 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
   }
 
   // A typedef binds nothing: it has no routine to import. A routine a DLL is known to export
-  // is bound like one with an import word: unbound, it would be an unsolved declaration.
-  const bool knownExport =
-      !ctx.InInterface && !ctx.RoutineField && ctx.Defs.ExportedNames.FindExact(name) >= 0;
-  if ((conv.Exported || knownExport) && !ctx.RoutineTypedef && !bindHere)
+  // is bound like one with an import word: unbound, it would be an unsolved declaration. Unix
+  // libraries export every routine their headers declare, with no word to say so.
+  const bool plainBound = !ctx.InInterface && !ctx.RoutineField &&
+                          (ctx.UnixTarget() || ctx.Defs.ExportedNames.FindExact(name) >= 0);
+  if ((conv.Exported || plainBound) && !ctx.RoutineTypedef && !bindHere)
     BindExportedRoutine(ctx, routineHead, name);
 
   if (ctx.RoutineField) {

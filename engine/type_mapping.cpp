@@ -25,6 +25,12 @@ std::string PascalIdentifier(std::string_view name) {
   return out;
 }
 
+std::string UnitNameOf(const DefinitionTables& defs, std::string_view stem) {
+  std::string name = PascalIdentifier(stem);
+  if (defs.CompilerUnitNames.Contains(AsciiLowerCopy(name))) name += "_h";
+  return name;
+}
+
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
@@ -89,12 +95,46 @@ bool IsCallingConventionWord(const ConversionContext& ctx, const LookupKey& s) {
 
 }  // namespace
 
+// Unix: C's type words one after the other («unsigned long long int») are one type, which the
+// tables name under the words as written, one blank between them; a word alone is looked up
+// as any other. False when `s` is no such word or the tables do not know it.
+static bool MergeCTypeWords(ConversionContext& ctx, const std::string& s) {
+  static constexpr std::string_view kWords[] = {"unsigned", "signed", "short",  "long",
+                                                "int",      "char",   "double", "__int64"};
+  if (std::find(std::begin(kWords), std::end(kWords), s) == std::end(kWords)) return false;
+  TStringList2& tokens = ctx.TokenList;
+  const int k = tokens.Count();
+  int t = -1;
+  if (k > 0 && ctx.CTypeWordsAt == k - 1 && tokens.Last() == ctx.CTypeWordsValue) {
+    std::string words = ctx.CTypeWords + " " + s;
+    t = ctx.TypeNames.FindExact(words);
+    if (t >= 0) {
+      tokens.SetText(k - 1, ctx.TypeValues.Text(t));
+      ctx.CTypeWords = std::move(words);
+    }
+  }
+  if (t < 0) {
+    t = ctx.TypeNames.FindExact(s);
+    if (t < 0) return false;
+    tokens.Add(ctx.TypeValues.Text(t));
+    ctx.CTypeWords = s;
+    ctx.CTypeWordsAt = k;
+  }
+  ctx.CTypeWordsValue = tokens.Last();
+  ctx.AfterFuncType = false;
+  return true;
+}
+
 void MapCTypeName(ConversionContext& ctx, std::string&& s) {
   const DefinitionTables& defs = ctx.Defs;
   TStringList2& tokens = ctx.TokenList;
 
   if (int d = defs.DefineNames.FindExact(s); d >= 0) s = defs.DefineValues.Text(d);
-  if (EqualsIgnoreCase(s, "short")) s = "Smallint";
+  if (ctx.UnixTarget()) {
+    if (!ctx.PendingStar && MergeCTypeWords(ctx, s)) return;
+  } else if (EqualsIgnoreCase(s, "short")) {
+    s = "Smallint";
+  }
 
   const int k = tokens.Count();
   if (k > 0) {

@@ -77,4 +77,11 @@ std::string DeclaredName(std::string_view name);
 // «libz_so_1», «o'neil» «o_neil»); "_" when nothing is left.
 std::string PascalIdentifier(std::string_view name);
 
+struct DefinitionTables;
+// The unit converted from the header with file name stem `stem` (in the uses lines of the
+// units that include it as well): a Pascal identifier, with "_h" behind it when the compiler
+// ships a unit of that name (the tables' [units]): «cairo-version» gives «cairo_version»,
+// «system» «system_h».
+std::string UnitNameOf(const DefinitionTables& defs, std::string_view stem);
+
 }  // namespace tqc

@@ -180,12 +180,14 @@ void Ttqc_by_Morlen::FormCreate(std::optional<QPoint> instanceWindow) {
   options_.VoidPtrAsPointer = stored.Var3;
   CompMnu->setChecked(stored.Cpp);
   ReadyMnu->setChecked(stored.Ready);
+  UnixMnu->setChecked(stored.Unix);
   FixedMnu->setChecked(stored.FixedFont);
   // The check marks set the options only when they change.
   OleMnuClick();
   CallTypeClick();
   CompMnuClick();
   ReadyMnuClick();
+  options_.Platform = UnixMnu->isChecked() ? tqc::Target::Unix : tqc::Target::Windows;
   FixedMnuClick();
 
   if (instanceWindow) frame.moveTopLeft(*instanceWindow + QPoint(30, 30));
@@ -194,14 +196,7 @@ void Ttqc_by_Morlen::FormCreate(std::optional<QPoint> instanceWindow) {
   resize(frame.size());
   move(frame.topLeft());
 
-  try {
-    // tqc.def is not needed: a file that cannot be read is reported once the window runs.
-    for (const std::string& warning :
-         LoadDefinitions(tables_, DefinitionPaths{home_.Dat, home_.Typ, home_.Def, home_.Exp}))
-      QTimer::singleShot(0, this, [this, text = QString::fromLocal8Bit(warning)] { Report(text); });
-  } catch (const std::exception& e) {
-    tablesError_ = QString::fromLocal8Bit(e.what());  // no unit is made with empty tables
-  }
+  LoadTables();
   versions_ = ProgramVersionTexts();
   options_.VersionText = versions_.VersionText.toStdString();
 }
@@ -225,6 +220,7 @@ void Ttqc_by_Morlen::WriteSettingsBack() {
   s.Var3 = options_.VoidPtrAsPointer;
   s.Cpp = CompMnu->isChecked();
   s.Ready = ReadyMnu->isChecked();
+  s.Unix = UnixMnu->isChecked();
   s.FixedFont = FixedMnu->isChecked();
   std::unique_ptr<QSettings> store = OpenSettingsStore();
   const QString failure = WriteSettings(*store, s);
@@ -365,6 +361,8 @@ void Ttqc_by_Morlen::CreateOptionActions() {
   connect(CompMnu, &QAction::toggled, this, &Ttqc_by_Morlen::CompMnuClick);
   ReadyMnu = check("ReadyMnu", QStringLiteral("Compiler-&Ready Output"));
   connect(ReadyMnu, &QAction::toggled, this, &Ttqc_by_Morlen::ReadyMnuClick);
+  UnixMnu = check("UnixMnu", QStringLiteral("&Unix Target"));
+  connect(UnixMnu, &QAction::toggled, this, &Ttqc_by_Morlen::UnixMnuClick);
   VarMnu = new QAction(QStringLiteral("&Parameter Mode"), this);
   VarMnu->setObjectName(QStringLiteral("VarMnu"));
   connect(VarMnu, &QAction::triggered, this, &Ttqc_by_Morlen::VarMnuClick);
@@ -399,6 +397,7 @@ void Ttqc_by_Morlen::CreateMenus() {
   C1->addActions({stdcall1, cdecl1, pascal1, N8});
   OtherMenu->addAction(CompMnu);
   OtherMenu->addAction(ReadyMnu);
+  OtherMenu->addAction(UnixMnu);
   OtherMenu->addAction(VarMnu);
   OtherMenu->addAction(FixedMnu);
   OtherMenu->addSeparator();
@@ -727,7 +726,10 @@ bool Ttqc_by_Morlen::Save2Click() {
   if (!openFileName_.isEmpty()) {
     const QFileInfo header(openFileName_);
     folder = header.absolutePath();
-    proposed = header.completeBaseName() + QStringLiteral(".pas");
+    // The unit's own name: a Pascal identifier, never that of a unit the compiler ships.
+    proposed =
+        QString::fromStdString(tqc::UnitNameOf(tables_, header.completeBaseName().toStdString())) +
+        QStringLiteral(".pas");
   }
   // A header often lies where the user may not write (an installed include folder).
   const auto writable = [](const QString& dir) {
@@ -928,6 +930,25 @@ void Ttqc_by_Morlen::CallTypeClick() {
 void Ttqc_by_Morlen::CompMnuClick() { options_.DefineCplusplus = CompMnu->isChecked(); }
 
 void Ttqc_by_Morlen::ReadyMnuClick() { options_.CompileReady = ReadyMnu->isChecked(); }
+
+// The target's own sections of the tables come first: they are read again for it.
+void Ttqc_by_Morlen::UnixMnuClick() {
+  options_.Platform = UnixMnu->isChecked() ? tqc::Target::Unix : tqc::Target::Windows;
+  LoadTables();
+}
+
+void Ttqc_by_Morlen::LoadTables() {
+  tablesError_.clear();
+  try {
+    // tqc.def is not needed: a file that cannot be read is reported once the window runs.
+    for (const std::string& warning :
+         LoadDefinitions(tables_, DefinitionPaths{home_.Dat, home_.Typ, home_.Def, home_.Exp,
+                                                  TargetSectionName(options_.Platform)}))
+      QTimer::singleShot(0, this, [this, text = QString::fromLocal8Bit(warning)] { Report(text); });
+  } catch (const std::exception& e) {
+    tablesError_ = QString::fromLocal8Bit(e.what());  // no unit is made with empty tables
+  }
+}
 
 // The pane's font: Arial, 13 pixels high, with tab stops half an inch apart as the text control
 // of the platform sets them; or the desktop's fixed-width font at the same height with a tab

@@ -102,6 +102,7 @@ class Ttqc_by_Morlen : public QMainWindow {
   QActionGroup* CallTypeGroup = nullptr;
   QAction* CompMnu = nullptr;
   QAction* ReadyMnu = nullptr;
+  QAction* UnixMnu = nullptr;
   QAction* VarMnu = nullptr;
   QAction* EditDefMnu = nullptr;  // Edit Definition Files...
   QAction* FixedMnu = nullptr;    // Fixed-Width Font
@@ -136,6 +137,8 @@ class Ttqc_by_Morlen : public QMainWindow {
   void CallTypeClick();
   void CompMnuClick();
   void ReadyMnuClick();
+  void UnixMnuClick();
+  void LoadTables();
   void VarMnuClick();
   // The user's own copies of the definition files: made from the shipped ones on first use
   // (never replacing one), then their folder is opened through the desktop.

@@ -92,57 +92,97 @@ std::vector<std::string> SplitItems(std::string_view line) {
   return items;
 }
 
-bool ReadDatText(DefinitionTables& t, std::string_view bytes) {
-  TStringList2* section = nullptr;
-  bool define = false, predefined = false, result = false, cast = false, known = false;
-  for (const std::string& line : SplitLines(bytes)) {
-    if (IsCommentOrEmpty(line)) continue;
-    if (line[0] == '[') {
-      define = predefined = result = cast = false;
-      section = nullptr;
-      if (line == "[export]")
-        section = &t.ExportWords;
-      else if (line == "[stdcall]")
-        section = &t.StdcallWords;
-      else if (line == "[pascal]")
-        section = &t.PascalWords;
-      else if (line == "[cdecl]")
-        section = &t.CdeclWords;
-      else if (line == "[register]")
-        section = &t.RegisterWords;
-      else if (line == "[skip]")
-        section = &t.SkipWords;
-      else if (line == "[define]")
-        define = true;
-      else if (line == "[target]")
-        section = &t.TargetSymbols;
-      else if (line == "[predefined]")
-        predefined = true;
-      else if (line == "[result]")
-        result = true;
-      else if (line == "[cast]")
-        cast = true;
-      known = known || section || define || predefined || result || cast;
-      continue;
+namespace {
+
+// The header as the plain section's name: "[unix TYPE]" is "[TYPE]" on the target's pass and
+// no section on the plain pass; a plain header is no section on the target's pass.
+std::string SectionHeader(const std::string& line, std::string_view target) {
+  const bool targeted = !target.empty() && line.size() > target.size() + 2 &&
+                        line.compare(1, target.size(), target) == 0 &&
+                        line[target.size() + 1] == ' ';
+  if (targeted) return "[" + line.substr(target.size() + 2);
+  return target.empty() ? line : std::string("[");
+}
+
+// Reads the target's sections, then the plain ones.
+template <typename ReadPass>
+bool ReadTargetThenPlain(std::string_view target, ReadPass readPass) {
+  bool known = false;
+  if (!target.empty()) known = readPass(target);
+  return readPass(std::string_view()) || known;
+}
+
+}  // namespace
+
+bool ReadDatText(DefinitionTables& t, std::string_view bytes, std::string_view target) {
+  return ReadTargetThenPlain(target, [&](std::string_view pass) {
+    TStringList2* section = nullptr;
+    bool define = false, predefined = false, result = false, cast = false, known = false;
+    bool headers = false;
+    for (const std::string& text : SplitLines(bytes)) {
+      if (IsCommentOrEmpty(text)) continue;
+      if (text[0] == '[') {
+        const std::string line = SectionHeader(text, pass);
+        define = predefined = result = cast = headers = false;
+        section = nullptr;
+        if (line == "[export]")
+          section = &t.ExportWords;
+        else if (line == "[stdcall]")
+          section = &t.StdcallWords;
+        else if (line == "[pascal]")
+          section = &t.PascalWords;
+        else if (line == "[cdecl]")
+          section = &t.CdeclWords;
+        else if (line == "[register]")
+          section = &t.RegisterWords;
+        else if (line == "[skip]")
+          section = &t.SkipWords;
+        else if (line == "[define]")
+          define = true;
+        else if (line == "[target]")  // a target's own list replaces the plain one
+          section = pass.empty() && t.TargetSymbols.Count() > 0 && !target.empty()
+                        ? nullptr
+                        : &t.TargetSymbols;
+        else if (line == "[predefined]")
+          predefined = true;
+        else if (line == "[result]")
+          result = true;
+        else if (line == "[cast]")
+          cast = true;
+        else if (line == "[units]")
+          section = &t.CompilerUnitNames;
+        else if (line == "[uses]")
+          section = &t.BaseUnitNames;
+        else if (line == "[headers]")
+          headers = true;
+        known = known || section || define || predefined || result || cast || headers;
+        continue;
+      }
+      const std::string& line = text;
+      if (section) {
+        section->Add(line);
+      } else if (headers) {
+        auto items = SplitItems(line);
+        if (items.size() != 2) continue;
+        t.HeaderNames.Add(items[0]);
+        t.HeaderUnits.Add(items[1]);
+      } else if (define || predefined || result || cast) {
+        auto items = SplitItems(line);
+        if (items.size() != 2) continue;
+        TStringList2& names = define       ? t.DefineNames
+                              : predefined ? t.PredefinedNames
+                              : result     ? t.ResultNames
+                                           : t.CastNames;
+        TStringList2& values = define       ? t.DefineValues
+                               : predefined ? t.PredefinedValues
+                               : result     ? t.ResultValues
+                                            : t.CastValues;
+        names.Add(items[0]);
+        values.Add(items[1]);
+      }
     }
-    if (section) {
-      section->Add(line);
-    } else if (define || predefined || result || cast) {
-      auto items = SplitItems(line);
-      if (items.size() != 2) continue;
-      TStringList2& names = define       ? t.DefineNames
-                            : predefined ? t.PredefinedNames
-                            : result     ? t.ResultNames
-                                         : t.CastNames;
-      TStringList2& values = define       ? t.DefineValues
-                             : predefined ? t.PredefinedValues
-                             : result     ? t.ResultValues
-                                          : t.CastValues;
-      names.Add(items[0]);
-      values.Add(items[1]);
-    }
-  }
-  return known;
+    return known;
+  });
 }
 
 bool ParseTableInteger(std::string_view s, int& value) {
@@ -187,85 +227,88 @@ bool ParseTableInteger(std::string_view s, int& value) {
   return true;
 }
 
-bool ReadTypText(DefinitionTables& t, std::string_view bytes) {
-  enum {
-    None,
-    Type,
-    Pointer,
-    Interface,
-    Class,
-    Const,
-    ConstType,
-    ConvertedOnly,
-    ActiveX
-  } section = None;
-  bool known = false;
-  for (const std::string& line : SplitLines(bytes)) {
-    if (IsCommentOrEmpty(line)) continue;
-    if (line == "[TYPE]")
-      section = Type;
-    else if (line == "[POINTER]")
-      section = Pointer;
-    else if (line == "[INTERFACE]")
-      section = Interface;
-    else if (line == "[CLASS]")
-      section = Class;
-    else if (line == "[CONST]")
-      section = Const;
-    else if (line == "[CONST TYPE]")
-      section = ConstType;
-    else if (line == "[CONVERTED ONLY]")
-      section = ConvertedOnly;
-    else if (line == "[ACTIVEX TYPE]")
-      section = ActiveX;
-    else if (line[0] == '[')
-      section = None;
-    if (line[0] == '[') {
-      known = known || section != None;
-    } else {
-      auto items = SplitItems(line);
-      switch (section) {
-        case Type:
-          if (items.size() == 2) {
-            t.TypeNames.Add(items[0]);
-            t.TypeValues.Add(items[1]);
+bool ReadTypText(DefinitionTables& t, std::string_view bytes, std::string_view target) {
+  return ReadTargetThenPlain(target, [&](std::string_view pass) {
+    enum {
+      None,
+      Type,
+      Pointer,
+      Interface,
+      Class,
+      Const,
+      ConstType,
+      ConvertedOnly,
+      ActiveX
+    } section = None;
+    bool known = false;
+    for (const std::string& text : SplitLines(bytes)) {
+      if (IsCommentOrEmpty(text)) continue;
+      const std::string line = text[0] == '[' ? SectionHeader(text, pass) : text;
+      if (line == "[TYPE]")
+        section = Type;
+      else if (line == "[POINTER]")
+        section = Pointer;
+      else if (line == "[INTERFACE]")
+        section = Interface;
+      else if (line == "[CLASS]")
+        section = Class;
+      else if (line == "[CONST]")
+        section = Const;
+      else if (line == "[CONST TYPE]")
+        section = ConstType;
+      else if (line == "[CONVERTED ONLY]")
+        section = ConvertedOnly;
+      else if (line == "[ACTIVEX TYPE]")
+        section = ActiveX;
+      else if (line[0] == '[')
+        section = None;
+      if (line[0] == '[') {
+        known = known || section != None;
+      } else {
+        auto items = SplitItems(line);
+        switch (section) {
+          case Type:
+            if (items.size() == 2) {
+              t.TypeNames.Add(items[0]);
+              t.TypeValues.Add(items[1]);
+            }
+            break;
+          case Pointer:
+            if (items.size() == 2 || items.size() == 3) {
+              t.PointeeTypes.Add(items[0], items.size() == 3 ? 1 : 0);
+              t.PointerTypes.Add(items[1]);
+            }
+            break;
+          case Interface:
+            if (items.size() == 1) t.InterfaceNames.Add(items[0]);
+            break;
+          case Class:
+            if (items.size() == 1) t.ClassNames.Add(items[0]);
+            break;
+          case Const: {
+            int v;
+            if (items.size() == 2 && ParseTableInteger(items[1], v)) t.ConstNames.Add(items[0], v);
+            break;
           }
-          break;
-        case Pointer:
-          if (items.size() == 2 || items.size() == 3) {
-            t.PointeeTypes.Add(items[0], items.size() == 3 ? 1 : 0);
-            t.PointerTypes.Add(items[1]);
-          }
-          break;
-        case Interface:
-          if (items.size() == 1) t.InterfaceNames.Add(items[0]);
-          break;
-        case Class:
-          if (items.size() == 1) t.ClassNames.Add(items[0]);
-          break;
-        case Const: {
-          int v;
-          if (items.size() == 2 && ParseTableInteger(items[1], v)) t.ConstNames.Add(items[0], v);
-          break;
+          case ConstType:
+            if (items.size() == 2) {
+              t.ConstTypeNames.Add(items[0]);
+              t.ConstTypeValues.Add(items[1]);
+            }
+            break;
+          case ConvertedOnly:
+            if (items.size() == 1) t.ConvertedOnlyNames.Add(items[0]);
+            break;
+          case ActiveX:
+            if (items.size() == 1) t.ActiveXNames.Add(items[0]);
+            break;
+          case None:
+            break;
         }
-        case ConstType:
-          if (items.size() == 2) {
-            t.ConstTypeNames.Add(items[0]);
-            t.ConstTypeValues.Add(items[1]);
-          }
-          break;
-        case ConvertedOnly:
-          if (items.size() == 1) t.ConvertedOnlyNames.Add(items[0]);
-          break;
-        case ActiveX:
-          if (items.size() == 1) t.ActiveXNames.Add(items[0]);
-          break;
-        case None:
-          break;
       }
     }
-  }
-  return known;
+    return known;
+  });
 }
 
 bool ReadExpText(DefinitionTables& t, std::string_view bytes) {
@@ -296,7 +339,7 @@ std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const std::st
   const fs::path d(dir);
   return LoadDefinitions(tables,
                          DefinitionPaths{(d / "tqc.dat").string(), (d / "tqc.typ").string(),
-                                         (d / "tqc.def").string(), (d / "tqc.exp").string()});
+                                         (d / "tqc.def").string(), (d / "tqc.exp").string(), ""});
 }
 
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths) {
@@ -320,15 +363,15 @@ std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const Definit
     throw std::runtime_error(path + ": not a definition file: no line of it is a section such as " +
                              sections);
   };
-  if (read(paths.Dat, true) && !ReadDatText(tables, bytes))
+  if (read(paths.Dat, true) && !ReadDatText(tables, bytes, paths.Target))
     refuse(paths.Dat, "[skip] or [stdcall]");
-  if (read(paths.Typ, true) && !ReadTypText(tables, bytes))
+  if (read(paths.Typ, true) && !ReadTypText(tables, bytes, paths.Target))
     refuse(paths.Typ, "[TYPE] or [POINTER]");
   if (read(paths.Def, false))
     ReadReplacementText(bytes, tables.BaseReplacementNames, tables.BaseReplacementTemplates,
                         tables.BaseReplacementPointers);
   // Without it bindings name the header's DLL: a warning, not a refusal.
-  if (read(paths.Exp, false) && !ReadExpText(tables, bytes))
+  if (paths.Target.empty() && read(paths.Exp, false) && !ReadExpText(tables, bytes))
     warnings.push_back(paths.Exp +
                        ": not a definition file: no line of it names a DLL such as [user32.dll]");
   tables.ReplacementNames = tables.BaseReplacementNames;

@@ -36,6 +36,13 @@ struct DefinitionTables {
   TStringList2 ConvertedOnlyNames, ActiveXNames;
   // tqc.exp: the functions Windows DLLs export; the tag of a name is the index of its DLL.
   TStringList2 ExportedNames, ExportingDlls;
+  // tqc.dat [units]: units the Pascal compiler ships (System, Math, ...): no converted unit
+  // may be named like one, or it would hide the compiler's own from every program beside it.
+  TStringList2 CompilerUnitNames;
+  // tqc.dat [headers]: headers the target's compiler covers by itself (the C library's), and
+  // the unit that stands for each ("" = none); [uses]: units every unit of the target uses
+  // (none: the Windows unit).
+  TStringList2 HeaderNames, HeaderUnits, BaseUnitNames;
   // tqc.def, and the active records (base + one user file)
   TStringList2 BaseReplacementNames, BaseReplacementTemplates, BaseReplacementPointers;
   TStringList2 ReplacementNames, ReplacementTemplates, ReplacementPointers;
@@ -63,16 +70,22 @@ std::vector<std::string_view> SplitLineViews(std::string_view bytes);
 // returned warnings say so.
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const std::string& dir);
 // The same from three paths of their own (an empty path: no such file).
+// Target: the sections of tqc.dat and tqc.typ written for one target are named "[TARGET
+// section]" ("[unix TYPE]"); with a target they are read first, so their entries win over
+// the plain sections' ones (the first entry of a name counts). Without one they are ignored,
+// and so is tqc.exp with one (it knows Windows DLLs only).
 struct DefinitionPaths {
   std::string Dat, Typ, Def, Exp;
+  std::string Target;
 };
 std::vector<std::string> LoadDefinitions(DefinitionTables& tables, const DefinitionPaths& paths);
 
 // Append what the text of tqc.dat / tqc.typ holds to the tables; malformed lines are skipped.
 // False when no line of the text is one of the file's known section headers (tqc.exp: when
 // it names functions but no DLL).
-bool ReadDatText(DefinitionTables& tables, std::string_view bytes);
-bool ReadTypText(DefinitionTables& tables, std::string_view bytes);
+// With a target, its own sections are read first and then the plain ones.
+bool ReadDatText(DefinitionTables& tables, std::string_view bytes, std::string_view target = {});
+bool ReadTypText(DefinitionTables& tables, std::string_view bytes, std::string_view target = {});
 bool ReadExpText(DefinitionTables& tables, std::string_view bytes);
 
 }  // namespace tqc

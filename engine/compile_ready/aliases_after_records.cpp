@@ -3,7 +3,6 @@
 // names a type the compiler has not seen yet. The alias moves to just after the declaration
 // it names, when that record follows in the same section with no directive between.
 #include <string>
-#include <unordered_set>
 
 #include "compile_ready/passes.h"
 #include "type_mapping.h"
@@ -32,16 +31,14 @@ bool Movable(UnitModel& model, int i) {
 }  // namespace
 
 void MoveAliasesAfterTheirTargets(UnitModel& model) {
-  std::unordered_set<std::string> declared;
+  // (A declaration of the target before the alias may stand in another branch: what counts
+  // is the record that follows.)
   for (int i = model.First(); i < model.Count(); ++i) {
     if (model.Kind(i) != LineKind::Declaration) continue;
     const std::string target = AliasTarget(model.Code(i));
     std::string key = AsciiLowerCopy(target);
     if (!key.empty() && key.front() == '&') key.erase(0, 1);
-    if (key.empty() || declared.contains(key) || !Movable(model, i)) {
-      declared.insert(AsciiLowerCopy(model.Name(i)));
-      continue;
-    }
+    if (key.empty() || !Movable(model, i)) continue;
     // The target's declaration further on in the section, and the last line of it.
     int end = -1;
     for (int j = i + 1; j < model.Count() && end < 0; ++j) {
@@ -58,10 +55,7 @@ void MoveAliasesAfterTheirTargets(UnitModel& model) {
       if (model.Kind(end) != LineKind::RecordEnd) end = -1;
       break;
     }
-    if (end < 0) {
-      declared.insert(AsciiLowerCopy(model.Name(i)));
-      continue;
-    }
+    if (end < 0) continue;
     // Each line of the range takes the text of the next; the alias takes the last place.
     const std::string alias = model.Text(i);
     for (int k = i; k < end; ++k) model.Replace(k, std::string(model.Text(k + 1)));

@@ -16,7 +16,8 @@ using testing::Fixture;
 
 constexpr const char* kDat =
     "[stdcall]\nWINAPI\n__stdcall\n[skip]\nWINBASEAPI\n[predefined]\n_WIN32,MSWINDOWS\n"
-    "_WIN64,WIN64\n_M_X64,CPUX86_64\n_ARM_,CPUARM\n[target]\nWIN64\nCPUX86_64\n[result]\nSHSTDAPI_,"
+    "_WIN64,WIN64\n_M_X64,CPUX86_64\n_ARM_,CPUARM\n[target]\nWIN64\nCPUX86_64\n!CPUARM\n[result]"
+    "\nSHSTDAPI_,"
     "__stdcall\n[cast]\n"
     "_HRESULT_TYPEDEF_,HRESULT\n";
 constexpr const char* kTyp =

@@ -130,15 +130,15 @@ class SettingsTest : public QObject {
 
   void TheOtherMenuHoldsTheOptions() {
     Start();
-    QCOMPARE(
-        MenuCaptions(w_->OtherMenu),
-        QStringList({"&Ole Mode", "Default &CallType", "&def __cplusplus", "Compiler-&Ready Output",
-                     "&Parameter Mode", "&Fixed-Width Font", "-", "&Edit Definition Files..."}));
+    QCOMPARE(MenuCaptions(w_->OtherMenu),
+             QStringList({"&Ole Mode", "Default &CallType", "&def __cplusplus",
+                          "Compiler-&Ready Output", "&Unix Target", "&Parameter Mode",
+                          "&Fixed-Width Font", "-", "&Edit Definition Files..."}));
     QCOMPARE(MenuCaptions(w_->C1), QStringList({"&stdcall", "&cdecl", "&pascal", "&register"}));
     QVERIFY(w_->OtherMenu->menuAction()->isVisible());
     QVERIFY(w_->CallTypeGroup->isExclusive());
     for (QAction* a : {w_->OleMnu, w_->stdcall1, w_->cdecl1, w_->pascal1, w_->N8, w_->CompMnu,
-                       w_->ReadyMnu, w_->FixedMnu})
+                       w_->ReadyMnu, w_->UnixMnu, w_->FixedMnu})
       QVERIFY2(a->isCheckable(), qPrintable(a->objectName()));
   }
 
@@ -178,12 +178,13 @@ class SettingsTest : public QObject {
     w_->OleMnu->trigger();
     w_->CompMnu->trigger();
     w_->ReadyMnu->trigger();
+    w_->UnixMnu->trigger();
     w_->FixedMnu->trigger();
     Close();
     const QByteArray text = ReadAll(StoreFile());
     for (const char* line :
          {"[Pos]", "Top=34", "Left=12", "Height=450", "Width=700", "[Option]", "Ole=1", "DefCall=2",
-          "Var1=0", "Var2=0", "Var3=0", "cpp=1", "Ready=1", "FixedFont=1"})
+          "Var1=0", "Var2=0", "Var3=0", "cpp=1", "Ready=1", "Unix=1", "FixedFont=1"})
       QVERIFY2(text.contains(QByteArray(line) + '\n'), line);
     QVERIFY(text.contains("Dir=" + QFile::encodeName(Tmp("headers"))));
     QVERIFY2(!text.contains("true") && !text.contains("@Variant"), text.constData());
@@ -195,6 +196,7 @@ class SettingsTest : public QObject {
     QVERIFY(w_->OleMnu->isChecked() && w_->Options().OleMode);
     QVERIFY(w_->CompMnu->isChecked() && w_->Options().DefineCplusplus);
     QVERIFY(w_->ReadyMnu->isChecked() && w_->Options().CompileReady);
+    QVERIFY(w_->UnixMnu->isChecked() && w_->Options().Platform == tqc::Target::Unix);
     QVERIFY(w_->FixedMnu->isChecked());
     QVERIFY(w_->Edit1->font().family() != "Arial");
     // The open dialog starts in the folder kept from the last run.
