@@ -25,7 +25,8 @@ prefix=$stage/usr
 # ---- Layout: exactly these files, nothing of the build.
 icon_sizes=(16 22 24 32 48 64 128 256)
 expected=(usr/bin/tqc-convert usr/share/man/man1/tqc-convert.1
-  usr/share/tqc/tqc.dat usr/share/tqc/tqc.typ usr/share/tqc/tqc.def usr/share/tqc/help_eng.txt)
+  usr/share/tqc/tqc.dat usr/share/tqc/tqc.typ usr/share/tqc/tqc.def usr/share/tqc/tqc.exp
+  usr/share/tqc/help_eng.txt)
 window=no
 if [ -x "$build/bin/tqc" ]; then
   window=yes
