@@ -105,7 +105,11 @@ RuleResult SizeConstant(ConversionContext& ctx, Statement& st) {
 // #define NAME ( x ) x: the macro returns its argument, so the word is dropped from then on,
 // in this conversion and the later ones of the run (the table is the program's own).
 RuleResult IdentityMacro(ConversionContext& ctx, Statement& st) {
-  ctx.Defs.SkipWords.Add(ctx.Tok(1));
+  // A macro the tables give a meaning (a cast, a wrapped return type) keeps it: the headers
+  // define some of them as identities for other compilers («_HRESULT_TYPEDEF_(_sc) _sc»).
+  const std::string& name = ctx.Tok(1);
+  if (!ctx.Defs.CastNames.Contains(name) && !ctx.Defs.ResultNames.Contains(name))
+    ctx.Defs.SkipWords.Add(name);
   return ErrorLine(st);
 }
 

@@ -395,8 +395,11 @@ class ParameterWriter {
     NormalizeRoutineTypeParameters(i);
     SkipVoidList(i);
     // A field's routine type cannot declare the types of its parameters: no split there.
-    if (const int split = FirstRoutineTypeParameter(i); split >= 0)
-      return NoSplit() ? Error(split) : SplitFunctionPointer(split);
+    int split = FirstRoutineTypeParameter(i);
+    for (; split >= 0 && ctx_.InInterface && ctx_.Ready.UntypesRoutineParametersOfMethods();
+         split = FirstRoutineTypeParameter(i))
+      UntypeRoutineParameter(split);
+    if (split >= 0) return NoSplit() ? Error(split) : SplitFunctionPointer(split);
     bool constFlag = false;
     int start = -1;  // the first token of the parameter being read
     while (i < t_.Count() - 1 && !t_.Is(i, ")")) {
@@ -446,6 +449,21 @@ class ParameterWriter {
     }
     if (i < t_.Count() && t_.Is(i, ")")) return {ParameterListEnd::Kind::Closed, i, false};
     return {ParameterListEnd::Kind::Unclosed, -1, false};
+  }
+
+  // "T ( *N ) ( ... )" becomes "Pointer N".
+  void UntypeRoutineParameter(int ti) {
+    const std::string starName = At(ti + 2);
+    t_.SetText(ti, "Pointer");
+    t_.SetText(ti + 1, StartsWith(starName, "*") ? starName.substr(1) : starName);
+    t_.Delete(ti + 2);  // the star-name
+    t_.Delete(ti + 2);  // its ")"
+    for (int depth = 0; ti + 2 < t_.Count();) {
+      const std::string tok = t_.Text(ti + 2);
+      t_.Delete(ti + 2);
+      depth += tok == "(" ? 1 : tok == ")" ? -1 : 0;
+      if (depth <= 0) break;
+    }
   }
 
   // "T ( *N ) ( ... )" becomes "typedef T *TN ( ... );" and the statement gets "TN N".

@@ -165,12 +165,23 @@ void MapCTypeName(ConversionContext& ctx, std::string&& s) {
       tokens.SetText(k - 1, "UINT");
     } else if (EqualsIgnoreCase(last, "LongInt")) {
       if (EqualsIgnoreCase(s, "int")) return;
+      if (s == "long") {  // «long long»: 64 bits on every target
+        tokens.SetText(k - 1, "Int64");
+        ctx.AfterFuncType = false;
+        return;
+      }
       if (EqualsIgnoreCase(s, "double")) {
         tokens.SetText(k - 1, "Extended");
         ctx.AfterFuncType = false;
         return;
       }
     } else if (last == "Smallint" && EqualsIgnoreCase(s, "int")) {
+      return;
+    } else if ((last == "ULONG" && s == "long") || (last == "UInt64" && s == "int") ||
+               (last == "Int64" && s == "int")) {
+      // «unsigned long long [int]», «long long int»
+      if (last == "ULONG") tokens.SetText(k - 1, "UInt64");
+      ctx.AfterFuncType = false;
       return;
     }
   }

@@ -238,7 +238,8 @@ bool ReadTypText(DefinitionTables& t, std::string_view bytes, std::string_view t
       Const,
       ConstType,
       ConvertedOnly,
-      ActiveX
+      ActiveX,
+      WindowsUnit
     } section = None;
     bool known = false;
     for (const std::string& text : SplitLines(bytes)) {
@@ -260,6 +261,8 @@ bool ReadTypText(DefinitionTables& t, std::string_view bytes, std::string_view t
         section = ConvertedOnly;
       else if (line == "[ACTIVEX TYPE]")
         section = ActiveX;
+      else if (line == "[WINDOWS UNIT]")
+        section = WindowsUnit;
       else if (line[0] == '[')
         section = None;
       if (line[0] == '[') {
@@ -298,6 +301,9 @@ bool ReadTypText(DefinitionTables& t, std::string_view bytes, std::string_view t
             break;
           case ConvertedOnly:
             if (items.size() == 1) t.ConvertedOnlyNames.Add(items[0]);
+            break;
+          case WindowsUnit:
+            if (items.size() == 1) t.WindowsUnitNames.Add(items[0]);
             break;
           case ActiveX:
             if (items.size() == 1) t.ActiveXNames.Add(items[0]);

@@ -34,6 +34,8 @@ struct DefinitionTables {
   // Names the Pascal compiler's own Windows and ActiveX units do not declare, and types its
   // ActiveX unit does declare (the compiler-ready mode's view of the units it uses).
   TStringList2 ConvertedOnlyNames, ActiveXNames;
+  // Every name the Pascal compiler's own Windows unit declares (generated).
+  TStringList2 WindowsUnitNames;
   // tqc.exp: the functions Windows DLLs export; the tag of a name is the index of its DLL.
   TStringList2 ExportedNames, ExportingDlls;
   // tqc.dat [units]: units the Pascal compiler ships (System, Math, ...): no converted unit

@@ -130,6 +130,7 @@ bool IsKnownName(ConversionContext& ctx, std::string_view name, bool otherUnits)
   if (kPascal.contains(key)) return true;
   return ctx.ReadyState.DeclaredIn.contains(key) || ctx.KnownNames.Contains(key) ||
          ctx.ConstNames.Contains(name) || IsKnownTypeName(ctx, name) ||
+         (!ctx.UnixTarget() && ctx.Defs.WindowsUnitNames.Contains(name)) ||
          (otherUnits && FoundLowerInOtherUnit(ctx, key, nullptr));
 }
 

@@ -82,6 +82,9 @@ class CompileReadyStage {
   bool NumbersParametersNamedLikeTypes() const { return on_; }
   // Every routine is bound to its DLL in its own declaration.
   bool BindsEveryRoutine() const { return on_; }
+  // A routine-type parameter of a method is an untyped pointer: no type may be declared
+  // inside an interface.
+  bool UntypesRoutineParametersOfMethods() const { return on_; }
 
  private:
   bool on_;

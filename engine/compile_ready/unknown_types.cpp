@@ -143,7 +143,7 @@ class UnknownTypes {
     // unit's). The records their pointer types point to are not all the Windows unit's.
     if (d.TypeValues.Contains(name) || d.PointerTypes.Contains(name) ||
         d.InterfaceNames.Contains(name) || d.ClassNames.Contains(name) ||
-        d.ConstNames.Contains(name))
+        d.ConstNames.Contains(name) || (!ctx_.UnixTarget() && d.WindowsUnitNames.Contains(name)))
       return true;
     return DeclaredByUsedUnit(name);
   }

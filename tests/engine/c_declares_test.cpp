@@ -22,7 +22,7 @@ constexpr const char* kDat =
     "_HRESULT_TYPEDEF_,HRESULT\n";
 constexpr const char* kTyp =
     "[TYPE]\nint,Integer\nchar,Char\nlong,LongInt\nHRESULT,HRESULT\n[POINTER]\nvoid,Pointer\nChar,"
-    "PChar\n";
+    "PChar\n[WINDOWS UNIT]\nDWORD\n";
 
 enum class Mode { Default, Ready, Both };
 
@@ -218,8 +218,15 @@ TEST(CDeclaresTest, DecorationsOfPrototypes) {
 TEST(CDeclaresTest, SignedAndUnsignedConstants) {
   const Case cases[] = {
       {Mode::Both,
-       "#define E_FAIL _HRESULT_TYPEDEF_(0x80004005L)\n",
-       {"const", "  E_FAIL\t= HRESULT($80004005);"},
+       "#define _HRESULT_TYPEDEF_(_sc) _sc\n#define E_FAIL _HRESULT_TYPEDEF_(0x80004005L)\n",
+       {"// Error :  #define _HRESULT_TYPEDEF_ ( _sc ) _sc", "const",
+        "  E_FAIL\t= HRESULT($80004005);"},
+       1},
+      // stdlib's lldiv_t: «long long» is 64 bits.
+      {Mode::Default,
+       "typedef struct { long long quot; unsigned long long rem; long long int x; } lldiv_t;\n",
+       {"type", "  p_lldiv_t = ^lldiv_t;", "  lldiv_t = record", "\tquot\t: Int64;",
+        "\trem\t: UInt64;", "\tx\t: Int64;", "  end;"},
        0},
       {Mode::Ready,
        "#define M (~0x80000000)\n#define N (~1)\n",
@@ -245,6 +252,12 @@ TEST(CDeclaresTest, RecordsKeepTheirSize) {
        {"type", "  p_S = ^S;", "// Error : S = record", "// Error : a\t: Integer;",
         "// Error :  Integer b : 3 + 1 ;", "// Error : end;"},
        4},
+      // sqltypes' SQLGUID: DWORD is the Windows unit's, known without a header that declares it.
+      {Mode::Ready,
+       "typedef struct tagSQLGUID {\n  DWORD Data1;\n} SQLGUID;\n",
+       {"type", "  p_SQLGUID = ^SQLGUID;", "  SQLGUID = record", "\tData1\t: DWORD;", "  end;",
+        "  tagSQLGUID\t= SQLGUID;"},
+       0},
       // winnt's M128A: the alignment stays a comment, the record is read.
       {Mode::Default,
        "typedef struct DECLSPEC_ALIGN(16) _M128A {\n  int Low;\n} M128A;\n",
