@@ -135,6 +135,9 @@ RuleResult CastConstant(ConversionContext& ctx, Statement& st) {
     }
     if (ctx.VoidNames.Contains(type) || !IsKnownName(ctx, type) || HasUnknownName(ctx, 6))
       return ErrorLine(st);
+    // C's multi-character constant («(DWORD)'0BGR'») has no Pascal spelling.
+    if (const std::string& v = ctx.Tok(6); v.size() > 3 && v.front() == '\'' && v[1] != '\\')
+      return ErrorLine(st);
   }
   SwitchSection(ctx, Section::Const);
   const std::string name = ctx.Tok(1);
@@ -381,6 +384,12 @@ RuleResult TranslateDefineShape(ConversionContext& ctx, Statement& st) {
   if ((n == 6 || n == 7) && is(2, "sizeof") && is(3, "(") && is(5, ")"))
     return SizeConstant(ctx, st);
   if (n == 6 && is(2, "(") && is(4, ")") && ctx.Tok(3) == ctx.Tok(5)) return IdentityMacro(ctx, st);
+  // «#define z_const const»: a qualifier under another name is dropped like the qualifier.
+  if ((n == 3 || (n == 4 && IsComment(ctx.Tok(3)))) && (is(2, "const") || is(2, "volatile"))) {
+    ctx.Defs.SkipWords.Add(ctx.Tok(1));
+    st.Outcome = kWriteComment;
+    return RuleResult::Epilogue;
+  }
   if (n == 8 && is(2, "(") && is(3, "(") && is(5, ")") && is(7, ")")) return CastConstant(ctx, st);
   if (n == 9 && is(2, "(") && is(3, "(") && is(5, ")") && is(6, "-") && is(8, ")") &&
       ctx.RoutineTypes.contains(ctx.Tok(4)))

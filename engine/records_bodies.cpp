@@ -735,6 +735,8 @@ RuleResult TranslateVariable(ConversionContext& ctx, Statement& st) {
   }
   if (EqualsIgnoreCase(t.Text(0), "extern")) t.Delete(0);
   if (t.Is(0, "const")) t.Delete(0);
+  // «const struct X *p;»: the tag word names no type of its own.
+  if (t.Count() > 2 && (t.Is(0, "struct") || t.Is(0, "union") || t.Is(0, "enum"))) t.Delete(0);
   int k = t.Count();
   for (int i = 1; i <= k - 3; ++i) {
     if (!t.Is(i, "*const")) continue;

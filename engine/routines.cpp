@@ -756,6 +756,20 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
     st.Outcome = 0;
     return RuleResult::Epilogue;
   }
+  // «f OF((int a, int b))»: the identity macro of old compilers is gone, its second pair of
+  // parentheses goes too.
+  if (t.Is(nameIdx + 2, "(")) {
+    int depth = 0, close = -1;
+    for (int i = nameIdx + 2; i < t.Count() && close < 0; ++i) {
+      depth += t.Is(i, "(") ? 1 : t.Is(i, ")") ? -1 : 0;
+      if (depth == 0) close = i;
+    }
+    if (close > 0 && t.Is(close + 1, ")") && !t.Is(nameIdx + 3, "*") &&
+        !StartsWith(t.Text(nameIdx + 3), "*")) {
+      t.Delete(close + 1);
+      t.Delete(nameIdx + 2);
+    }
+  }
   // The head.
   std::string head = ctx.InInterface ? "    " : "  ";
   std::string result;

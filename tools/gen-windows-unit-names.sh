@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Writes the [WINDOWS UNIT] section of tqc.typ: every name (type, constant, routine,
-# enumeration member, variable) that the Pascal compiler's own Windows unit declares for
-# Win64, read with ppudump from the compiled unit. The compiler-ready mode counts these names
-# as declared, since every unit it writes uses that unit.
+# Writes the [WINDOWS UNIT] section of tqc.typ: every name (type, constant, enumeration
+# member, variable; routines are neither values nor types) that the Pascal compiler's own
+# Windows unit declares for Win64, read with ppudump from the compiled unit. The
+# compiler-ready mode counts these names as declared, since every unit it writes uses that
+# unit.
 # Usage: tools/gen-windows-unit-names.sh WINDOWS.PPU >SECTION
 #   WINDOWS.PPU  the Win64 windows.ppu (tests/judge/fpc_win64_units.sh builds it)
 set -euo pipefail
@@ -18,7 +19,7 @@ ppudump "$ppu" | awk '
   /\*\* Symbol Id/ { want = 1; next }
   want {
     want = 0
-    if (($1 == "Type" || $1 == "Constant" || $1 == "Procedure" || $1 == "Enumeration") &&
+    if (($1 == "Type" || $1 == "Constant" || $1 == "Enumeration") &&
         $2 == "symbol")
       print $3
     else if (($1 == "Global" || $1 == "Absolute") && $2 == "variable")

@@ -209,6 +209,14 @@ TEST(CDeclaresTest, DecorationsOfPrototypes) {
        {"  function ShellExecuteW(hwnd: HWND; n: Integer): HINSTANCE; stdcall;",
         "  function Beep(f: Integer): Integer; stdcall;"},
        0},
+      // zlib's OF((args)) and z_const, sqlite3's «const struct sqlite3_io_methods *pMethods».
+      {Mode::Default,
+       "#define OF(args) args\n#define z_const const\nint deflate OF((int strm, int flush));\n"
+       "struct F {\n  z_const char *next_in;\n  const struct M *pMethods;\n};\n",
+       {"// Error :  #define OF ( args ) args", "//  #define z_const const",
+        "  function deflate(strm: Integer; flush: Integer): Integer; cdecl;", "type", "  p_F = ^F;",
+        "  F = record", "\tnext_in\t: PChar;", "\tpMethods\t: p_M;", "  end;"},
+       1},
   };
   RunCases(std::begin(cases), std::end(cases));
 }
