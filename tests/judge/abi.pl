@@ -63,11 +63,13 @@ my %sets;
 for my $mode (@modes) {
   my $dir = "$work/$mode";
   my @units;
+  # A unit is not always named like its header (math.h gives math_h): the run says which.
+  my %header_of = map { /^(\S+) -> (\S+)\.pas: / ? ($2 => $1) : () } lines("$dir/convert.txt");
   for my $unit (lines("$dir/compiled.txt")) {
     my $ppu = -f "$dir/own/$unit/" . lc($unit) . '.ppu' ? "$dir/own/$unit/" . lc($unit) . '.ppu'
       : "$dir/ppu/" . lc($unit) . '.ppu';
     push @units, { unit => $unit, ppu => $ppu, sources => ["$dir/out"],
-      headers => ["$unit.h"] };
+      headers => [$header_of{$unit} // "$unit.h"] };
   }
   $sets{$mode} = \@units;
 }

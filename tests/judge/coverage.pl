@@ -56,6 +56,8 @@ for my $mode (@modes) {
   my $dir = "$work/$mode";
   my %compiles = map { $_ => 1 } lines("$dir/compiled.txt");
   my (%declared, %strings, %routines);
+  # A unit is not always named like its header (math.h gives math_h): the run says which.
+  my %unit_of = map { /^(\S+) -> (\S+)\.pas: / ? ($1 => $2) : () } lines("$dir/convert.txt");
   for my $unit (lines("$dir/order.txt")) {
     my ($routines, $strings) = pascal_routines::read_unit(slurp("$dir/out/$unit.pas"));
     $routines{$unit} = $routines;
@@ -70,7 +72,7 @@ for my $mode (@modes) {
   open(my $out, '>', "$work/coverage/$mode-functions.txt") or die "$!\n";
   for my $f (@functions) {
     my ($header, $name, $params) = @$f;
-    (my $unit = $header) =~ s/\.h$//;
+    my $unit = $unit_of{$header} // $header =~ s/\.h$//r;
     my $variadic = $params =~ s/\+$//;
     my @found = @{$declared{$unit}{$name} // []};
     my $verdict;
