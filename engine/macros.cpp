@@ -265,6 +265,12 @@ RuleResult PointerDefine(ConversionContext& ctx, Statement& st) {
 }
 
 // #define NAME MAC ( V ) with MAC a learned HRESULT macro.
+// An HRESULT is signed: one with the severity bit set is negative, as C has it.
+std::string HresultText(std::uint32_t value) {
+  const std::string hex = "$" + Hex8(value);
+  return value >= 0x80000000u ? "HRESULT(" + hex + ")" : hex;
+}
+
 RuleResult UseHresultMacro(ConversionContext& ctx, Statement& st) {
   SwitchSection(ctx, Section::Const);
   const std::string a = ConvertNumber(ctx.Tok(4));
@@ -273,7 +279,7 @@ RuleResult UseHresultMacro(ConversionContext& ctx, Statement& st) {
   const auto mv = ParseInteger(m);
   std::string line = "  " + DeclaredName(ctx.Tok(1));
   if (av && mv)
-    line += "\t= $" + Hex8(Bits(*mv) + Bits(*av)) + ";";
+    line += "\t= " + HresultText(Bits(*mv) + Bits(*av)) + ";";
   else
     line += "\t= (" + m + " + " + a + ");";
   if (ctx.TokCount() == 7 && IsComment(ctx.Tok(6))) line += "\t" + ctx.Tok(6);
@@ -315,7 +321,7 @@ RuleResult HresultArithmetic(ConversionContext& ctx, Statement& st) {
       if (numeric) {
         if (auto v = ResolveValue(ctx, a)) {
           sum += Bits(*v);
-          x = "$" + Hex8(sum) + ";";
+          x = HresultText(sum) + ";";
           folded = true;
         } else {
           numeric = false;

@@ -184,9 +184,10 @@ TEST_F(MacrosTest, IdentityMacroIsSkippedForTheRestOfTheRun) {
 
 TEST_F(MacrosTest, HresultArithmetic) {
   const Case cases[] = {
-      {"#define E_X MAKE_HRESULT(1, 4, 5)", {"const", "  E_X\t= $80040005;"}},
-      {"#define E_X MAKE_SCODE(1, 4, 5) // x", {"const", "  E_X\t= $80040005;\t// x"}},
-      {"#define E_X MAKE_HRESULT(1, FACILITY_ITF, 0x200)", {"const", "  E_X\t= $80040200;"}},
+      {"#define E_X MAKE_HRESULT(1, 4, 5)", {"const", "  E_X\t= HRESULT($80040005);"}},
+      {"#define E_X MAKE_SCODE(1, 4, 5) // x", {"const", "  E_X\t= HRESULT($80040005);\t// x"}},
+      {"#define E_X MAKE_HRESULT(1, FACILITY_ITF, 0x200)",
+       {"const", "  E_X\t= HRESULT($80040200);"}},
       {"#define E_Y MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x200)",
        {"const", "  E_Y\t= (((SEVERITY_ERROR) shl 31) + ((FACILITY_ITF) shl 16) + $200);"}},
       {"#define E_Z MAKE_HRESULT(0, FACILITY_X, 1)",
@@ -195,7 +196,7 @@ TEST_F(MacrosTest, HresultArithmetic) {
       {"#define E_Z MAKE_HRESULT(SEV, FACILITY_X, 0)",
        {"const", "  E_Z\t= (((SEV) shl 31) + ((FACILITY_X) shl 16));"}},
       // Numbers fold even with a zero argument.
-      {"#define E_Z MAKE_HRESULT(1, 4, 0)", {"const", "  E_Z\t= $80040000;"}},
+      {"#define E_Z MAKE_HRESULT(1, 4, 0)", {"const", "  E_Z\t= HRESULT($80040000);"}},
       {"#define E_Z MAKE_HRESULT(0, 0, 0)", {"const", "  E_Z\t= $00000000;"}},
       // An argument of several tokens is joined without blanks.
       {"#define E_W MAKE_HRESULT(1, 4, BASE + 1)",
@@ -222,7 +223,7 @@ TEST_F(MacrosTest, LearnedHresultMacroIsUsedByLaterDefines) {
       "#define E_NAMED MAKE_MYERR(CODE)",
   });
   EXPECT_EQ(out, (V{"// Error :  #define MAKE_MYERR ( c ) MAKE_HRESULT ( 1 , 4 , c )", "const",
-                    "  E_MINE\t= $80040010;", "  E_MINE2\t= $80040002;\t// two",
+                    "  E_MINE\t= HRESULT($80040010);", "  E_MINE2\t= HRESULT($80040002);\t// two",
                     "  E_NAMED\t= ($80040000 + CODE);"}));
   auto& ctx = Ctx();
   EXPECT_EQ(ctx.MakeNames.Text(0), "MAKE_MYERR");
