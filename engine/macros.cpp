@@ -407,7 +407,10 @@ RuleResult TranslateDefineShape(ConversionContext& ctx, Statement& st) {
   }
   // A macro with parameters is no constant and no type, whatever its body looks like.
   if (ctx.FunctionLikeDefine) return ErrorLine(st);
-  if (n == 2) return BuiltLine(st, "{$DEFINE " + ctx.Tok(1) + "}");
+  if (n == 2) {
+    if (!ctx.Defs.EmptyMacros.Contains(ctx.Tok(1))) ctx.Defs.EmptyMacros.Add(ctx.Tok(1));
+    return BuiltLine(st, "{$DEFINE " + ctx.Tok(1) + "}");
+  }
   if (n == 3) return SimpleDefine(ctx, st);
   if ((n == 4 || (n == 5 && IsComment(ctx.Tok(4)))) && is(3, "*")) return PointerDefine(ctx, st);
   if (n == 4) return SimpleDefineWithComment(ctx, st);

@@ -525,6 +525,8 @@ class ParameterWriter {
       t_.SetText(ti, type);
       t_.Insert(ti + 1, "*Para" + std::to_string(counter_++));
     }
+    // «char const *» without a name: the qualifier goes, the star stays.
+    if (StartsWith(At(ti + 1), "const*")) t_.SetText(ti + 1, At(ti + 1).substr(5));
     if ((AtIs(ti + 1, "const") || AtIs(ti + 1, "*const")) && ti + 2 < t_.Count() &&
         !AtIs(ti + 2, ",") && !AtIs(ti + 2, ")")) {
       const bool star = AtIs(ti + 1, "*const");
@@ -568,10 +570,21 @@ class ParameterWriter {
         }
       }
       // A token of stars alone ("**" before the name) is passed over.
-      if (stars == std::string::npos)
+      if (stars == std::string::npos) {
         ++cur;
-      else
+        // «char ***p»: a third level has no pointer type of the tables; by reference, it is
+        // a pointer to an untyped pointer.
+        const std::string& next = At(cur);
+        if (const std::size_t more = next.find_first_not_of('*');
+            StartsWith(next, "*") && more != std::string::npos) {
+          t_.SetText(cur, next.substr(more));
+          ptype = "Pointer";
+          byRef = true;
+          untyped = false;
+        }
+      } else {
         t_.SetText(cur, name.substr(stars));
+      }
     } else if (Prototype() && name == "&" && ctx_.InInterface && !ctx_.IsComInterface) {
       byRef = true;  // a C++ reference parameter
       ++cur;
@@ -748,6 +761,14 @@ RuleResult TranslateRoutine(ConversionContext& ctx, Statement& st) {
     // «char ** f(void)»: a pointer to a pointer result, not a result type of its own.
     if (tok == "**" && retIdx >= 0) {
       t.SetText(retIdx, t.Text(retIdx) + "**");
+      continue;
+    }
+    // «int ZEXPORT deflate(...)» with «#define ZEXPORT»: a decoration after the result type
+    // (the star of «char * ZEXPORT» goes to the result).
+    if (const std::size_t stars = tok.find_first_not_of('*');
+        retIdx >= 0 && stars != std::string_view::npos &&
+        ctx.Defs.EmptyMacros.Contains(tok.substr(stars))) {
+      if (stars > 0) t.SetText(retIdx, t.Text(retIdx) + std::string(stars, '*'));
       continue;
     }
     retIdx = i;

@@ -15,6 +15,9 @@ namespace tqc {
 struct DefinitionTables {
   // tqc.dat
   TStringList2 ExportWords, StdcallWords, PascalWords, CdeclWords, RegisterWords, SkipWords;
+  // Macros the headers of the run define as nothing («#define ZEXPORT»): between a routine's
+  // return type and its name they are decorations. Grows during a run, like SkipWords.
+  TStringList2 EmptyMacros;
   TStringList2 DefineNames, DefineValues;
   // Macros the C compiler defines for the target, and the Pascal compiler's own conditional
   // symbols for the same thing ("_WIN64" -> "WIN64").

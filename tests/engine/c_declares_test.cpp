@@ -108,6 +108,11 @@ TEST(CDeclaresTest, RoutinePointers) {
         "\tcase Integer of", "\t0: (f\t: function (Para0: Integer): Integer; cdecl);",
         "\t1: (s\t: PChar);", "  end;"},
        0},
+      // sqlite3_update_hook's «char const *».
+      {Mode::Default,
+       "void f(void(*)(char const *));\n",
+       {"type", "  TProc0 = procedure (Para0: PChar); cdecl;", "  procedure f(Proc0: TProc0); cdecl;"},
+       0},
       {Mode::Default,
        "int q(void(*)(void*), int (WINAPI *cb)(int));\n",
        {"type", "  TProc0 = procedure (var Para0); cdecl;", "type",
@@ -136,6 +141,8 @@ TEST(CDeclaresTest, VarargsAndNamesAfterTheBrace) {
        {"  function sqlite3_mprintf(const Para0: PChar): PChar; cdecl; varargs;",
         "  function wsprintfA(b: PChar; const f: PChar): Integer; cdecl; varargs;"},
        0},
+      // sqlite3_get_table's «char ***pazResult».
+      {Mode::Default, "int WINAPI f(char ***p);\n", {"  function f(var p: Pointer): Integer; stdcall;"}, 0},
       {Mode::Default,
        "int WINAPI Ndr(void *p,\n   ...);\nint WINAPI NdrClientCall2(PMIDL_STUB_DESC "
        "pStubDescriptor,PFORMAT_STRING pFormat,...);\n",

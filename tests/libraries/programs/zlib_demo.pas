@@ -24,10 +24,10 @@ begin
   crcIn := crc32(0, @src[0], Size);
   packedLen := compressBound(Size);
   SetLength(packed_, packedLen);
-  if compress(@packed_[0], packedLen, @src[0], Size) <> Z_OK then Fail('compress');
+  if compress(packed_[0], packedLen, @src[0], Size) <> Z_OK then Fail('compress');
   SetLength(back, Size);
   backLen := Size;
-  if uncompress(@back[0], backLen, @packed_[0], packedLen) <> Z_OK then Fail('uncompress');
+  if uncompress(back[0], backLen, @packed_[0], packedLen) <> Z_OK then Fail('uncompress');
   if (backLen <> Size) or (crc32(0, @back[0], backLen) <> crcIn) then Fail('uncompress data');
 
   FillChar(strm, SizeOf(strm), 0);
