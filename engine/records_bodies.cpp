@@ -3,6 +3,7 @@
 // types in front of it), and the declaration rule for record fields and variables. Members
 // of a union nested in a struct are collected as variant texts and written when the struct
 // closes, since a Pascal record keeps its variant part at the end.
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -317,7 +318,10 @@ int BitFieldUnit(const std::string& type) {
 // A field where the open record wants it: a variant part, a variant of a union of its own,
 // or a line of the record.
 void PlaceField(ConversionContext& ctx, const std::string& field, const std::string& comment) {
-  if (PlaceInVariantPart(ctx, field + ";")) return;
+  // In a variant part the comment keeps no ":" (the padding of later variants counts them).
+  std::string variantComment = comment;
+  std::replace(variantComment.begin(), variantComment.end(), ':', ' ');
+  if (PlaceInVariantPart(ctx, field + ";" + (comment.empty() ? "" : "\t" + variantComment))) return;
   std::string line = "\t";
   if (ctx.OpenStructLine == -1 && ctx.OpenUnionLine != -1)
     line += std::to_string(ctx.UnionCaseCount++) + ": (" + field + ");";

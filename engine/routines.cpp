@@ -395,8 +395,11 @@ class ParameterWriter {
     NormalizeRoutineTypeParameters(i);
     SkipVoidList(i);
     // A field's routine type cannot declare the types of its parameters: no split there.
+    // So a routine-type parameter of a field (a COM Vtbl's method) is an untyped pointer, like
+    // one of an interface's method in the compiler-ready mode.
     int split = FirstRoutineTypeParameter(i);
-    for (; split >= 0 && ctx_.InInterface && ctx_.Ready.UntypesRoutineParametersOfMethods();
+    for (; split >= 0 &&
+           (OneLine() || (ctx_.InInterface && ctx_.Ready.UntypesRoutineParametersOfMethods()));
          split = FirstRoutineTypeParameter(i))
       UntypeRoutineParameter(split);
     if (split >= 0) return NoSplit() ? Error(split) : SplitFunctionPointer(split);
@@ -572,13 +575,13 @@ class ParameterWriter {
       // A token of stars alone ("**" before the name) is passed over.
       if (stars == std::string::npos) {
         ++cur;
-        // «char ***p»: a third level has no pointer type of the tables; by reference, it is
-        // a pointer to an untyped pointer.
+        // «char ***p»: by reference, a pointer to a pointer to the type.
         const std::string& next = At(cur);
         if (const std::size_t more = next.find_first_not_of('*');
             StartsWith(next, "*") && more != std::string::npos) {
           t_.SetText(cur, next.substr(more));
-          ptype = "Pointer";
+          ptype = ctx_.VoidNames.Contains(type) ? std::string("Pointer")
+                                                : PointerTypeOf(ctx_, PointerTypeOf(ctx_, type));
           byRef = true;
           untyped = false;
         }

@@ -190,6 +190,8 @@ for my $header (@headers) {
   next unless defined $code && defined $pas;
   my %present = map { lc($_) => 1 } $pas =~ /[A-Za-z_][A-Za-z0-9_]*/g;
   $code =~ s/(?<!\w)L(?=["'])//g;
+  # Alignment attributes have no Pascal form (a record keeps its as a comment after "{").
+  $code =~ s/\b(?:DECLSPEC_ALIGN\s*\([^()]*\)|__declspec\s*\(\s*align\s*\([^()]*\)\s*\))//g;
   # Comments, strings and character literals, in the order C reads them.
   $code =~ s{/\*.*?\*/|//[^\n]*|"(?:\\.|[^"\\\n])*"|'(?:\\.|[^'\\\n])*'}{ }gs;
   $code =~ s{\[[^\]]*\]}{ }g if $header =~ /\.idl$/i;

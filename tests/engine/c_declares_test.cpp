@@ -108,10 +108,18 @@ TEST(CDeclaresTest, RoutinePointers) {
         "\tcase Integer of", "\t0: (f\t: function (Para0: Integer): Integer; cdecl);",
         "\t1: (s\t: PChar);", "  end;"},
        0},
+      // ocidl's IViewObjectExVtbl: a routine-type parameter of a method field is a pointer.
+      {Mode::Both,
+       "typedef struct V {\n  int (WINAPI *Draw)(void *This, int (WINAPI *pfn)(int d), int x);\n} "
+       "V;\n",
+       {"type", "  p_V = ^V;", "  V = record",
+        "\tDraw\t: function (var This; pfn: Pointer; x: Integer): Integer; stdcall;", "  end;"},
+       0},
       // sqlite3_update_hook's «char const *».
       {Mode::Default,
        "void f(void(*)(char const *));\n",
-       {"type", "  TProc0 = procedure (Para0: PChar); cdecl;", "  procedure f(Proc0: TProc0); cdecl;"},
+       {"type", "  TProc0 = procedure (Para0: PChar); cdecl;",
+        "  procedure f(Proc0: TProc0); cdecl;"},
        0},
       {Mode::Default,
        "int q(void(*)(void*), int (WINAPI *cb)(int));\n",
@@ -142,7 +150,10 @@ TEST(CDeclaresTest, VarargsAndNamesAfterTheBrace) {
         "  function wsprintfA(b: PChar; const f: PChar): Integer; cdecl; varargs;"},
        0},
       // sqlite3_get_table's «char ***pazResult».
-      {Mode::Default, "int WINAPI f(char ***p);\n", {"  function f(var p: Pointer): Integer; stdcall;"}, 0},
+      {Mode::Default,
+       "int WINAPI f(char ***p);\n",
+       {"  function f(var p: p_PChar): Integer; stdcall;"},
+       0},
       {Mode::Default,
        "int WINAPI Ndr(void *p,\n   ...);\nint WINAPI NdrClientCall2(PMIDL_STUB_DESC "
        "pStubDescriptor,PFORMAT_STRING pFormat,...);\n",
