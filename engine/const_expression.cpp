@@ -137,7 +137,8 @@ void GlueCasts(ConversionContext& ctx) {
       if (type.ends_with("*")) {
         type.pop_back();
         type = ctx.VoidNames.Contains(type) ? "Pointer" : PointerTypeOf(ctx, type);
-      } else if (!IsKnownTypeName(ctx, type)) {
+      } else if (const int w = ctx.UnixTarget() ? -1 : ctx.Defs.WindowsUnitNames.FindExact(type);
+                 !IsKnownTypeName(ctx, type) && (w < 0 || ctx.Defs.WindowsUnitNames.Tag(w) != 1)) {
         continue;
       }
       std::string operand = t.Text(i + 3);
@@ -165,6 +166,10 @@ void GlueCasts(ConversionContext& ctx) {
   for (int i = 2; operation && i < t.Count(); ++i)
     if (ctx.ReadyState.EnumMembers.contains(AsciiLowerCopy(t.Text(i))))
       t.SetText(i, "Integer(" + t.Text(i) + ")");
+  // Nor on characters: C's 'd' is a number.
+  for (int i = 2; operation && i < t.Count(); ++i)
+    if (const std::string& c = t.Text(i); c.size() == 3 && c.front() == '\'' && c.back() == '\'')
+      t.SetText(i, "Ord(" + c + ")");
 }
 
 }  // namespace
@@ -177,6 +182,11 @@ bool HasUnknownName(ConversionContext& ctx, int first) {
     // Every name in the token ("HANDLE(LONG_PTR(-1))", "*B"); digits begin a number.
     for (std::size_t p = 0; p < tok.size();) {
       const unsigned char c = static_cast<unsigned char>(tok[p]);
+      if (c == '\'') {  // a character inside «Ord('d')» is no name
+        const std::size_t close = tok.find('\'', p + 1);
+        p = close == std::string::npos ? tok.size() : close + 1;
+        continue;
+      }
       if (!std::isalnum(c) && c != '_') {
         ++p;
         continue;
@@ -203,6 +213,13 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
     for (int i = 2; i + 3 < tokens.Count() && !cast; ++i)
       cast = tokens.Is(i, "(") && tokens.Is(i + 2, ")") &&
              ctx.ReadyState.DeclaredTypes.contains(AsciiLowerCopy(tokens.Text(i + 1)));
+    // C's multi-character constant ('0BGR') has no Pascal spelling.
+    for (int i = 2; i < tokens.Count() && !cast; ++i) {
+      const std::string& tok = tokens.Text(i);
+      const std::size_t open = tok.find("('");
+      cast = open != std::string::npos && tok.ends_with("')") && tok.size() - open > 5 &&
+             tok[open + 2] != '\\';
+    }
     if (cast || HasUnknownName(ctx, 2)) {
       st.Outcome = 0;
       return;

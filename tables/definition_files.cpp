@@ -303,7 +303,8 @@ bool ReadTypText(DefinitionTables& t, std::string_view bytes, std::string_view t
             if (items.size() == 1) t.ConvertedOnlyNames.Add(items[0]);
             break;
           case WindowsUnit:
-            if (items.size() == 1) t.WindowsUnitNames.Add(items[0]);
+            if (items.size() == 1 || (items.size() == 2 && items[1] == "type"))
+              t.WindowsUnitNames.Add(items[0], items.size() == 2 ? 1 : 0);
             break;
           case ActiveX:
             if (items.size() == 1) t.ActiveXNames.Add(items[0]);

@@ -3,7 +3,7 @@
 # member, variable; routines are neither values nor types) that the Pascal compiler's own
 # Windows unit declares for Win64, read with ppudump from the compiled unit. The
 # compiler-ready mode counts these names as declared, since every unit it writes uses that
-# unit.
+# unit. A type's name is followed by the word "type".
 # Usage: tools/gen-windows-unit-names.sh WINDOWS.PPU >SECTION
 #   WINDOWS.PPU  the Win64 windows.ppu (tests/judge/fpc_win64_units.sh builds it)
 set -euo pipefail
@@ -19,9 +19,10 @@ ppudump "$ppu" | awk '
   /\*\* Symbol Id/ { want = 1; next }
   want {
     want = 0
-    if (($1 == "Type" || $1 == "Constant" || $1 == "Enumeration") &&
-        $2 == "symbol")
+    if ($1 == "Type" && $2 == "symbol")
+      print $3 " type"
+    else if (($1 == "Constant" || $1 == "Enumeration") && $2 == "symbol")
       print $3
     else if (($1 == "Global" || $1 == "Absolute") && $2 == "variable")
       print $3
-  }' | grep -E '^[A-Za-z_][A-Za-z0-9_]*$' | LC_ALL=C sort -u
+  }' | grep -E '^[A-Za-z_][A-Za-z0-9_]*( type)?$' | LC_ALL=C sort -u

@@ -121,11 +121,11 @@ bool FoundInOtherUnit(ConversionContext& ctx, std::string_view name, std::string
 bool IsKnownName(ConversionContext& ctx, std::string_view name, bool otherUnits) {
   // Words of Pascal's expressions and its own types, which no header declares.
   static const std::unordered_set<std::string_view> kPascal = {
-      "and",       "div",       "false",      "mod",      "nil",      "not",     "or",
-      "shl",       "shr",       "sizeof",     "true",     "xor",      "pointer", "integer",
-      "cardinal",  "byte",      "word",       "longint",  "longword", "int64",   "uint64",
-      "shortint",  "smallint",  "char",       "ansichar", "widechar", "boolean", "pchar",
-      "pwidechar", "nativeint", "nativeuint", "single",   "double",   "extended"};
+      "and",       "div",       "false",      "mod",      "nil",      "not",      "or",
+      "shl",       "shr",       "sizeof",     "true",     "xor",      "pointer",  "integer",
+      "cardinal",  "byte",      "word",       "longint",  "longword", "int64",    "uint64",
+      "shortint",  "smallint",  "char",       "ansichar", "widechar", "boolean",  "pchar",
+      "pwidechar", "nativeint", "nativeuint", "single",   "double",   "extended", "ord"};
   const std::string key = AsciiLowerCopy(name);
   if (kPascal.contains(key)) return true;
   return ctx.ReadyState.DeclaredIn.contains(key) || ctx.KnownNames.Contains(key) ||

@@ -22,7 +22,7 @@ constexpr const char* kDat =
     "_HRESULT_TYPEDEF_,HRESULT\n";
 constexpr const char* kTyp =
     "[TYPE]\nint,Integer\nchar,Char\nlong,LongInt\nHRESULT,HRESULT\n[POINTER]\nvoid,Pointer\nChar,"
-    "PChar\n[WINDOWS UNIT]\nDWORD\n";
+    "PChar\n[WINDOWS UNIT]\nDWORD type\nHWND type\n";
 
 enum class Mode { Default, Ready, Both };
 
@@ -254,6 +254,15 @@ TEST(CDeclaresTest, SignedAndUnsignedConstants) {
        {"type", "  p_lldiv_t = ^lldiv_t;", "  lldiv_t = record", "\tquot\t: Int64;",
         "\trem\t: UInt64;", "\tx\t: Int64;", "  end;"},
        0},
+      // winddi's multi-character HT_BITMASKPALRGB, wingdi's STAMP_DESIGNVECTOR, winuser's
+      // HWND_MESSAGE.
+      {Mode::Ready,
+       "#define T (DWORD)'0BGR'\n#define STAMP (0x8000000 + 'd' + ('v' << 8))\n"
+       "#define HWND_MESSAGE ((HWND)-3)\n",
+       {"// Error :  #define T DWORD('0BGR')", "const",
+        "  STAMP\t= ( $8000000 + Ord('d') + ( Ord('v') shl 8 ) );",
+        "  HWND_MESSAGE\t= ( HWND(-3) );"},
+       1},
       {Mode::Ready,
        "#define M (~0x80000000)\n#define N (~1)\n",
        {"const", "  M\t= ( ($80000000 xor $FFFFFFFF) );", "  N\t= ( not 1 );"},
