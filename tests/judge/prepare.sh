@@ -145,7 +145,11 @@ else
     echo '#include <windows.h>' >"$cdir/pch/judge-pch.h"
     x86_64-w64-mingw32-gcc -x c-header "$cdir/pch/judge-pch.h" -o "$cdir/pch/judge-pch.h.gch"
     # Every DLL that exports each function, for the bindings (while make runs).
-    "$here/../../tools/gen-dll-exports.sh" --all >"$cdir/exports.txt" 2>"$cdir/exports.err" &
+    # Its status goes to a file: a shell keeps the status of only so many ended children.
+    (
+      "$here/../../tools/gen-dll-exports.sh" --all >"$cdir/exports.txt" 2>"$cdir/exports.err"
+      echo $? >"$cdir/exports.rc"
+    ) &
     exports_pid=$!
     {
       printf 'all: c\nc:'
@@ -161,18 +165,24 @@ else
 fi
 
 make -s -k -j"$jobs" -f "$work/Makefile" all >/dev/null 2>&1
-for mode in "${modes[@]}"; do
-  dir="$work/$mode"
-  while read -r u; do
-    [ "$(cat "$dir/logs/$u.rc" 2>/dev/null)" = 0 ] && echo "$u"
-  done <"$dir/order.txt" >"$dir/compiled.txt"
-done
-if [ -n "${exports_pid:-}" ] && ! wait "$exports_pid"; then
+if [ -n "${exports_pid:-}" ]; then
+  wait "$exports_pid" 2>/dev/null || true
+  read -r exports_rc <"$cdir/exports.rc" 2>/dev/null || exports_rc=1
+fi
+if [ -n "${exports_pid:-}" ] && [ "$exports_rc" != 0 ]; then
   echo "FAILED: the DLL exports could not be read from the import libraries:"
   cat "$cdir/exports.err"
   rm -rf "$cdir"
   exit 1
 fi
+for mode in "${modes[@]}"; do
+  dir="$work/$mode"
+  while read -r u; do
+    rc=
+    [ -f "$dir/logs/$u.rc" ] && read -r rc <"$dir/logs/$u.rc"
+    [ "$rc" = 0 ] && echo "$u"
+  done <"$dir/order.txt" >"$dir/compiled.txt"
+done
 if [ -d "$cdir/aux" ] && [ ! -f "$cdir/functions.txt" ]; then
   find "$cdir/aux" -name '*.aux' -print0 | sort -z | xargs -0 perl "$here/c_functions.pl" \
     >"$cdir/functions.txt" 2>"$cdir/functions-left-out.txt"
