@@ -213,6 +213,11 @@ void TranslateConstExpression(ConversionContext& ctx, Statement& st) {
     for (int i = 2; i + 3 < tokens.Count() && !cast; ++i)
       cast = tokens.Is(i, "(") && tokens.Is(i + 2, ")") &&
              ctx.ReadyState.DeclaredTypes.contains(AsciiLowerCopy(tokens.Text(i + 1)));
+    // A pointer type in a value («#define BAD_CAST (xmlChar *)», a cast waiting for its
+    // operand) is no constant.
+    for (int i = 2; i < tokens.Count() && !cast; ++i)
+      cast = tokens.Text(i).size() > 1 && tokens.Text(i).ends_with("*") &&
+             tokens.Text(i).front() != '\'';
     // C's multi-character constant ('0BGR') has no Pascal spelling.
     for (int i = 2; i < tokens.Count() && !cast; ++i) {
       const std::string& tok = tokens.Text(i);

@@ -255,14 +255,14 @@ TEST(CDeclaresTest, SignedAndUnsignedConstants) {
         "\trem\t: UInt64;", "\tx\t: Int64;", "  end;"},
        0},
       // winddi's multi-character HT_BITMASKPALRGB, wingdi's STAMP_DESIGNVECTOR, winuser's
-      // HWND_MESSAGE.
+      // HWND_MESSAGE, libxml2's BAD_CAST.
       {Mode::Ready,
        "#define T (DWORD)'0BGR'\n#define STAMP (0x8000000 + 'd' + ('v' << 8))\n"
-       "#define HWND_MESSAGE ((HWND)-3)\n",
+       "#define HWND_MESSAGE ((HWND)-3)\n#define BAD_CAST (char *)\n",
        {"// Error :  #define T DWORD('0BGR')", "const",
         "  STAMP\t= ( $8000000 + Ord('d') + ( Ord('v') shl 8 ) );",
-        "  HWND_MESSAGE\t= ( HWND(-3) );"},
-       1},
+        "  HWND_MESSAGE\t= ( HWND(-3) );", "// Error :  #define BAD_CAST ( Char* )"},
+       2},
       {Mode::Ready,
        "#define M (~0x80000000)\n#define N (~1)\n",
        {"const", "  M\t= ( ($80000000 xor $FFFFFFFF) );", "  N\t= ( not 1 );"},
