@@ -20,13 +20,10 @@ use FindBin;
 use lib $FindBin::Bin;
 use Digest::MD5 qw(md5_hex);
 use ppu_layout;
+use judge_common;
 
 my ($work, $minimums) = @ARGV;
-for my $skip ("$work/skipped", "$work/c-skipped") {
-  next unless -f $skip;
-  print slurp($skip);
-  exit 0;
-}
+exit_if_skipped($work);
 if (system('command -v ppudump >/dev/null') != 0) {
   print "SKIPPED: ppudump (fp-utils-3.2.2) is not installed\n";
   exit 0;
@@ -38,22 +35,9 @@ my $headers = '/usr/share/mingw-w64/include';
 my $fpcsrc = '/usr/share/fpcsrc/' . `ppcx64 -iV`;
 chomp $fpcsrc;
 
-sub slurp {
-  my ($file) = @_;
-  open(my $fh, '<:raw', $file) or die "$file: $!\n";
-  local $/;
-  return scalar <$fh>;
-}
-sub lines { return grep { length } split /\n/, slurp($_[0]) }
-
-my (%minimum, @modes);
-for (lines($minimums)) {
-  next if /^#/;
-  my ($check, $mode, $figure) = split;
-  next unless defined $figure;
-  push @modes, $mode unless grep { $_ eq $mode } @modes;
-  $minimum{"$check $mode"} = $figure;
-}
+my ($minimum_ref, $modes_ref) = read_minimums($minimums);
+my %minimum = %$minimum_ref;
+my @modes = @$modes_ref;
 
 # ---- The Pascal side: the compiled units of each set -----------------------------------------
 

@@ -14,30 +14,14 @@ use warnings;
 use FindBin;
 use lib $FindBin::Bin;
 use pascal_routines;
+use judge_common;
 
 my ($work, $minimums) = @ARGV;
-for my $skip ("$work/skipped", "$work/c-skipped") {
-  next unless -f $skip;
-  print slurp($skip);
-  exit 0;
-}
+exit_if_skipped($work);
 
-sub slurp {
-  my ($file) = @_;
-  open(my $fh, '<:raw', $file) or die "$file: $!\n";
-  local $/;
-  return scalar <$fh>;
-}
-sub lines { return grep { length } split /\n/, slurp($_[0]) }
-
-my (%minimum, @modes);
-for (lines($minimums)) {
-  next if /^#/;
-  my ($check, $mode, $figure) = split;
-  next unless defined $figure;
-  push @modes, $mode unless grep { $_ eq $mode } @modes;
-  $minimum{"$check $mode"} = $figure;
-}
+my ($minimum_ref, $modes_ref) = read_minimums($minimums);
+my %minimum = %$minimum_ref;
+my @modes = @$modes_ref;
 
 my @functions = map { [split] } lines("$work/c/functions.txt");
 my %headers = map { $_->[0] => 1 } @functions;
