@@ -14,7 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "tables/string_list.h"
 
 namespace tqc {
 namespace {
