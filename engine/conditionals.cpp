@@ -57,17 +57,42 @@ bool IsTargetMacro(const ConversionContext& ctx, const std::string& name) {
   return ctx.Defs.PredefinedNames.Contains(name);
 }
 
-// An operand of a compiler-ready {$IF}: a number in Pascal spelling, or a name that only
-// counts when it is declared (an unknown name would stop the compiler). `guards` collects
-// the Declared(...) tests of the names.
-std::optional<std::string> IfOperand(const std::string& t, std::string& guards) {
-  if (IsIdentifier(t)) {
-    (guards += "Declared(") += t + ") and ";
-    return t;
+bool IsPascalNumber(std::string_view n) {
+  const bool hex = !n.empty() && n[0] == '$';
+  if (hex) n.remove_prefix(1);
+  return !n.empty() && std::all_of(n.begin(), n.end(), [hex](char c) {
+    return hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0
+               : std::isdigit(static_cast<unsigned char>(c)) != 0;
+  });
+}
+
+// An operand of a compiler-ready {$IF} at token `i` (moved past it): a number in Pascal
+// spelling (a negative one as "(0-N)", since the compiler's conditions know no unary minus),
+// a macro of the C library whose value the target knows ([values]: «INT_MIN»), or a name that
+// only counts when it is declared (an unknown name would stop the compiler). `guards`
+// collects the Declared(...) tests of the names.
+std::optional<std::string> IfOperand(const ConversionContext& ctx, const TStringList2& t, int& i,
+                                      std::string& guards) {
+  if (i >= t.Count()) return std::nullopt;
+  std::string tok = t.Text(i);
+  if (IsIdentifier(tok)) {
+    ++i;
+    if (const int v = ctx.Defs.ValueNames.FindExact(tok); v >= 0 && v < ctx.Defs.ValueValues.Count())
+      tok = ctx.Defs.ValueValues.Text(v);
+    else {
+      (guards += "Declared(") += tok + ") and ";
+      return tok;
+    }
+  } else if (tok == "-" && i + 1 < t.Count()) {
+    tok = "-" + t.Text(i + 1);
+    i += 2;
+  } else {
+    ++i;
   }
-  const std::string n = ConvertConstOperand(t, true);
-  if (ParseInteger(n)) return n;
-  return std::nullopt;
+  const bool negative = tok.size() > 1 && tok[0] == '-';
+  const std::string n = ConvertConstOperand(negative ? tok.substr(1) : tok, true);
+  if (!IsPascalNumber(n)) return std::nullopt;
+  return negative ? "(0-" + n + ")" : n;
 }
 
 // The expression of "#if"/"#elif" for a compiler: every name guarded by Declared(...),
@@ -86,12 +111,14 @@ std::optional<std::string> CompilerCondition(const ConversionContext& ctx, const
     } else if (tok == "defined" || tok == "!defined") {
       const char* open = tok == "defined" ? " Defined(" : " (not Defined(";
       const char* close = tok == "defined" ? ")" : "))";
-      if (next == "(" && i + 3 < n && t.Is(i + 3, ")") && IsIdentifier(t.Text(i + 2))) {
-        ((out += open) += TargetSymbol(ctx, t.Text(i + 2))) += close;
-        i += 4;
-      } else if (IsIdentifier(next)) {
-        ((out += open) += TargetSymbol(ctx, next)) += close;
-        i += 2;
+      const bool parens = next == "(" && i + 3 < n && t.Is(i + 3, ")");
+      const std::string& name = parens ? t.Text(i + 2) : next;
+      if ((parens || IsIdentifier(next)) && IsIdentifier(name)) {
+        if (ctx.ReadyState.DeclaredMacros.contains(name))  // a constant or type of the unit
+          ((out += tok == "defined" ? " Declared(" : " (not Declared(") += name) += close;
+        else
+          ((out += open) += TargetSymbol(ctx, name)) += close;
+        i += parens ? 4 : 2;
       } else {
         return std::nullopt;
       }
@@ -117,26 +144,35 @@ std::optional<std::string> CompilerCondition(const ConversionContext& ctx, const
         continue;
       }
       std::string guards;
-      const std::optional<std::string> a = IfOperand(tok, guards);
+      int j = i;
+      std::optional<std::string> a;
+      if (negated) {  // «!X»: the operand without its "!"
+        TStringList2 alone;
+        alone.Add(tok);
+        int k = 0;
+        a = IfOperand(ctx, alone, k, guards);
+        ++j;
+      } else {
+        a = IfOperand(ctx, t, j, guards);
+      }
       if (!a) return std::nullopt;
-      std::string op = next == "==" ? "=" : next;
+      const std::string after = j < n ? t.Text(j) : std::string();
+      std::string op = after == "==" ? "=" : after;
       std::string test;
       if (IsComparison(op) || op == "<>") {
-        if (i + 2 >= n) return std::nullopt;
-        const std::optional<std::string> b = IfOperand(t.Text(i + 2), guards);
+        ++j;
+        const std::optional<std::string> b = IfOperand(ctx, t, j, guards);
         if (!b) return std::nullopt;
         test = *a + " " + op + " " + *b;
-        i += 3;
-      } else {
+      } else if (guards.empty()) {
         // A name or number alone is true when it is not zero.
-        if (guards.empty()) {
-          (out += negated ? " not " : " ") += (*a == "0" ? "False" : "True");
-          ++i;
-          continue;
-        }
+        (out += negated ? " not " : " ") += (*a == "0" || *a == "(0-0)" ? "False" : "True");
+        i = j;
+        continue;
+      } else {
         test = *a + " <> 0";
-        ++i;
       }
+      i = j;
       out += negated ? " not (" : " (";
       (out += guards) += "(" + test + "))";
     }
@@ -423,8 +459,10 @@ RuleResult TranslateIfdef(ConversionContext& ctx, Statement& st) {
         st.Outcome = 0;
         return WriteStandInCondition(ctx, st, "{$IF True}");
       }
-      st.Built = (t0 == "#ifdef" ? "{$IF Defined(" : "{$IF not Defined(") +
-                 TargetSymbol(ctx, t.Text(1)) + ") }" + (n > 2 ? "\t" + t.Text(2) : std::string());
+      const bool declared = ctx.ReadyState.DeclaredMacros.contains(t.Text(1));
+      st.Built = std::string(t0 == "#ifdef" ? "{$IF " : "{$IF not ") +
+                 (declared ? "Declared(" : "Defined(") + TargetSymbol(ctx, t.Text(1)) + ") }" +
+                 (n > 2 ? "\t" + t.Text(2) : std::string());
       return RuleResult::Epilogue;
     }
     ctx.CondStack.push_back({false, st.Outcome == kWriteBuilt});

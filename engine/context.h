@@ -154,6 +154,7 @@ struct ConversionContext {
   bool FirstVariable = true;
   int EnumCounter = 1;
   bool SkippingBlock = false;
+  bool SkippingAsComment = false;  // the block passed over is written as comment lines
 
   // Conditionals and packing.
   int PackAlign = 3;
@@ -189,6 +190,8 @@ struct ConversionContext {
   int CTypeWordsAt = -1;
   // Unix: the struct tags the header gives a body, found once when first asked.
   std::unique_ptr<std::unordered_set<std::string>> BodyTags;
+  // The tags the rest of the header gives the body of C's COM object (read once).
+  std::unique_ptr<std::unordered_set<std::string>> ComObjectTags;
   Section CurrentSection = Section::None;
   bool SectionReopen = false;
   TStringList2 DeferredConsts;

@@ -302,6 +302,16 @@ const char* OpenCommentCloser(const std::vector<std::string>& lines) {
   return state == Paren ? "*)" : state == Brace ? "}" : nullptr;
 }
 
+// A directive whose line ends in "\\" inside a block comment goes on with the next line: the
+// comment is part of it («#define M(x) ... \\» / «/* note \\» / « */ \\» / «more ...»).
+bool DirectiveGoesOnInComment(const ConversionContext& ctx) {
+  if (!ctx.InBlockComment || ctx.TokenList.Empty() || !StartsWith(ctx.TokenList.Text(0), "#"))
+    return false;
+  const std::string& line = ctx.CurrentLine;
+  std::size_t end = line.find_last_not_of(" \t\r\n");
+  return end != std::string::npos && line[end] == '\\';
+}
+
 void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>& failures) {
   const std::size_t total = ctx.SourceLines.size();
   std::size_t done = 0;
@@ -326,6 +336,9 @@ void RunLineLoop(ConversionContext& ctx, std::vector<ConversionResult::Failure>&
         continued = true;
         ctx.Pending = true;
         ctx.TokenList.Delete(ctx.TokenList.Count() - 1);
+      } else if (DirectiveGoesOnInComment(ctx)) {
+        continued = true;
+        ctx.Pending = true;
       } else {
         // A star that no word followed on its line waits for the next line's word while its
         // statement goes on. A directive line is complete, and a star alone has no statement

@@ -173,6 +173,13 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
     }
   }
   if (ExpandFieldMacro(ctx)) return RuleResult::Done;
+  // A macro defined as nothing before a record's closing brace («int fd;» /
+  // «PLATFORM_FIELDS };») stands for no field: the statement is read without it.
+  if (k > 1 && (ctx.OpenStructLine != -1 || ctx.OpenUnionLine != -1) && t.Is(1, "}") &&
+      ctx.Defs.EmptyMacros.Contains(t.Text(0))) {
+    t.Delete(0);
+    k = t.Count();
+  }
   if (StartsWith(t.Text(0), "(*")) {
     st.Built = t.Text(0);
     t.Delete(0);
@@ -247,11 +254,11 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
     return r;
 
   if (ctx.SkippingBlock) {
-    st.Outcome = 0;
+    st.Outcome = ctx.SkippingAsComment ? kWriteComment : 0;
     const int n = t.Count();
     const bool endsBlock = (n >= 2 && t.Is(n - 2, "}") && t.Is(n - 1, ";")) ||
                            (t.Is(0, "}") && (t.Is(n - 1, ";") || (n >= 2 && t.Is(n - 2, ";"))));
-    if (endsBlock) ctx.SkippingBlock = false;
+    if (endsBlock) ctx.SkippingBlock = ctx.SkippingAsComment = false;
     return RuleResult::Epilogue;
   }
 

@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "compile_ready/declarations.h"
 #include "failure.h"
 #include "rules.h"
 #include "tables/definition_files.h"
@@ -431,6 +432,13 @@ RuleResult TranslateInclude(ConversionContext& ctx, Statement& st) {
     }
   }
   if (t.Count() != 4) return RuleResult::Epilogue;
+  // An include for another platform («#if defined(_WIN32)» / «#include "win.h"» on unix):
+  // its unit is no unit of this target's programs.
+  if (InDeadBranch(ctx)) {
+    st.Built = "// " + ctx.CurrentLine;
+    st.Outcome = kWriteBuilt;
+    return RuleResult::Epilogue;
+  }
 
   const std::string base = IncludeBaseName(t.Text(2));
   // The Windows headers' packing includes: pshpackN.h is "#pragma pack(push, N)", poppack.h

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "compile_ready/declarations.h"
+#include "compile_ready/enum_macros.h"
 #include "compile_ready/field_macros.h"
 #include "numbers.h"
 #include "records.h"
@@ -223,7 +224,10 @@ RuleResult LearnHresultMacro(ConversionContext& ctx, Statement& st) {
 RuleResult SimpleDefine(ConversionContext& ctx, Statement& st) {
   const std::string name = ctx.Tok(1);
   const std::string v = ctx.Tok(2);
-  if (IsComment(v)) return BuiltLine(st, "{$DEFINE " + name + "}\t" + v);
+  if (IsComment(v)) {
+    if (!ctx.Defs.EmptyMacros.Contains(name)) ctx.Defs.EmptyMacros.Add(name);
+    return BuiltLine(st, "{$DEFINE " + name + "}\t" + v);
+  }
   if (TStringList2* table = CallingConventionTable(ctx, v)) {
     table->Add(name);  // later prototypes treat the alias like the word it stands for
     return BuiltLine(st, "// " + ctx.Tok(0) + " " + name + " " + v);
@@ -375,6 +379,7 @@ RuleResult FourCharacterCode(ConversionContext& ctx, Statement& st, int first, i
 RuleResult TranslateUndef(ConversionContext& ctx, Statement& st) {
   if (ctx.TokCount() == 0 || !ctx.TokenList.Is(0, "#undef")) return RuleResult::Declined;
   if (ctx.TokCount() != 2) return ErrorLine(st);
+  ForgetFunctionMacro(ctx, ctx.Tok(1));
   return BuiltLine(st, "{$UNDEF " + ctx.Tok(1) + "}");
 }
 
@@ -436,6 +441,7 @@ RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
     st.Outcome = kWriteComment;
     return RuleResult::Epilogue;
   }
+  if (ctx.FunctionLikeDefine) LearnFunctionMacro(ctx);
   // A constant inside a record's fields or an enumeration's members («enum E { E_A = 0,
   // #define E_A E_A ...») would end them; it stays a comment there.
   if (ctx.OpenStructLine != -1 || ctx.OpenUnionLine != -1 || ctx.OpenEnumLine != -1) {
@@ -444,6 +450,10 @@ RuleResult TranslateDefine(ConversionContext& ctx, Statement& st) {
   }
   if (ctx.Ready.ExpandsFieldMacros()) LearnFieldMacro(ctx);
   const RuleResult r = TranslateDefineShape(ctx, st);
+  if (ctx.UnixTarget() && r == RuleResult::Epilogue && st.Outcome == kWriteBuilt &&
+      ctx.TokCount() > 2 && !StartsWith(st.Built, "//") && !StartsWith(st.Built, "{") &&
+      st.Built.find('=') != std::string::npos)
+    ctx.ReadyState.DeclaredMacros.insert(ctx.Tok(1));
   // Compiler-ready: a macro defined again (after #undef, or in another conditional) keeps
   // the first declaration; the later one stays visible as a comment.
   if (ctx.Ready.DeclaresOnce() && r == RuleResult::Epilogue && st.Outcome == kWriteBuilt &&

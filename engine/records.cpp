@@ -142,6 +142,13 @@ RuleResult StructStatement(ConversionContext& ctx, Statement& st) {
   const TStringList2& t = ctx.TokenList;
   const int k = t.Count();
   if (RecordOpen(ctx)) return RefuseNestedDefinition(ctx, st);
+  // The body of a COM object declared at its typedef: a comment, as the whole block is.
+  if (k >= 3 && t.Is(2, "{") && ctx.ReadyState.ComObjects.contains(t.Text(1))) {
+    const bool endsHere = t.Is(k - 1, ";") && t.Is(k - 2, "}");
+    ctx.SkippingBlock = ctx.SkippingAsComment = !endsHere;
+    st.Outcome = kWriteComment;
+    return RuleResult::Epilogue;
+  }
   if (k >= 3 && t.Is(2, "{")) return OpenRecord(ctx, st, true, t.Text(1), 2);
   if (k == 2 && !t.Is(1, "{")) return StayPending(ctx);
   if (k == 3 && t.Is(2, ";")) {
@@ -253,6 +260,38 @@ bool TagGetsBody(ConversionContext& ctx, const std::string& tag) {
   return ctx.BodyTags->contains(tag);
 }
 
+// Whether the lines still to come give the struct tag the body of C's COM object: one field,
+// the pointer to its table of methods («struct IX {» / «CONST_VTBL struct IXVtbl *lpVtbl;» /
+// «};»). The header is read for it once.
+bool TagGetsComObjectBody(ConversionContext& ctx, const std::string& tag) {
+  if (!ctx.ComObjectTags) {
+    ctx.ComObjectTags = std::make_unique<std::unordered_set<std::string>>();
+    for (auto line = ctx.SourceLines.begin(); line != ctx.SourceLines.end(); ++line) {
+      const std::string_view text = *line;
+      const std::size_t at = text.find("struct ");
+      const std::size_t open = text.find('{');
+      if (at == std::string_view::npos || open == std::string_view::npos || open < at) continue;
+      std::string_view name = text.substr(at + 7, open - at - 7);
+      while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+      while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+      if (name.empty() || name.find_first_of(" \t*") != std::string_view::npos) continue;
+      // The body: the rest of this line and a few more, up to the "}".
+      std::string body(text.substr(open + 1));
+      for (auto more = std::next(line); more != ctx.SourceLines.end() &&
+                                        body.find('}') == std::string::npos && body.size() < 400;
+           ++more)
+        (body += ' ') += *more;
+      const std::size_t close = body.find('}');
+      if (close == std::string::npos) continue;
+      body.resize(close);
+      if (body.find("lpVtbl") != std::string::npos &&
+          std::count(body.begin(), body.end(), ';') == 1)
+        ctx.ComObjectTags->insert(std::string(name));
+    }
+  }
+  return ctx.ComObjectTags->contains(tag);
+}
+
 }  // namespace
 
 // typedef struct A D ; (also union, and enum without a body).
@@ -270,11 +309,19 @@ RuleResult TaggedAlias(ConversionContext& ctx, Statement& st) {
       return RuleResult::Epilogue;
     }
     // «typedef struct sqlite3 sqlite3;»: a type C never shows the inside of, used through
-    // pointers only. An empty record, and its pointer type as for any record.
+    // pointers only. An empty record, and its pointer type as for any record. Compiler-ready:
+    // a COM object the header goes on to define gets its one field here, where the methods'
+    // «This» parameters can name it.
+    const bool comObject = ctx.Ready.DeclaresOnce() && t.Is(1, "struct") &&
+                           TagGetsComObjectBody(ctx, name);
+    if (comObject) ctx.ReadyState.ComObjects.insert(name);
     const std::string pointer = "p_" + name;
     line =
         TypeLine(ctx, pointer, "  " + DeclaredName(pointer) + "\t= ^" + DeclaredName(name) + ";") +
-        "\r\n" + TypeLine(ctx, name, "  " + DeclaredName(name) + "\t= record end;");
+        "\r\n" +
+        TypeLine(ctx, name,
+                 "  " + DeclaredName(name) +
+                     (comObject ? "\t= record lpVtbl: Pointer; end;" : "\t= record end;"));
     if (ctx.Ready.DeclaresOnce()) ctx.ReadyState.DeclaredTypes.insert(AsciiLowerCopy(name));
   } else {
     line = AliasLine(ctx, t.Text(2), t.Text(3), false);

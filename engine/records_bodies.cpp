@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "compile_ready/declarations.h"
+#include "compile_ready/enum_macros.h"
 #include "numbers.h"
 #include "records.h"
 #include "rules.h"
@@ -641,6 +642,16 @@ RuleResult TranslateEnumMembers(ConversionContext& ctx, Statement& st, int start
   std::vector<std::string> t;
   t.reserve(static_cast<std::size_t>(ctx.TokenList.Count()));
   for (const auto& e : ctx.TokenList.Entries()) t.push_back(e.Text);
+  // A call of a macro with parameters that goes on over the next line is read whole.
+  if (form == EnumScan::OpenBody && OpensEnumMacroCall(ctx, t, start)) {
+    ctx.Pending = true;
+    return RuleResult::Done;
+  }
+  // Calls of macros with parameters are written out; the members they give get their values
+  // as numbers where C's expression can be folded.
+  const bool expanded = ExpandEnumMacroCalls(ctx, t, start);
+  std::vector<std::pair<std::string, long long>> known;
+  std::optional<long long> last;  // the value of the member before, when known
   std::string line = form == EnumScan::OpenBody ? "\t" : " = (";
   if (form != EnumScan::OpenBody) ctx.EnumCommaLine = -1;
   int commaAt = -1;  // in `line`: a "," with no member after it yet
@@ -666,13 +677,28 @@ RuleResult TranslateEnumMembers(ConversionContext& ctx, Statement& st, int start
     }
     if (Item(t, i + 1) == "=" && i + 2 < static_cast<int>(t.size())) {
       int next = i + 2;
-      const std::string value = EnumValue(ctx, t, i + 2, next);
+      std::optional<long long> folded;
+      if (expanded) {
+        int end = i + 2;
+        for (int depth = 0; end < static_cast<int>(t.size()); ++end) {
+          const std::string& v = Item(t, end);
+          if (depth == 0 && (v == "," || v == "}" || IsEnumComment(v))) break;
+          depth += v == "(" ? 1 : v == ")" ? -1 : 0;
+        }
+        folded = EvaluateConstant(
+            ctx, std::vector<std::string>(t.begin() + i + 2, t.begin() + end), known);
+        if (folded) next = end;
+      }
+      const std::string value = folded ? std::to_string(*folded) : EnumValue(ctx, t, i + 2, next);
       line += " " + DeclaredName(tok) + "\t= " + value;
+      last = folded;
       i = next;
     } else {
       line += " " + DeclaredName(tok);
+      if (last) last = *last + 1;
       ++i;
     }
+    if (last) known.emplace_back(tok, *last);
   }
   if (commaAt >= 0) {
     ctx.EnumCommaLine = ctx.Pane.Count();

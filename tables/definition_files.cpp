@@ -118,12 +118,12 @@ bool ReadDatText(DefinitionTables& t, std::string_view bytes, std::string_view t
   return ReadTargetThenPlain(target, [&](std::string_view pass) {
     TStringList2* section = nullptr;
     bool define = false, predefined = false, result = false, cast = false, known = false;
-    bool headers = false;
+    bool headers = false, values = false;
     for (const std::string& text : SplitLines(bytes)) {
       if (IsCommentOrEmpty(text)) continue;
       if (text[0] == '[') {
         const std::string line = SectionHeader(text, pass);
-        define = predefined = result = cast = headers = false;
+        define = predefined = result = cast = headers = values = false;
         section = nullptr;
         if (line == "[export]")
           section = &t.ExportWords;
@@ -155,7 +155,9 @@ bool ReadDatText(DefinitionTables& t, std::string_view bytes, std::string_view t
           section = &t.BaseUnitNames;
         else if (line == "[headers]")
           headers = true;
-        known = known || section || define || predefined || result || cast || headers;
+        else if (line == "[values]")
+          values = true;
+        known = known || section || define || predefined || result || cast || headers || values;
         continue;
       }
       const std::string& line = text;
@@ -166,6 +168,11 @@ bool ReadDatText(DefinitionTables& t, std::string_view bytes, std::string_view t
         if (items.size() != 2) continue;
         t.HeaderNames.Add(items[0]);
         t.HeaderUnits.Add(items[1]);
+      } else if (values) {
+        auto items = SplitItems(line);
+        if (items.size() != 2 || t.ValueNames.Contains(items[0])) continue;
+        t.ValueNames.Add(items[0]);
+        t.ValueValues.Add(items[1]);
       } else if (define || predefined || result || cast) {
         auto items = SplitItems(line);
         if (items.size() != 2) continue;

@@ -22,6 +22,8 @@ struct DefinitionTables {
   // Macros the C compiler defines for the target, and the Pascal compiler's own conditional
   // symbols for the same thing ("_WIN64" -> "WIN64").
   TStringList2 PredefinedNames, PredefinedValues;
+  // [values]: macros of the C library the target fixes («INT_MIN»), and their values.
+  TStringList2 ValueNames, ValueValues;
   TStringList2 TargetSymbols;  // [target]: the symbols the Pascal compiler defines for the units
   // Decorations that take a routine's return type as their argument ("STDAPI_(BOOL)"), and
   // the calling-convention word they stand for.

@@ -51,6 +51,12 @@ bool FirstIn(ConversionContext& ctx, CompileReadyState::DeclarationPaths& map,
 
 }  // namespace
 
+bool InDeadBranch(const ConversionContext& ctx) {
+  for (const auto& truth : ctx.ReadyState.CondTruth)
+    if (truth.Dead) return true;
+  return false;
+}
+
 void ForgetDeclaredName(ConversionContext& ctx, std::string_view name) {
   if (!ctx.Ready.DeclaresOnce()) return;
   if (!name.empty() && name.front() == '&') name.remove_prefix(1);

@@ -15,6 +15,8 @@ struct ConversionContext;
 // a branch that can count together with this one (Pascal declares a name once). Records the
 // declaration.
 bool FirstDeclaration(ConversionContext& ctx, std::string_view name);
+// Whether the line being read stands in a branch the units' target never takes.
+bool InDeadBranch(const ConversionContext& ctx);
 // Whether a constant or type of that name (any letter case) counts in the current branch.
 bool DeclaredAlready(const ConversionContext& ctx, std::string_view name);
 // The same for routines, which are no names a constant's value may refer to.

@@ -71,9 +71,12 @@ void LearnFieldMacro(ConversionContext& ctx) {
   CompileReadyState& state = ctx.ReadyState;
   auto macro = std::make_shared<FieldMacro>();
   bool endsDeclaration = false;
+  // A macro defined as nothing that ends the value («int fd; PLATFORM_FIELDS») adds nothing.
+  int last = n - 1;
+  while (last > 2 && IsCommentToken(ctx.Tok(last))) --last;
   for (int i = 2; i < n; ++i) {
     const std::string& tok = ctx.Tok(i);
-    if (IsCommentToken(tok)) continue;
+    if (IsCommentToken(tok) || (i == last && ctx.Defs.EmptyMacros.Contains(tok))) continue;
     if (auto used = state.FieldMacros.find(tok); used != state.FieldMacros.end()) {
       macro->Items.push_back({std::string(), used->second});
       macro->Size = AddSizes(macro->Size, used->second->Size);

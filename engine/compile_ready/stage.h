@@ -36,6 +36,13 @@ struct FieldMacro {
   std::uint64_t Size = 0;
 };
 
+// A macro with parameters («#define TAG(v, a, b) v = ((a) << 8 | (b))»): its parameters and
+// the tokens of its value, comments left out.
+struct FunctionMacro {
+  std::vector<std::string> Params;
+  std::vector<std::string> Body;
+};
+
 // The rules' questions to the stage. Each names what the rule does differently when the unit
 // must compile; all of them are false when the option is off.
 class CompileReadyStage {
@@ -73,6 +80,9 @@ class CompileReadyStage {
   bool KeepsMacrosOutOfDeclarations() const { return on_; }
   // Macros whose value is a list of declarations are written out where a record names them.
   bool ExpandsFieldMacros() const { return on_; }
+  // Macros with parameters are written out where an enumeration's members call them, and a
+  // member whose value then is a constant expression gets its number.
+  bool ExpandsEnumMacros() const { return on_; }
   // Declarations a record's closing brace gives come in the order a compiler needs: the
   // record, then its aliases; the tag as an alias; "} E, *PE;" of an enumeration.
   bool OrdersRecordDeclarations() const { return on_; }
@@ -113,15 +123,22 @@ struct CompileReadyState {
   // Types the unit declares with a closing brace or as routine types (lower case).
   std::unordered_set<std::string> DeclaredTypes;
   std::unordered_set<std::string> EnumMembers;  // the unit's enumeration members (lower case)
+  // Macros with a value that the unit declares (a constant or a type, «#define T long»):
+  // «#ifdef T» asks whether the name is declared, not whether a symbol is defined.
+  std::unordered_set<std::string> DeclaredMacros;
   TStringList2 KnownNames;  // names declared by the included units ([NAME], lower case)
   // Macros whose value is a list of declarations («#define X_FIELDS DWORD a; HICON b;»), by
   // name: a record that names one gets the declarations as its fields (field_macros.h).
   std::unordered_map<std::string, std::shared_ptr<const FieldMacro>> FieldMacros;
   std::unordered_set<std::string> FieldMacroTokens;  // the plain tokens of their values
+  std::unordered_map<std::string, FunctionMacro> FunctionMacros;  // the unit's, the last one
   int ExpandedLines = 0;                             // lines ahead in SourceLines that a macro gave
   bool ReadingExpansion = false;                     // the line read last is one of them
   // Aliases of struct and union tags («typedef struct _X X;»), by the alias (lower case).
   std::unordered_map<std::string, std::string> TagAliases;
+  // C's COM objects («typedef struct IX IX;» ... «struct IX { IXVtbl *lpVtbl; };») declared at
+  // their typedef with their one field: their later body is a comment.
+  std::unordered_set<std::string> ComObjects;
   // Units found through the name index (not included) that declare names the unit uses.
   std::vector<std::string> FoundUses;
   std::shared_ptr<NameIndex> OwnNameIndex;  // when no memo of the run holds one

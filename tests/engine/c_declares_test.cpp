@@ -19,7 +19,7 @@ constexpr const char* kDat =
     "_WIN64,WIN64\n_M_X64,CPUX86_64\n_ARM_,CPUARM\n[target]\nWIN64\nCPUX86_64\n!CPUARM\n[result]"
     "\nSHSTDAPI_,"
     "__stdcall\n[cast]\n"
-    "_HRESULT_TYPEDEF_,HRESULT\n";
+    "_HRESULT_TYPEDEF_,HRESULT\n[values]\nINT_MIN,-2147483648\nINT_MAX,2147483647\n";
 constexpr const char* kTyp =
     "[TYPE]\nint,Integer\nchar,Char\nlong,LongInt\nHRESULT,HRESULT\n[POINTER]\nvoid,Pointer\nChar,"
     "PChar\n[WINDOWS UNIT]\nDWORD type\nHWND type\n";
@@ -188,6 +188,14 @@ TEST(CDeclaresTest, OpaqueRecords) {
        {"type", "  X\t= record end;", "  p__Y = ^_Y;", "  _Y = record", "\ta\t: Integer;", "  end;",
         "  Y\t= _Y;"},
        0},
+      // C's COM object (transact.h): its one field where its methods' «This» can name it.
+      {Mode::Ready,
+       "typedef struct IX IX;\ntypedef struct IXVtbl {\n  int (WINAPI *F)(IX *This);\n} IXVtbl;\n"
+       "struct IX {\n  CONST_VTBL struct IXVtbl *lpVtbl;\n};\n",
+       {"type", "  p_IX\t= ^IX;", "  IX\t= record lpVtbl: Pointer; end;", "  p_IXVtbl = ^IXVtbl;",
+        "  IXVtbl = record", "\tF\t: function (var This: IX): Integer; stdcall;", "  end;",
+        "//  struct IX {", "//  CONST_VTBL struct IXVtbl *lpVtbl ;", "//  } ;"},
+       0},
   };
   RunCases(std::begin(cases), std::end(cases));
 }
@@ -348,6 +356,79 @@ TEST(CDeclaresTest, BindingsNameTheExportingDll) {
         bindings.push_back(line.substr(at + 9));
     EXPECT_EQ(bindings, r.Bindings) << r.Header;
   }
+}
+
+}  // namespace
+}  // namespace tqc
+
+namespace tqc {
+namespace {
+
+// Macros of ordinary C libraries' headers, compiler-ready: macros with parameters called by an
+// enumeration's members (freetype's FT_IMAGE_TAG, libuv's X-macro lists, libcurl's
+// CURL_DEPRECATED over two lines), a macro defined as nothing that ends a record (libuv), a
+// macro whose comment goes on with "\\" (libuv's tree.h), limits in conditions (libpng).
+TEST(CDeclaresTest, MacrosOfLibraryHeaders) {
+  const Case cases[] = {
+      {Mode::Ready,
+       "#define FT_IMAGE_TAG( value, _x1, _x2, _x3, _x4 )  \\\n"
+       "  value = ( ( FT_STATIC_BYTE_CAST( unsigned long, _x1 ) << 24 ) | \\\n"
+       "            FT_STATIC_BYTE_CAST( unsigned long, _x4 ) )\n"
+       "typedef enum F_ {\n  FT_IMAGE_TAG( F_NONE, 0, 0, 0, 0 ),\n"
+       "  FT_IMAGE_TAG( F_COMP, 'c', 'o', 'm', 'p' )\n} F;\n",
+       {"// Error :  #define FT_IMAGE_TAG ( value , _x1 , _x2 , _x3 , _x4 ) value = ( ( "
+        "FT_STATIC_BYTE_CAST ( ULONG , _x1 ) << 24 ) | FT_STATIC_BYTE_CAST ( ULONG , _x4 ) )",
+        "type", "  F = (", "\t F_NONE\t= 0,", "\t F_COMP\t= 1660944496", "\t );"},
+       1},
+      {Mode::Ready,
+       "#define MAP(XX) XX(E2BIG, \"too long\") XX(EACCES, \"denied\")\n"
+       "typedef enum {\n  H_FIRST = 0,\n#define XX(code, _) H_##code,\n  MAP(XX)\n#undef XX\n"
+       "  H_MAX\n} h_type;\n",
+       {"// Error :  #define MAP ( XX ) XX ( E2BIG , 'too long' ) XX ( EACCES , 'denied' )", "type",
+        "  h_type = (", "\t H_FIRST\t= 0,", "//  #define XX ( code , _ ) H_##code ,",
+        "\t H_E2BIG, H_EACCES,", "{$UNDEF XX}", "\t H_MAX", "\t );"},
+       1},
+      {Mode::Ready,
+       "#define DEPRECATED(version, message)\n"
+       "#define OPT(na, t, nu) na = t + nu\n"
+       "#define OPTDEPRECATED(na, t, nu, v, m) na DEPRECATED(v, m) = t + nu\n"
+       "typedef enum {\n  B_NONE = 0,\n  B_OLD DEPRECATED(7.69.0, \"\") = 6,\n"
+       "  OPTDEPRECATED(B_POST, 10000, 24,\n    7.56.0, \"Use B_MIME\"),\n  B_LAST\n} backend;\n",
+       {"// Error :  #define DEPRECATED ( version , message )",
+        "// Error :  #define OPT ( na , t , nu ) na = t + nu",
+        "// Error :  #define OPTDEPRECATED ( na , t , nu , v , m ) na DEPRECATED ( v , m ) = t + nu",
+        "type", "  backend = (", "\t B_NONE\t= 0,", "\t B_OLD\t= 6,", "\t B_POST\t= 10024,",
+        "\t B_LAST", "\t );"},
+       3},
+      {Mode::Ready,
+       "#define PLATFORM_FIELDS /* empty */\nstruct io_s {\n  int fd;\n  PLATFORM_FIELDS\n};\n",
+       {"{$DEFINE PLATFORM_FIELDS}\t(* empty *)", "type", "  p_io_s = ^io_s;", "  io_s = record",
+        "\tfd\t: Integer;", "  end;"},
+       0},
+      {Mode::Ready,
+       "#define SPLAY(x) x = 1; \\\n/* note  \\\n * more  \\\n */     \\\nx = 2;\nint y;\n",
+       {"// Error :  #define SPLAY ( x ) x = 1 ; (* note  \\  * more  \\  *) x = 2 ;", "var",
+        "\ty\t: Integer;"},
+       1},
+      {Mode::Ready,
+       "#if INT_MIN == -32768 && INT_MAX == 32767\n#elif INT_MIN < - 2147483646\n#endif\n",
+       {"{$IF (((0-2147483648) = (0-32768))) and ((2147483647 = 32767)) }",
+        "{$ELSEIF (((0-2147483648) < (0-2147483646))) }", "{$IFEND}"},
+       0},
+  };
+  RunCases(std::begin(cases), std::end(cases));
+  // Unix target: a macro that became a type is asked for as a declared name (libcurl's
+  // «#if defined(CURL_TYPEOF_CURL_OFF_T)»); an include for Windows is no unit of the target.
+  Fixture fx;
+  testing::LoadTables(fx.Defs, "[predefined]\n_WIN32,MSWINDOWS\n[target]\n!MSWINDOWS\n", kTyp);
+  fx.Options.CompileReady = true;
+  fx.Options.Platform = Target::Unix;
+  const V body = fx.Body(
+      "#define T_OFF long\n#if defined(T_OFF)\ntypedef T_OFF off_t2;\n#endif\n#ifdef T_OFF\n#endif\n"
+      "#if defined(_WIN32)\n#include \"win.h\"\n#endif\n");
+  for (const std::string& want :
+       {"{$IF Declared(T_OFF) }", "// #include \"win.h\""})
+    EXPECT_EQ(std::count(body.begin(), body.end(), want), want[0] == '{' ? 2 : 1) << want;
 }
 
 }  // namespace
