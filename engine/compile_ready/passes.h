@@ -55,5 +55,7 @@ void ForgetDeclaration(ConversionContext& ctx, const std::string& name);
 void MakeCountedErrorLine(ConversionContext& ctx, UnitModel& model, int i, UnitNames* names);
 // Takes the forgotten names out of the lists the include cache is written from.
 void ApplyForgotten(ConversionContext& ctx);
+// Last: names only error lines declare are not the unit's (its include cache leaves them out).
+void ForgetNamesOfErrorLines(ConversionContext& ctx, UnitModel& model);
 
 }  // namespace tqc

@@ -47,6 +47,9 @@ void RunUnitPasses(ConversionContext& ctx) {
   DropEmptySections(model);
   // 6. Field names told apart by case only: independent of the rest.
   RenameCaseTwinFields(model);
+  // 7. Names left only on error lines are no declarations of the unit: read last, when no
+  //    pass makes another error line.
+  ForgetNamesOfErrorLines(ctx, model);
 }
 
 }  // namespace tqc

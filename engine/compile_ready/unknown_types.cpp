@@ -316,4 +316,25 @@ void MarkUnknownTypes(ConversionContext& ctx, UnitModel& model, UnitNames& names
   ApplyForgotten(ctx);
 }
 
+void ForgetNamesOfErrorLines(ConversionContext& ctx, UnitModel& model) {
+  // A rule that registered a name and then wrote its statement as an error line («NTSTATUS»
+  // read as the name of a routine type) declared nothing: the units that include this one
+  // must not count on the name. Names some line does declare stay.
+  UnitNames final;
+  final.Collect(model);
+  constexpr std::string_view kError = "// Error : ";
+  for (int i = model.First(); i < model.Count(); ++i) {
+    const std::string& text = model.Text(i);
+    if (!text.starts_with(kError)) continue;
+    const std::string_view name = DeclaredOnLine(std::string_view(text).substr(kError.size()));
+    if (name.empty()) continue;
+    const std::string key = AsciiLowerCopy(name);
+    if (final.Own.contains(key) || final.Routines.contains(key) ||
+        ctx.ReadyState.EnumMembers.contains(key))
+      continue;
+    ForgetDeclaredName(ctx, name);
+  }
+  ApplyForgotten(ctx);
+}
+
 }  // namespace tqc
