@@ -632,6 +632,10 @@ class ParameterWriter {
     }
 
     const std::string resolved = ResolveStars(ctx_, ptype, false, byRef);
+    // A BSTR defaulting to NULL («BSTR ConnectionString = NULL»): a compiler takes no nil
+    // for a WideString, whose empty value is the null string.
+    if (value == "= nil" && resolved == "WideString" && ctx_.Ready.TranslatesValueOperators())
+      value = "= ''";
     if (pname.empty()) pname = "Para" + std::to_string(counter_++);
     // Compiler-ready: a parameter by reference to a type not declared so far (C's forward
     // "struct X;") is untyped; a compiler needs the type before the routine.

@@ -309,6 +309,7 @@ void ApplyForgotten(ConversionContext& ctx) {
   std::erase_if(ctx.ReadyState.DeclaredOrder, forgotten);
   std::erase_if(ctx.NewTypeIdx, [&](int k) { return forgotten(ctx.TypeNames.Text(k)); });
   std::erase_if(ctx.NewPointerIdx, [&](int k) { return forgotten(ctx.PointerTypes.Text(k)); });
+  std::erase_if(ctx.NewFuncIdx, [&](int k) { return forgotten(ctx.FuncNames.Text(k)); });
 }
 
 void MarkUnknownTypes(ConversionContext& ctx, UnitModel& model, UnitNames& names) {
