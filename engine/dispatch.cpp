@@ -195,6 +195,12 @@ RuleResult Dispatch(ConversionContext& ctx, Statement& st) {
       }
     }
   }
+  // The interface identifier of a type («typedef DECLSPEC_UUID("0000051E-...") enum X {»,
+  // ADO's enumerations) belongs to no Pascal type: the type is read without it.
+  if (k > 6 && t.Is(0, "typedef") && t.Is(1, "DECLSPEC_UUID") && t.Is(2, "(") && t.Is(4, ")")) {
+    for (int i = 0; i < 4; ++i) t.Delete(1);
+    k = t.Count();
+  }
   // An alignment of a record («struct DECLSPEC_ALIGN(16) _M128A {») has no Pascal form the
   // record could carry: it stays as a comment after the "{", and the record is read.
   if (k > 5 && (t.Is(0, "typedef") || t.Is(0, "struct") || t.Is(0, "union"))) {

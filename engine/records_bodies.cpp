@@ -678,15 +678,16 @@ RuleResult TranslateEnumMembers(ConversionContext& ctx, Statement& st, int start
     if (Item(t, i + 1) == "=" && i + 2 < static_cast<int>(t.size())) {
       int next = i + 2;
       std::optional<long long> folded;
-      if (expanded) {
+      if (ctx.Ready.ExpandsEnumMacros()) {
         int end = i + 2;
         for (int depth = 0; end < static_cast<int>(t.size()); ++end) {
           const std::string& v = Item(t, end);
           if (depth == 0 && (v == "," || v == "}" || IsEnumComment(v))) break;
           depth += v == "(" ? 1 : v == ")" ? -1 : 0;
         }
-        folded = EvaluateConstant(
-            ctx, std::vector<std::string>(t.begin() + i + 2, t.begin() + end), known);
+        const std::vector<std::string> value(t.begin() + i + 2, t.begin() + end);
+        // What a macro gave, or a cast («(int) 0x80000000»), which Pascal spells otherwise.
+        if (expanded || CastsToInteger(ctx, value)) folded = EvaluateConstant(ctx, value, known);
         if (folded) next = end;
       }
       const std::string value = folded ? std::to_string(*folded) : EnumValue(ctx, t, i + 2, next);

@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "compile_ready/declarations.h"
@@ -636,6 +637,16 @@ class ParameterWriter {
     // for a WideString, whose empty value is the null string.
     if (value == "= nil" && resolved == "WideString" && ctx_.Ready.TranslatesValueOperators())
       value = "= ''";
+    // An enumeration member as the default of an integer («long Options =
+    // adOptionUnspecified»): Pascal wants the member's number.
+    if (ctx_.Ready.TranslatesValueOperators() && value.size() > 2 && IsName(value.substr(2)) &&
+        ctx_.ReadyState.EnumMembers.contains(AsciiLowerCopy(value.substr(2)))) {
+      static const std::unordered_set<std::string_view> kIntegers = {
+          "LongInt", "Integer", "Cardinal", "LongWord", "SmallInt", "Word", "ShortInt", "Byte",
+          "Int64",   "UInt64",  "LONG",     "ULONG",    "DWORD",    "UINT", "INT",      "SHORT",
+          "USHORT",  "BYTE",    "WORD",     "LONGLONG", "ULONGLONG"};
+      if (kIntegers.contains(resolved)) value = "= Ord(" + value.substr(2) + ")";
+    }
     if (pname.empty()) pname = "Para" + std::to_string(counter_++);
     // Compiler-ready: a parameter by reference to a type not declared so far (C's forward
     // "struct X;") is untyped; a compiler needs the type before the routine.

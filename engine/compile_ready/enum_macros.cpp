@@ -485,6 +485,13 @@ bool ExpandEnumMacroCalls(const ConversionContext& ctx, std::vector<std::string>
   return true;
 }
 
+bool CastsToInteger(const ConversionContext& ctx, const std::vector<std::string>& tokens) {
+  for (std::size_t i = 0; i + 3 < tokens.size(); ++i)
+    if (tokens[i] == "(" && tokens[i + 2] == ")" && IntegerType(ctx, {tokens[i + 1]}).first != 0)
+      return true;
+  return false;
+}
+
 std::optional<long long> EvaluateConstant(
     const ConversionContext& ctx, const std::vector<std::string>& tokens,
     const std::vector<std::pair<std::string, long long>>& known) {

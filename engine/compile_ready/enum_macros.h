@@ -26,6 +26,8 @@ bool ExpandEnumMacroCalls(const ConversionContext& ctx, std::vector<std::string>
 // Whether `tokens` from `start` on end inside the parentheses of a call of a kept macro.
 bool OpensEnumMacroCall(const ConversionContext& ctx, const std::vector<std::string>& tokens,
                         int start);
+// Whether `tokens` cast a value to one of C's integer types («(int) 0x80000000»).
+bool CastsToInteger(const ConversionContext& ctx, const std::vector<std::string>& tokens);
 // The value of C's integer constant expression `tokens` (numbers, character literals, the
 // unary, binary and comparison operators, casts to C's integer types, and names whose value
 // `known` gives), or nothing. A call of an unknown macro whose first argument is a type

@@ -400,6 +400,11 @@ TEST(CDeclaresTest, MacrosOfLibraryHeaders) {
         "type", "  backend = (", "\t B_NONE\t= 0,", "\t B_OLD\t= 6,", "\t B_POST\t= 10024,",
         "\t B_LAST", "\t );"},
        3},
+      // ADO's enumerations: an interface identifier before the type, a member cast to int.
+      {Mode::Ready,
+       "typedef DECLSPEC_UUID(\"0000051E-0000-0010-8000-00AA006D2EA4\")\n"
+       "enum X { x_a = -1, x_b = (int) 0x80000000 } X;\n",
+       {"type", "  X = ( x_a\t= -1, x_b\t= -2147483648 );"}, 0},
       {Mode::Ready,
        "#define PLATFORM_FIELDS /* empty */\nstruct io_s {\n  int fd;\n  PLATFORM_FIELDS\n};\n",
        {"{$DEFINE PLATFORM_FIELDS}\t(* empty *)", "type", "  p_io_s = ^io_s;", "  io_s = record",
