@@ -642,6 +642,7 @@ RuleResult TranslateEnumMembers(ConversionContext& ctx, Statement& st, int start
   std::vector<std::string> t;
   t.reserve(static_cast<std::size_t>(ctx.TokenList.Count()));
   for (const auto& e : ctx.TokenList.Entries()) t.push_back(e.Text);
+  LearnTableMacros(ctx);
   // A call of a macro with parameters that goes on over the next line is read whole.
   if (form == EnumScan::OpenBody && OpensEnumMacroCall(ctx, t, start)) {
     ctx.Pending = true;

@@ -118,12 +118,12 @@ bool ReadDatText(DefinitionTables& t, std::string_view bytes, std::string_view t
   return ReadTargetThenPlain(target, [&](std::string_view pass) {
     TStringList2* section = nullptr;
     bool define = false, predefined = false, result = false, cast = false, known = false;
-    bool headers = false, values = false;
+    bool headers = false, values = false, macros = false;
     for (const std::string& text : SplitLines(bytes)) {
       if (IsCommentOrEmpty(text)) continue;
       if (text[0] == '[') {
         const std::string line = SectionHeader(text, pass);
-        define = predefined = result = cast = headers = values = false;
+        define = predefined = result = cast = headers = values = macros = false;
         section = nullptr;
         if (line == "[export]")
           section = &t.ExportWords;
@@ -157,7 +157,10 @@ bool ReadDatText(DefinitionTables& t, std::string_view bytes, std::string_view t
           headers = true;
         else if (line == "[values]")
           values = true;
-        known = known || section || define || predefined || result || cast || headers || values;
+        else if (line == "[macros]")
+          macros = true;
+        known = known || section || define || predefined || result || cast || headers || values ||
+                macros;
         continue;
       }
       const std::string& line = text;
@@ -168,6 +171,8 @@ bool ReadDatText(DefinitionTables& t, std::string_view bytes, std::string_view t
         if (items.size() != 2) continue;
         t.HeaderNames.Add(items[0]);
         t.HeaderUnits.Add(items[1]);
+      } else if (macros) {
+        t.MacroTexts.Add(line);
       } else if (values) {
         auto items = SplitItems(line);
         if (items.size() != 2 || t.ValueNames.Contains(items[0])) continue;

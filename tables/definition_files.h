@@ -22,6 +22,9 @@ struct DefinitionTables {
   // Macros the C compiler defines for the target, and the Pascal compiler's own conditional
   // symbols for the same thing ("_WIN64" -> "WIN64").
   TStringList2 PredefinedNames, PredefinedValues;
+  // [macros]: macros with parameters the headers' enumerations use, as C writes them
+  // («MAKE_HRESULT(sev,fac,code) ...»); a header's own definition wins.
+  TStringList2 MacroTexts;
   // [values]: macros of the C library the target fixes («INT_MIN»), and their values.
   TStringList2 ValueNames, ValueValues;
   TStringList2 TargetSymbols;  // [target]: the symbols the Pascal compiler defines for the units

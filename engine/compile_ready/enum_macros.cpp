@@ -183,7 +183,7 @@ std::pair<int, bool> PascalInteger(const ConversionContext& ctx, const std::stri
       {"DWORD", 32, false},      {"UINT", 32, false},      {"ULONG", 32, false},
       {"LONG", 32, true},        {"INT", 32, true},        {"ULONGLONG", 64, false},
       {"LONGLONG", 64, true},    {"DWORD64", 64, false},   {"AnsiChar", 8, true},
-      {"Char", 8, true}};
+      {"Char", 8, true},         {"HRESULT", 32, true},    {"SCODE", 32, true}};
   for (const Named& n : kNames)
     if (w == n.Name) return {n.Bits, n.Signed};
   // long follows the target: 64 bits on the unix target, 32 on Windows.
@@ -424,6 +424,7 @@ class Evaluator {
 }  // namespace
 
 void LearnFunctionMacro(ConversionContext& ctx) {
+  LearnTableMacros(ctx);  // first, so that the header's definition replaces a table's
   const int n = ctx.TokCount();
   if (!ctx.Ready.ExpandsEnumMacros() || n < 4 || ctx.Tok(2) != "(" || InDeadBranch(ctx)) return;
   FunctionMacro m;
@@ -439,6 +440,61 @@ void LearnFunctionMacro(ConversionContext& ctx) {
   for (++i; i < n; ++i)
     if (!IsCommentToken(ctx.Tok(i))) m.Body.push_back(ctx.Tok(i));
   ctx.ReadyState.FunctionMacros[ctx.Tok(1)] = std::move(m);
+}
+
+namespace {
+
+// C's tokens of a definition file's line: words and numbers, '…' and "…" literals, the
+// operators of two characters, any other character alone.
+Tokens CTokens(std::string_view text) {
+  Tokens out;
+  for (std::size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    if (c == ' ' || c == '\t') {
+      ++i;
+      continue;
+    }
+    std::size_t end = i + 1;
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') {
+      while (end < text.size() &&
+             (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
+        ++end;
+    } else if (c == '\'' || c == '"') {
+      while (end < text.size() && text[end] != c) end += text[end] == '\\' ? 2 : 1;
+      end = std::min(end + 1, text.size());
+    } else if (end < text.size()) {
+      static const std::string_view kPairs[] = {"<<", ">>", "<=", ">=", "==", "!=",
+                                                "&&", "||", "##"};
+      for (std::string_view pair : kPairs)
+        if (text.substr(i, 2) == pair) end = i + 2;
+    }
+    std::string tok(text.substr(i, end - i));
+    if (tok[0] == '"') tok = "'" + tok.substr(1, tok.size() - 2) + "'";
+    out.push_back(std::move(tok));
+    i = end;
+  }
+  return out;
+}
+
+}  // namespace
+
+void LearnTableMacros(ConversionContext& ctx) {
+  if (!ctx.Ready.ExpandsEnumMacros() || ctx.ReadyState.TableMacrosLearned) return;
+  ctx.ReadyState.TableMacrosLearned = true;
+  for (const auto& e : ctx.Defs.MacroTexts.Entries()) {
+    const Tokens t = CTokens(e.Text);
+    if (t.size() < 3 || !IsIdent(t[0]) || t[1] != "(") continue;
+    FunctionMacro m;
+    std::size_t i = 2;
+    for (; i < t.size() && t[i] != ")"; ++i) {
+      if (t[i] == ",") continue;
+      if (!IsIdent(t[i])) break;
+      m.Params.push_back(t[i]);
+    }
+    if (i >= t.size() || t[i] != ")") continue;
+    m.Body.assign(t.begin() + static_cast<std::ptrdiff_t>(i) + 1, t.end());
+    ctx.ReadyState.FunctionMacros.try_emplace(t[0], std::move(m));
+  }
 }
 
 void ForgetFunctionMacro(ConversionContext& ctx, const std::string& name) {

@@ -15,6 +15,8 @@ struct ConversionContext;
 // After a "#define NAME(params) value" statement (the tokens in the token list): keeps the
 // macro, the last definition winning; one in a branch the target never takes is passed over.
 void LearnFunctionMacro(ConversionContext& ctx);
+// The macros of the tables ([macros]), once per conversion, where no header's stands.
+void LearnTableMacros(ConversionContext& ctx);
 // "#undef NAME": the macro is gone.
 void ForgetFunctionMacro(ConversionContext& ctx, const std::string& name);
 // Writes out, in `tokens` from `start` on, every call of a kept macro, again in what a call

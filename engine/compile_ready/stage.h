@@ -132,6 +132,7 @@ struct CompileReadyState {
   std::unordered_map<std::string, std::shared_ptr<const FieldMacro>> FieldMacros;
   std::unordered_set<std::string> FieldMacroTokens;  // the plain tokens of their values
   std::unordered_map<std::string, FunctionMacro> FunctionMacros;  // the unit's, the last one
+  bool TableMacrosLearned = false;  // the tables' [macros] are among them
   int ExpandedLines = 0;                             // lines ahead in SourceLines that a macro gave
   bool ReadingExpansion = false;                     // the line read last is one of them
   // Aliases of struct and union tags («typedef struct _X X;»), by the alias (lower case).

@@ -19,7 +19,8 @@ constexpr const char* kDat =
     "_WIN64,WIN64\n_M_X64,CPUX86_64\n_ARM_,CPUARM\n[target]\nWIN64\nCPUX86_64\n!CPUARM\n[result]"
     "\nSHSTDAPI_,"
     "__stdcall\n[cast]\n"
-    "_HRESULT_TYPEDEF_,HRESULT\n[values]\nINT_MIN,-2147483648\nINT_MAX,2147483647\n";
+    "_HRESULT_TYPEDEF_,HRESULT\n[values]\nINT_MIN,-2147483648\nINT_MAX,2147483647\n"
+    "[macros]\nMAKE_HR(sev,code) ((HRESULT) (((unsigned long)(sev)<<31) | (code)))\n";
 constexpr const char* kTyp =
     "[TYPE]\nint,Integer\nchar,Char\nlong,LongInt\nHRESULT,HRESULT\n[POINTER]\nvoid,Pointer\nChar,"
     "PChar\n[WINDOWS UNIT]\nDWORD type\nHWND type\n";
@@ -405,6 +406,9 @@ TEST(CDeclaresTest, MacrosOfLibraryHeaders) {
        "typedef DECLSPEC_UUID(\"0000051E-0000-0010-8000-00AA006D2EA4\")\n"
        "enum X { x_a = -1, x_b = (int) 0x80000000 } X;\n",
        {"type", "  X = ( x_a\t= -1, x_b\t= -2147483648 );"}, 0},
+      // A macro of the tables (MAKE_HRESULT in ADO's ErrorValueEnum): C's signed value.
+      {Mode::Ready, "enum ErrorValueEnum { adErrX = MAKE_HR(1, 0xbb8) };\n",
+       {"type", "  ErrorValueEnum = ( adErrX\t= -2147480648 );"}, 0},
       {Mode::Ready,
        "#define PLATFORM_FIELDS /* empty */\nstruct io_s {\n  int fd;\n  PLATFORM_FIELDS\n};\n",
        {"{$DEFINE PLATFORM_FIELDS}\t(* empty *)", "type", "  p_io_s = ^io_s;", "  io_s = record",
