@@ -637,6 +637,12 @@ class ParameterWriter {
     // for a WideString, whose empty value is the null string.
     if (value == "= nil" && resolved == "WideString" && ctx_.Ready.TranslatesValueOperators())
       value = "= ''";
+    // A VARIANT_BOOL defaulting to 0 («VARIANT_BOOL Async = 0»): a boolean's default is one.
+    if ((value == "= 0" || value == "= 1" || value == "= -1") &&
+        ctx_.Ready.TranslatesValueOperators() &&
+        (resolved == "WordBool" || resolved == "LongBool" || resolved == "ByteBool" ||
+         resolved == "Boolean" || resolved == "BOOL"))
+      value = value == "= 0" ? "= False" : "= True";
     // An enumeration member as the default of an integer («long Options =
     // adOptionUnspecified»): Pascal wants the member's number.
     if (ctx_.Ready.TranslatesValueOperators() && value.size() > 2 && IsName(value.substr(2)) &&
