@@ -497,6 +497,14 @@ ConversionResult ConvertText(const std::string& path, std::string_view bytes,
   ctx.UnitName = StemOf(path);
   ctx.PascalUnitName = UnitNameOfHeader(tables, options, ctx.UnitName, bytes);
   ctx.CopyTables();
+  // Types the compiler's own Windows units spell otherwise («DISPID»: TDispID).
+  if (ctx.Ready.SpellsTypesAsCompilerUnits() && !ctx.UnixTarget()) {
+    for (int i = 0; i < tables.ReadyTypeNames.Count() && i < tables.ReadyTypeValues.Count(); ++i) {
+      if (ctx.TypeNames.Contains(tables.ReadyTypeNames.Text(i))) continue;
+      ctx.TypeNames.Add(tables.ReadyTypeNames.Text(i));
+      ctx.TypeValues.Add(tables.ReadyTypeValues.Text(i));
+    }
+  }
   host.ShowStatus(" Converting (h -> pas) ...");
   pane.Clear();
   WriteHead(ctx, fileName, fileDate);

@@ -251,6 +251,7 @@ bool ReadTypText(DefinitionTables& t, std::string_view bytes, std::string_view t
       ConstType,
       ConvertedOnly,
       ActiveX,
+      ReadyType,
       WindowsUnit
     } section = None;
     bool known = false;
@@ -273,6 +274,8 @@ bool ReadTypText(DefinitionTables& t, std::string_view bytes, std::string_view t
         section = ConvertedOnly;
       else if (line == "[ACTIVEX TYPE]")
         section = ActiveX;
+      else if (line == "[COMPILER-READY TYPE]")
+        section = ReadyType;
       else if (line == "[WINDOWS UNIT]")
         section = WindowsUnit;
       else if (line[0] == '[')
@@ -286,6 +289,12 @@ bool ReadTypText(DefinitionTables& t, std::string_view bytes, std::string_view t
             if (items.size() == 2) {
               t.TypeNames.Add(items[0]);
               t.TypeValues.Add(items[1]);
+            }
+            break;
+          case ReadyType:
+            if (items.size() == 2) {
+              t.ReadyTypeNames.Add(items[0]);
+              t.ReadyTypeValues.Add(items[1]);
             }
             break;
           case Pointer:

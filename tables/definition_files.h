@@ -42,6 +42,9 @@ struct DefinitionTables {
   // Names the Pascal compiler's own Windows and ActiveX units do not declare, and types its
   // ActiveX unit does declare (the compiler-ready mode's view of the units it uses).
   TStringList2 ConvertedOnlyNames, ActiveXNames;
+  // [COMPILER-READY TYPE]: C types the compiler's own units spell otherwise («DISPID»: its
+  // ActiveX unit's TDispID), mapped in the compiler-ready mode only.
+  TStringList2 ReadyTypeNames, ReadyTypeValues;
   // Every name the Pascal compiler's own Windows unit declares (generated); tag 1: a type.
   TStringList2 WindowsUnitNames;
   // tqc.exp: the functions Windows DLLs export; the tag of a name is the index of its DLL.

@@ -83,6 +83,9 @@ class CompileReadyStage {
   // Macros with parameters are written out where an enumeration's members call them, and a
   // member whose value then is a constant expression gets its number.
   bool ExpandsEnumMacros() const { return on_; }
+  // C types the compiler's own Windows units declare under another name ([COMPILER-READY
+  // TYPE]: DISPID is its ActiveX unit's TDispID) are written with that name.
+  bool SpellsTypesAsCompilerUnits() const { return on_; }
   // Declarations a record's closing brace gives come in the order a compiler needs: the
   // record, then its aliases; the tag as an alias; "} E, *PE;" of an enumeration.
   bool OrdersRecordDeclarations() const { return on_; }
