@@ -74,7 +74,8 @@ std::string SimpleValueLine(ConversionContext& ctx, const std::string& name,
     value = valueToken;
   } else if (ctx.Ready.MacrosNamingTypesAreTypes() &&
              (IsKnownTypeName(ctx, valueToken) ||
-              ctx.ReadyState.DeclaredTypes.contains(AsciiLowerCopy(valueToken)))) {
+              ctx.ReadyState.DeclaredTypes.contains(AsciiLowerCopy(valueToken)) ||
+              ctx.ReadyState.TypeLineNames.contains(AsciiLowerCopy(valueToken)))) {
     // A macro that names a type is a type to the compiler, and to the lines after it.
     SwitchSection(ctx, Section::Type);
     LearnTypeName(ctx, name);

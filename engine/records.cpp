@@ -49,6 +49,7 @@ std::string TypeLine(ConversionContext& ctx, const std::string& name, std::strin
   if (!ctx.Ready.DeclaresOnce()) return line;
   if (ctx.Defs.TypeValues.Contains(name) || !FirstDeclaration(ctx, name)) return "// " + line;
   LearnTypeName(ctx, name);
+  ctx.ReadyState.TypeLineNames.insert(AsciiLowerCopy(name));
   return line;
 }
 

@@ -86,6 +86,8 @@ class CompileReadyStage {
   // C types the compiler's own Windows units declare under another name ([COMPILER-READY
   // TYPE]: DISPID is its ActiveX unit's TDispID) are written with that name.
   bool SpellsTypesAsCompilerUnits() const { return on_; }
+  // A C++ class whose one base is a COM interface is written as an interface.
+  bool ClassesOfInterfacesAreInterfaces() const { return on_; }
   // Declarations a record's closing brace gives come in the order a compiler needs: the
   // record, then its aliases; the tag as an alias; "} E, *PE;" of an enumeration.
   bool OrdersRecordDeclarations() const { return on_; }
@@ -126,6 +128,9 @@ struct CompileReadyState {
   // Types the unit declares with a closing brace or as routine types (lower case).
   std::unordered_set<std::string> DeclaredTypes;
   std::unordered_set<std::string> EnumMembers;  // the unit's enumeration members (lower case)
+  // Every type the unit's type lines declare (lower case): a macro naming one in another
+  // letter case («#define LPX LPXStackable» for LPXSTACKABLE) is an alias type too.
+  std::unordered_set<std::string> TypeLineNames;
   // Macros with a value that the unit declares (a constant or a type, «#define T long»):
   // «#ifdef T» asks whether the name is declared, not whether a symbol is defined.
   std::unordered_set<std::string> DeclaredMacros;
