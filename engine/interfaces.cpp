@@ -154,6 +154,17 @@ RuleResult ClassHead(ConversionContext& ctx, Statement& st) {
       line += ", ";
     }
     line += " )";
+    // A C++ class whose one base is a COM interface («class ITextServices : public IUnknown»)
+    // is an interface: a class would have to implement IUnknown's methods.
+    const std::string& base = t.Text(4);
+    if (ctx.Ready.ClassesOfInterfacesAreInterfaces() && !ctx.Options.OleMode && t.Is(5, "{") &&
+        (base == "IUnknown" || ctx.InterfaceNames.Contains(base))) {
+      const std::string name = t.Text(1);
+      OpenBody(ctx, name, true);
+      ctx.IDispatchSeen = false;
+      RegisterName(ctx.InterfaceNames, ctx.NewInterfaceIdx, name);
+      return Line(st, InterfaceHeadLine(ctx, name, base));
+    }
   }
   const std::string name = t.Text(1);
   OpenBody(ctx, name, false);
