@@ -215,6 +215,15 @@ class UnknownTypes {
       while (end < code.size() && IsWordChar(code[end])) ++end;
       if (end > p && end < code.size() && code[end] == '(' && !IsDigitChar(code[p]))
         types.push_back(code.substr(p, end - p));
+      // «NETWORKINFO_SIZE = sizeof(NETWORKINFO)» needs the record.
+      const std::string lower = AsciiLowerCopy(code);
+      for (std::size_t at = lower.find("sizeof(", eq); at != std::string::npos;
+           at = lower.find("sizeof(", at + 7)) {
+        std::size_t q = at + 7, e = q;
+        while (e < code.size() && IsWordChar(code[e])) ++e;
+        if (e > q && e < code.size() && code[e] == ')' && !IsDigitChar(code[q]))
+          types.push_back(code.substr(q, e - q));
+      }
     }
     for (const std::string& t : types)
       if (!t.empty() && !Known(t)) return false;

@@ -406,6 +406,14 @@ TEST(CDeclaresTest, MacrosOfLibraryHeaders) {
        "typedef DECLSPEC_UUID(\"0000051E-0000-0010-8000-00AA006D2EA4\")\n"
        "enum X { x_a = -1, x_b = (int) 0x80000000 } X;\n",
        {"type", "  X = ( x_a\t= -1, x_b\t= -2147483648 );"}, 0},
+      // netmon.h: a record that cannot stay takes the constant of its size with it.
+      {Mode::Ready,
+       "#define RSZ (FIELD_OFFSET(A,b) + sizeof(C))\ntypedef struct _NI { BYTE R[RSZ]; } NI;\n"
+       "#define NI_SIZE sizeof(NI)\n",
+       {"// Error :  #define RSZ ( FIELD_OFFSET ( A , b ) + sizeof ( C ) )", "type",
+        "  p_NI = Pointer;", "// Error : NI = record", "// Error : R\t: array[0..RSZ-1] of BYTE;",
+        "// Error : end;", "// Error : _NI\t= NI;", "// Error : NI_SIZE\t= sizeof(NI);"},
+       6},
       // A macro of the tables (MAKE_HRESULT in ADO's ErrorValueEnum): C's signed value.
       {Mode::Ready, "enum ErrorValueEnum { adErrX = MAKE_HR(1, 0xbb8) };\n",
        {"type", "  ErrorValueEnum = ( adErrX\t= -2147480648 );"}, 0},
