@@ -227,6 +227,10 @@ class UnknownTypes {
     }
     for (const std::string& t : types)
       if (!t.empty() && !Known(t)) return false;
+    // C's array of no elements («LPADDRESSINFO lpAddressInfo[0];» ending a record) has no
+    // Pascal form that keeps the record's size.
+    if (code.find("..-1]") != std::string::npos || code.find("..-1,") != std::string::npos)
+      return false;
     // The names in an array's bounds ("array[0..N-1] of T") must be declared too.
     const std::size_t open = code.find("array[");
     const std::size_t close = open == std::string::npos ? open : code.find(']', open);

@@ -414,6 +414,11 @@ TEST(CDeclaresTest, MacrosOfLibraryHeaders) {
         "  p_NI = Pointer;", "// Error : NI = record", "// Error : R\t: array[0..RSZ-1] of BYTE;",
         "// Error : end;", "// Error : _NI\t= NI;", "// Error : NI_SIZE\t= sizeof(NI);"},
        6},
+      // netmon.h's ADDRESSINFOTABLE: an array of no elements has no Pascal form.
+      {Mode::Ready, "typedef struct _T { DWORD n; void *p[0]; } T;\n",
+       {"type", "  p_T = Pointer;", "// Error : T = record", "// Error : n\t: DWORD;",
+        "// Error : p\t: array[0..-1] of Pointer;", "// Error : end;", "// Error : _T\t= T;"},
+       5},
       // A macro of the tables (MAKE_HRESULT in ADO's ErrorValueEnum): C's signed value.
       {Mode::Ready, "enum ErrorValueEnum { adErrX = MAKE_HR(1, 0xbb8) };\n",
        {"type", "  ErrorValueEnum = ( adErrX\t= -2147480648 );"}, 0},
