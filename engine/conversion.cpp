@@ -302,10 +302,11 @@ const char* OpenCommentCloser(const std::vector<std::string>& lines) {
   return state == Paren ? "*)" : state == Brace ? "}" : nullptr;
 }
 
-// A directive whose line ends in "\\" inside a block comment goes on with the next line: the
-// comment is part of it («#define M(x) ... \\» / «/* note \\» / « */ \\» / «more ...»).
+// A macro whose line ends in "\\" inside a block comment goes on with the next line: the
+// comment is part of it («#define M(x) ... \\» / «/* note \\» / « */ \\» / «more ...»). (After
+// any other directive such a comment is only a comment.)
 bool DirectiveGoesOnInComment(const ConversionContext& ctx) {
-  if (!ctx.InBlockComment || ctx.TokenList.Empty() || !StartsWith(ctx.TokenList.Text(0), "#"))
+  if (!ctx.InBlockComment || ctx.TokenList.Empty() || ctx.TokenList.Text(0) != "#define")
     return false;
   const std::string& line = ctx.CurrentLine;
   std::size_t end = line.find_last_not_of(" \t\r\n");

@@ -432,6 +432,9 @@ TEST(CDeclaresTest, MacrosOfLibraryHeaders) {
        {"// Error :  #define SPLAY ( x ) x = 1 ; (* note  \\  * more  \\  *) x = 2 ;", "var",
         "\ty\t: Integer;"},
        1},
+      // After any other directive (mingw-w64's stdlib.h) such a comment stays a comment.
+      {Mode::Ready, "#if defined(A)\n#endif /* defined(A) || \\\n    defined(B) */\n",
+       {"{$IF Defined(A) }", "{$IFEND}(* defined(A) || \\", "    defined(B) *)"}, 0},
       {Mode::Ready,
        "#if INT_MIN == -32768 && INT_MAX == 32767\n#elif INT_MIN < - 2147483646\n#endif\n",
        {"{$IF (((0-2147483648) = (0-32768))) and ((2147483647 = 32767)) }",
