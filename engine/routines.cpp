@@ -7,10 +7,10 @@
 
 #include <cctype>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "compile_ready/declarations.h"
+#include "compile_ready/enum_macros.h"
 #include "numbers.h"
 #include "records.h"
 #include "rules.h"
@@ -646,13 +646,9 @@ class ParameterWriter {
     // An enumeration member as the default of an integer («long Options =
     // adOptionUnspecified»): Pascal wants the member's number.
     if (ctx_.Ready.TranslatesValueOperators() && value.size() > 2 && IsName(value.substr(2)) &&
-        ctx_.ReadyState.EnumMembers.contains(AsciiLowerCopy(value.substr(2)))) {
-      static const std::unordered_set<std::string_view> kIntegers = {
-          "LongInt", "Integer", "Cardinal", "LongWord", "SmallInt", "Word", "ShortInt", "Byte",
-          "Int64",   "UInt64",  "LONG",     "ULONG",    "DWORD",    "UINT", "INT",      "SHORT",
-          "USHORT",  "BYTE",    "WORD",     "LONGLONG", "ULONGLONG"};
-      if (kIntegers.contains(resolved)) value = "= Ord(" + value.substr(2) + ")";
-    }
+        ctx_.ReadyState.EnumMembers.contains(AsciiLowerCopy(value.substr(2))) &&
+        IsIntegerTypeName(ctx_, resolved))
+      value = "= Ord(" + value.substr(2) + ")";
     if (pname.empty()) pname = "Para" + std::to_string(counter_++);
     // Compiler-ready: a parameter by reference to a type not declared so far (C's forward
     // "struct X;") is untyped; a compiler needs the type before the routine.

@@ -11,6 +11,7 @@
 #include "context.h"
 #include "dispatch.h"
 #include "numbers.h"
+#include "records.h"
 #include "type_mapping.h"
 
 namespace tqc {
@@ -19,13 +20,6 @@ namespace {
 
 constexpr std::size_t kMaxTokens = 100'000;
 constexpr int kMaxDepth = 64;
-
-bool IsIdent(std::string_view t) {
-  if (t.empty() || !(std::isalpha(static_cast<unsigned char>(t[0])) || t[0] == '_')) return false;
-  return std::all_of(t.begin(), t.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
-  });
-}
 
 // "A##B" as three tokens, so that pasting sees the parts.
 void SplitPastes(const std::string& tok, std::vector<std::string>& out) {
@@ -111,22 +105,18 @@ class Expander {
 
  private:
   static Tokens Substitute(const FunctionMacro& m, const std::vector<Tokens>& args) {
-    auto argOf = [&](const std::string& name) -> const Tokens* {
-      for (std::size_t p = 0; p < m.Params.size(); ++p) {
-        if (m.Params[p] != name) continue;
-        if (name == "__VA_ARGS__") {
-          static thread_local Tokens rest;
-          rest.clear();
-          for (std::size_t a = p; a < args.size(); ++a) {
-            if (a > p) rest.emplace_back(",");
-            rest.insert(rest.end(), args[a].begin(), args[a].end());
-          }
-          return &rest;
-        }
-        static const Tokens kNone;
-        return p < args.size() ? &args[p] : &kNone;
+    // Each parameter's tokens; "__VA_ARGS__" takes the arguments from its place on.
+    std::vector<Tokens> values(m.Params.size());
+    for (std::size_t p = 0; p < m.Params.size(); ++p) {
+      const bool rest = m.Params[p] == "__VA_ARGS__";
+      for (std::size_t a = p; a < args.size() && (rest || a == p); ++a) {
+        if (a > p) values[p].emplace_back(",");
+        values[p].insert(values[p].end(), args[a].begin(), args[a].end());
       }
-      return nullptr;
+    }
+    auto argOf = [&](const std::string& name) -> const Tokens* {
+      const auto at = std::find(m.Params.begin(), m.Params.end(), name);
+      return at == m.Params.end() ? nullptr : &values[static_cast<std::size_t>(at - m.Params.begin())];
     };
     Tokens body;
     for (const std::string& tok : m.Body) SplitPastes(tok, body);
@@ -393,7 +383,7 @@ class Evaluator {
     ++at_;
     if (auto n = CNumber(tok)) return n;
     if (auto c = CharLiteral(tok)) return c;
-    if (!IsIdent(tok)) return std::nullopt;
+    if (!IsName(tok)) return std::nullopt;
     // A call of a macro not kept here: a cast when its first argument is a type.
     if (Peek() == "(") {
       std::size_t close = 0;
@@ -401,7 +391,7 @@ class Evaluator {
       if (!args || args->size() != 2) return std::nullopt;
       auto type = IntegerType(ctx_, (*args)[0]);
       // A type no header here declares, where the macro says it casts («X_CAST(FT_UInt32, a)»).
-      if (type.first == 0 && (*args)[0].size() == 1 && IsIdent((*args)[0][0]) &&
+      if (type.first == 0 && (*args)[0].size() == 1 && IsName((*args)[0][0]) &&
           AsciiLowerCopy(tok).find("cast") != std::string::npos)
         type = {64, true};
       if (type.first == 0) return std::nullopt;
@@ -433,7 +423,7 @@ void LearnFunctionMacro(ConversionContext& ctx) {
     const std::string& p = ctx.Tok(i);
     if (p == ",") continue;
     if (p == "...") m.Params.emplace_back("__VA_ARGS__");
-    else if (IsIdent(p)) m.Params.push_back(p);
+    else if (IsName(p)) m.Params.push_back(p);
     else return;  // not a parameter list this reading knows
   }
   if (i >= n) return;
@@ -483,12 +473,12 @@ void LearnTableMacros(ConversionContext& ctx) {
   ctx.ReadyState.TableMacrosLearned = true;
   for (const auto& e : ctx.Defs.MacroTexts.Entries()) {
     const Tokens t = CTokens(e.Text);
-    if (t.size() < 3 || !IsIdent(t[0]) || t[1] != "(") continue;
+    if (t.size() < 3 || !IsName(t[0]) || t[1] != "(") continue;
     FunctionMacro m;
     std::size_t i = 2;
     for (; i < t.size() && t[i] != ")"; ++i) {
       if (t[i] == ",") continue;
-      if (!IsIdent(t[i])) break;
+      if (!IsName(t[i])) break;
       m.Params.push_back(t[i]);
     }
     if (i >= t.size() || t[i] != ")") continue;
@@ -539,6 +529,10 @@ bool ExpandEnumMacroCalls(const ConversionContext& ctx, std::vector<std::string>
   tokens.resize(static_cast<std::size_t>(start));
   tokens.insert(tokens.end(), out.begin(), out.end());
   return true;
+}
+
+bool IsIntegerTypeName(const ConversionContext& ctx, const std::string& name) {
+  return name != "Char" && name != "AnsiChar" && PascalInteger(ctx, name).first != 0;
 }
 
 bool CastsToInteger(const ConversionContext& ctx, const std::vector<std::string>& tokens) {

@@ -28,6 +28,8 @@ bool ExpandEnumMacroCalls(const ConversionContext& ctx, std::vector<std::string>
 // Whether `tokens` from `start` on end inside the parentheses of a call of a kept macro.
 bool OpensEnumMacroCall(const ConversionContext& ctx, const std::vector<std::string>& tokens,
                         int start);
+// Whether a Pascal type name of the tables is an integer type («LongInt», «DWORD», «cint»).
+bool IsIntegerTypeName(const ConversionContext& ctx, const std::string& name);
 // Whether `tokens` cast a value to one of C's integer types («(int) 0x80000000»).
 bool CastsToInteger(const ConversionContext& ctx, const std::vector<std::string>& tokens);
 // The value of C's integer constant expression `tokens` (numbers, character literals, the
